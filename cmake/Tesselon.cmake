@@ -1,0 +1,34 @@
+# Shared helpers for the sub-projects.
+
+# tesselon_add_test(<name> [LABEL unit|integration|gui [tsan]] [TIMEOUT s] SOURCES ... LIBS ...)
+# Tests link the project's own gtest main (testsupport/TestMain.cpp), which
+# gives every test process a private HOME, XDG folders and TMPDIR.
+function(tesselon_add_test name)
+  if(NOT TESSELON_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "LABEL;SOURCES;LIBS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE TesselonTestMain GTest::gtest GTest::gmock Threads::Threads ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# Public include root: headers are included as "common/Logger.h",
+# "usb/UsbBus.h", "driver/Torvane.h" and so on.
+function(tesselon_include_root target)
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/generated>)
+endfunction()
+
+# Label "tsan" marks the tests that ./build.sh tsan runs (threaded libraries).
