@@ -35,6 +35,8 @@ struct DeviceClass
 // The device-class table (usb/DeviceClasses.cpp); also generates the udev rule.
 FENMARL_USB_API const DeviceClass& deviceClass(DeviceClassId id);
 FENMARL_USB_API const std::vector<DeviceClass>& deviceClasses();
+// The udev rules file for the table: every id gets TAG+="uaccess".
+FENMARL_USB_API std::string udevRules();
 
 struct SetupPacket
 {
@@ -64,10 +66,11 @@ class FENMARL_USB_API Device
 public:
     virtual ~Device();
     // WinUsb_ControlTransfer: data holds setup.length bytes (written for IN).
-    virtual bool controlTransfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) = 0;
+    virtual bool controlTransfer(const SetupPacket& setup, std::uint8_t* data,
+                                 std::uint32_t* transferred) = 0;
     // WinUsb_GetDescriptor.
-    virtual bool getDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId, std::uint8_t* buffer,
-                               std::uint32_t length, std::uint32_t* transferred) = 0;
+    virtual bool getDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId,
+                               std::uint8_t* buffer, std::uint32_t length, std::uint32_t* transferred) = 0;
     // Interface 0's endpoints in index order (WinUsb_QueryInterfaceSettings + WinUsb_QueryPipe).
     virtual bool queryPipes(std::vector<PipeInformation>* pipes) = 0;
     // PIPE_TRANSFER_TIMEOUT; pipeId 0 is the default control pipe. 0 ms = wait forever.
@@ -99,6 +102,8 @@ public:
 
 // The process's bus: the simulated bus when TESSELON_USB=simulator, else libusb.
 FENMARL_USB_API Bus& bus();
+// The libusb backend itself, whatever TESSELON_USB says (tests, diagnostics).
+FENMARL_USB_API Bus& libusbBus();
 
 // Thread-local Win32 error number of the last failing call on this thread.
 FENMARL_USB_API std::uint32_t lastError();

@@ -1,0 +1,495 @@
+#include "simulator/SimulatedBus.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace FenmarlUsb {
+
+namespace {
+
+constexpr std::uint32_t kOk = 0;
+constexpr std::uint32_t kFileNotFound = 2;
+constexpr std::uint32_t kGenFailure = 31; // a stalled request
+constexpr std::uint32_t kInvalidParameter = 87;
+constexpr std::uint32_t kDeviceNotConnected = 1167;
+
+// WinUSB's default PIPE_TRANSFER_TIMEOUT: 5 s on the control pipe, none elsewhere.
+constexpr std::uint32_t kDefaultControlTimeoutMs = 5000;
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string makePath(const SimulatedDevice& device, std::uint64_t number)
+{
+    const UsbId id = device.usbId();
+    char head[64];
+    std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#sim%04llu#", id.vendorId, id.productId,
+                  static_cast<unsigned long long>(number));
+    return head + lowerCase(deviceClass(device.deviceClass()).interfaceGuid);
+}
+
+// What an opened path gives: WinUSB's calls on one device. The device may go
+// away at any time; every call then fails with ERROR_DEVICE_NOT_CONNECTED.
+class SimulatedHandle final : public Device
+{
+public:
+    SimulatedHandle(std::shared_ptr<SimulatedDevice> device, std::string path)
+        : device_(std::move(device)), path_(std::move(path))
+    {
+        timeouts_[0] = kDefaultControlTimeoutMs;
+    }
+
+    bool controlTransfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) override
+    {
+        if (transferred) *transferred = 0;
+        if (setup.length > 0 && !data) return fail(kInvalidParameter);
+        if (!connected()) return fail(kDeviceNotConnected);
+        std::uint32_t count = 0;
+        const std::uint32_t rc = device_->controlTransfer(setup, data, &count, timeout(0));
+        if (transferred) *transferred = std::min<std::uint32_t>(count, setup.length);
+        return finish(rc);
+    }
+
+    bool getDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId, std::uint8_t* buffer,
+                       std::uint32_t length, std::uint32_t* transferred) override
+    {
+        if (transferred) *transferred = 0;
+        if (!buffer || length == 0 || length > 0xFFFF) return fail(kInvalidParameter);
+        if (!connected()) return fail(kDeviceNotConnected);
+        const SetupPacket setup{0x80, 6, static_cast<std::uint16_t>((type << 8) | index), languageId,
+                                static_cast<std::uint16_t>(length)};
+        std::uint32_t count = 0;
+        const std::uint32_t rc = device_->controlTransfer(setup, buffer, &count, timeout(0));
+        if (transferred) *transferred = std::min(count, length);
+        return finish(rc);
+    }
+
+    bool queryPipes(std::vector<PipeInformation>* pipes) override
+    {
+        if (!pipes) return fail(kInvalidParameter);
+        if (!connected()) return fail(kDeviceNotConnected);
+        *pipes = device_->pipes();
+        return true;
+    }
+
+    bool setPipeTransferTimeout(std::uint8_t pipeId, std::uint32_t milliseconds) override
+    {
+        if (!connected()) return fail(kDeviceNotConnected);
+        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kInvalidParameter);
+        std::lock_guard<std::mutex> hold(lock_);
+        timeouts_[pipeId] = milliseconds;
+        return true;
+    }
+
+    bool readPipe(std::uint8_t pipeId, std::uint8_t* buffer, std::uint32_t length,
+                  std::uint32_t* transferred) override
+    {
+        if (transferred) *transferred = 0;
+        if (!buffer && length > 0) return fail(kInvalidParameter);
+        if (!connected()) return fail(kDeviceNotConnected);
+        if (!(pipeId & 0x80) || !hasPipe(pipeId)) return fail(kInvalidParameter);
+        std::uint32_t count = 0;
+        const std::uint32_t rc = device_->bulkRead(pipeId, buffer, length, &count, timeout(pipeId));
+        if (transferred) *transferred = std::min(count, length);
+        return finish(rc);
+    }
+
+    bool abortPipe(std::uint8_t pipeId) override
+    {
+        if (!connected()) return fail(kDeviceNotConnected);
+        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kInvalidParameter);
+        return finish(device_->abortPipe(pipeId));
+    }
+
+    bool resetPipe(std::uint8_t pipeId) override
+    {
+        if (!connected()) return fail(kDeviceNotConnected);
+        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kInvalidParameter);
+        return finish(device_->resetPipe(pipeId));
+    }
+
+    bool queryDeviceSpeed(std::uint8_t* speed) override
+    {
+        if (!speed) return fail(kInvalidParameter);
+        if (!connected()) return fail(kDeviceNotConnected);
+        *speed = device_->speed();
+        return true;
+    }
+
+    std::string path() const override { return path_; }
+
+private:
+    bool connected() const { return device_->path() == path_; }
+
+    bool hasPipe(std::uint8_t pipeId) const
+    {
+        const auto pipes = device_->pipes();
+        return std::any_of(pipes.begin(), pipes.end(),
+                           [&](const PipeInformation& p) { return p.pipeId == pipeId; });
+    }
+
+    std::uint32_t timeout(std::uint8_t pipeId)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        const auto it = timeouts_.find(pipeId);
+        return it == timeouts_.end() ? 0 : it->second;
+    }
+
+    bool fail(std::uint32_t code)
+    {
+        setLastError(code);
+        return false;
+    }
+
+    // A transfer that ended because the device left reports that, not its own code.
+    bool finish(std::uint32_t rc)
+    {
+        if (rc == kOk) return true;
+        return fail(connected() ? rc : kDeviceNotConnected);
+    }
+
+    std::shared_ptr<SimulatedDevice> device_;
+    const std::string path_;
+    std::mutex lock_;
+    std::map<std::uint8_t, std::uint32_t> timeouts_;
+};
+
+std::mutex factoryLock;
+BareDeviceFactory& factorySlot()
+{
+    static BareDeviceFactory factory;
+    return factory;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- SimulatedDevice
+
+SimulatedDevice::SimulatedDevice() = default;
+SimulatedDevice::~SimulatedDevice() = default;
+
+std::uint32_t SimulatedDevice::controlTransfer(const SetupPacket& setup, std::uint8_t* data,
+                                               std::uint32_t* transferred, std::uint32_t timeoutMs)
+{
+    *transferred = 0;
+    if (setup.requestType == 0x80 && setup.request == 6)
+        return descriptor(static_cast<std::uint8_t>(setup.value >> 8),
+                          static_cast<std::uint8_t>(setup.value & 0xFF), setup.index, data, setup.length,
+                          transferred);
+    if ((setup.requestType & 0x60) == 0x40) return vendorRequest(setup, data, transferred, timeoutMs);
+    return kGenFailure;
+}
+
+std::uint32_t SimulatedDevice::descriptor(std::uint8_t type, std::uint8_t index, std::uint16_t,
+                                          std::uint8_t* buffer, std::uint32_t length,
+                                          std::uint32_t* transferred)
+{
+    *transferred = 0;
+    if (type != 1 || index != 0) return kGenFailure;
+    const UsbId id = usbId();
+    const std::uint8_t device[18] = {18,
+                                     1,
+                                     0x00,
+                                     0x02,
+                                     0xFF,
+                                     0xFF,
+                                     0xFF,
+                                     64,
+                                     static_cast<std::uint8_t>(id.vendorId & 0xFF),
+                                     static_cast<std::uint8_t>(id.vendorId >> 8),
+                                     static_cast<std::uint8_t>(id.productId & 0xFF),
+                                     static_cast<std::uint8_t>(id.productId >> 8),
+                                     0x01,
+                                     0xA0,
+                                     0,
+                                     0,
+                                     0,
+                                     1};
+    const std::uint32_t n = std::min<std::uint32_t>(length, sizeof device);
+    if (buffer && n) std::memcpy(buffer, device, n);
+    *transferred = n;
+    return kOk;
+}
+
+std::uint32_t SimulatedDevice::bulkRead(std::uint8_t, std::uint8_t*, std::uint32_t,
+                                        std::uint32_t* transferred, std::uint32_t)
+{
+    *transferred = 0;
+    return kInvalidParameter;
+}
+
+std::uint32_t SimulatedDevice::abortPipe(std::uint8_t)
+{
+    return kOk;
+}
+std::uint32_t SimulatedDevice::resetPipe(std::uint8_t)
+{
+    return kOk;
+}
+
+std::string SimulatedDevice::path() const
+{
+    std::lock_guard<std::mutex> hold(placeLock_);
+    return path_;
+}
+
+bool SimulatedDevice::isPlugged() const
+{
+    std::lock_guard<std::mutex> hold(placeLock_);
+    return bus_ != nullptr;
+}
+
+SimulatedBus* SimulatedDevice::bus() const
+{
+    std::lock_guard<std::mutex> hold(placeLock_);
+    return bus_;
+}
+
+// ---------------------------------------------------------------- SimulatedBus
+
+SimulatedBus::SimulatedBus()
+{
+    thread_ = std::make_unique<std::thread>([this] { run(); });
+}
+
+SimulatedBus::~SimulatedBus()
+{
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stopping_ = true;
+        tasks_.clear();
+    }
+    wake_.notify_all();
+    if (thread_->get_id() == std::this_thread::get_id())
+        thread_->detach();
+    else
+        thread_->join();
+    for (auto& [number, device] : devices_) {
+        {
+            std::lock_guard<std::mutex> hold(device->placeLock_);
+            device->bus_ = nullptr;
+            device->path_.clear();
+        }
+        device->onUnplugged();
+    }
+}
+
+SimulatedBus& SimulatedBus::instance()
+{
+    // Never destroyed: other libraries' unload hooks may still unwatch while
+    // the process exits.
+    static SimulatedBus* const theBus = new SimulatedBus;
+    return *theBus;
+}
+
+std::string SimulatedBus::plug(std::shared_ptr<SimulatedDevice> device)
+{
+    if (!device) return {};
+    std::string path;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        {
+            std::lock_guard<std::mutex> place(device->placeLock_);
+            if (device->bus_) return device->path_;
+        }
+        const std::uint64_t number = nextNumber_++;
+        path = makePath(*device, number);
+        {
+            std::lock_guard<std::mutex> place(device->placeLock_);
+            device->bus_ = this;
+            device->path_ = path;
+        }
+        devices_[number] = device;
+    }
+    announce(device->deviceClass(), path, true);
+    return path;
+}
+
+bool SimulatedBus::unplug(const std::string& path)
+{
+    std::shared_ptr<SimulatedDevice> device;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = devices_.begin(); it != devices_.end(); ++it) {
+            if (it->second->path() == path) {
+                device = it->second;
+                devices_.erase(it);
+                break;
+            }
+        }
+        if (!device) return false;
+        std::lock_guard<std::mutex> place(device->placeLock_);
+        device->bus_ = nullptr;
+        device->path_.clear();
+    }
+    device->onUnplugged();
+    announce(device->deviceClass(), path, false);
+    return true;
+}
+
+void SimulatedBus::reset()
+{
+    std::map<std::uint64_t, std::shared_ptr<SimulatedDevice>> gone;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        gone.swap(devices_);
+        tasks_.clear();
+        for (auto& [number, device] : gone) {
+            std::lock_guard<std::mutex> place(device->placeLock_);
+            device->bus_ = nullptr;
+            device->path_.clear();
+        }
+    }
+    idle_.notify_all();
+    for (auto& [number, device] : gone)
+        device->onUnplugged();
+}
+
+void SimulatedBus::after(std::chrono::milliseconds delay, std::function<void()> action)
+{
+    post(std::chrono::steady_clock::now() + delay, std::move(action));
+}
+
+bool SimulatedBus::waitIdle(std::chrono::milliseconds timeout)
+{
+    const auto target = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> hold(lock_);
+    if (std::this_thread::get_id() == threadId_) return false; // would wait for itself
+    return idle_.wait_for(hold, timeout, [&] {
+        return stopping_ || (!busy_ && (tasks_.empty() || tasks_.begin()->first.first > target));
+    });
+}
+
+std::vector<std::shared_ptr<SimulatedDevice>> SimulatedBus::devices() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    std::vector<std::shared_ptr<SimulatedDevice>> list;
+    for (const auto& [number, device] : devices_)
+        list.push_back(device);
+    return list;
+}
+
+std::shared_ptr<SimulatedDevice> SimulatedBus::deviceAt(const std::string& path) const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const auto& [number, device] : devices_)
+        if (device->path() == path) return device;
+    return nullptr;
+}
+
+std::vector<std::string> SimulatedBus::enumerate(DeviceClassId cls)
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    std::vector<std::string> paths;
+    for (const auto& [number, device] : devices_)
+        if (device->deviceClass() == cls) paths.push_back(device->path());
+    return paths;
+}
+
+std::unique_ptr<Device> SimulatedBus::open(const std::string& path)
+{
+    // Paths are matched as Windows matches them: without regard to case.
+    const std::string wanted = lowerCase(path);
+    std::shared_ptr<SimulatedDevice> device;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (const auto& [number, candidate] : devices_)
+            if (lowerCase(candidate->path()) == wanted) device = candidate;
+    }
+    if (!device) {
+        setLastError(kFileNotFound);
+        return nullptr;
+    }
+    if (const std::uint32_t rc = device->onOpen()) {
+        setLastError(rc);
+        return nullptr;
+    }
+    return std::make_unique<SimulatedHandle>(device, device->path());
+}
+
+int SimulatedBus::watch(DeviceClassId cls, WatchCallback callback)
+{
+    std::lock_guard<std::recursive_mutex> hold(watchLock_);
+    const int token = nextToken_++;
+    watchers_[token] = Watcher{cls, std::move(callback)};
+    return token;
+}
+
+void SimulatedBus::unwatch(int token)
+{
+    std::lock_guard<std::recursive_mutex> hold(watchLock_);
+    watchers_.erase(token);
+}
+
+void SimulatedBus::post(std::chrono::steady_clock::time_point due, std::function<void()> action)
+{
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (stopping_) return;
+        tasks_.emplace(std::make_pair(due, nextSequence_++), std::move(action));
+    }
+    wake_.notify_all();
+}
+
+void SimulatedBus::announce(DeviceClassId cls, const std::string& path, bool arrived)
+{
+    post(std::chrono::steady_clock::now(), [this, cls, path, arrived] {
+        std::lock_guard<std::recursive_mutex> hold(watchLock_);
+        // A callback may watch or unwatch: walk a snapshot of the tokens.
+        std::vector<int> tokens;
+        for (const auto& [token, watcher] : watchers_)
+            if (watcher.cls == cls) tokens.push_back(token);
+        for (int token : tokens) {
+            const auto it = watchers_.find(token);
+            if (it == watchers_.end()) continue;
+            const WatchCallback callback = it->second.callback;
+            if (callback) callback(cls, path, arrived);
+        }
+    });
+}
+
+void SimulatedBus::run()
+{
+    std::unique_lock<std::mutex> hold(lock_);
+    threadId_ = std::this_thread::get_id();
+    while (!stopping_) {
+        if (tasks_.empty()) {
+            wake_.wait(hold);
+            continue;
+        }
+        const auto due = tasks_.begin()->first.first;
+        if (due > std::chrono::steady_clock::now()) {
+            wake_.wait_until(hold, due);
+            continue;
+        }
+        std::function<void()> action = std::move(tasks_.begin()->second);
+        tasks_.erase(tasks_.begin());
+        busy_ = true;
+        hold.unlock();
+        action();
+        action = nullptr;
+        hold.lock();
+        busy_ = false;
+        idle_.notify_all();
+    }
+}
+
+void setBareDeviceFactory(BareDeviceFactory factory)
+{
+    std::lock_guard<std::mutex> hold(factoryLock);
+    factorySlot() = std::move(factory);
+}
+
+BareDeviceFactory bareDeviceFactory()
+{
+    std::lock_guard<std::mutex> hold(factoryLock);
+    return factorySlot();
+}
+
+} // namespace FenmarlUsb
