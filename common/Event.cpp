@@ -38,7 +38,8 @@ bool Event::sleep(unsigned long milliseconds)
         state_->cv.wait(guard, [this] { return state_->signalled; });
         return true;
     }
-    return state_->cv.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] { return state_->signalled; });
+    return state_->cv.wait_for(guard, std::chrono::milliseconds(milliseconds),
+                               [this] { return state_->signalled; });
 }
 
 bool Event::isSignalled() const

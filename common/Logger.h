@@ -3,6 +3,7 @@
 #include "common/Export.h"
 #include "common/Locker.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -26,11 +27,22 @@ public:
     virtual void logWarning(const std::string& source, const std::string& message);
     virtual void logError(const std::string& source, const std::string& message);
 
+    // One log line without its line end:
+    // "%d/%m/%y %H:%M:%S" "." milliseconds(3 digits) " [" level "] " source ": " message.
+    static std::string formatLine(std::chrono::system_clock::time_point when, const char* level,
+                                  const std::string& source, const std::string& message);
+
 protected:
-    struct NoDirectoryCheck {};
+    struct NoDirectoryCheck
+    {
+    };
     Logger(NoDirectoryCheck, const std::wstring& path, std::uint64_t maximumSize, bool enabled,
            bool reportDirectoryFailure);
     void writeLine(const char* level, const std::string& source, const std::string& message);
+    void ensureLogFileDirectoryExists();
+    // Drops the oldest lines so that the file fits the maximum; false when the
+    // file could not be read or rewritten (the caller stops trimming).
+    bool trimOldestLine();
 
     Locker lock_;
     std::wstring path_;

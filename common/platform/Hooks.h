@@ -23,7 +23,8 @@ inline constexpr int IDCANCEL_ = 2;
 inline constexpr int IDYES_ = 6;
 inline constexpr int IDNO_ = 7;
 
-using MessageBoxHandler = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
+using MessageBoxHandler =
+    std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
 // Default handler prints "caption: text" to stderr and answers IDOK (IDYES for yes/no).
 FENMARL_COMMON_API void setMessageBoxHandler(MessageBoxHandler handler);
 FENMARL_COMMON_API int showMessageBox(const std::string& text, const std::string& caption, unsigned flags);
@@ -37,5 +38,14 @@ using ToneSink = std::function<void(unsigned frequencyHz, unsigned durationMs)>;
 // Default: an ALSA tone when a sound device is present, else the terminal bell.
 FENMARL_COMMON_API void setToneSink(ToneSink sink);
 FENMARL_COMMON_API void beep(unsigned frequencyHz, unsigned durationMs);
+
+// The debugger output (OutputDebugString). Default: the text on stderr.
+using DebugOutputHandler = std::function<void(const std::string& text)>;
+FENMARL_COMMON_API void setDebugOutputHandler(DebugOutputHandler handler);
+FENMARL_COMMON_API void outputDebugString(const std::string& text);
+
+// The default tone: ALSA when a sound device opens, else the terminal bell.
+// Blocks for the tone's length, as Beep does. Exposed so the sink can be restored.
+FENMARL_COMMON_API void defaultTone(unsigned frequencyHz, unsigned durationMs);
 
 } // namespace FenmarlCommonDLL::platform

@@ -20,6 +20,7 @@ FENMARL_COMMON_API int getPrivateProfileInt(const std::string& section, const st
                                             int defaultValue, const std::filesystem::path& file);
 // Written atomically (temporary file + rename). False when the file cannot be written.
 FENMARL_COMMON_API bool writePrivateProfileString(const std::string& section, const std::string& key,
-                                                  const std::string& value, const std::filesystem::path& file);
+                                                  const std::string& value,
+                                                  const std::filesystem::path& file);
 
 } // namespace FenmarlCommonDLL::platform

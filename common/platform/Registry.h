@@ -38,7 +38,8 @@ public:
     bool isOpen() const { return open_; }
 
     // Missing value: ERROR_FILE_NOT_FOUND. REG_SZ data are the UTF-8 bytes without a terminator.
-    std::uint32_t queryValue(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data) const;
+    std::uint32_t queryValue(const std::string& name, std::uint32_t* type,
+                             std::vector<std::uint8_t>* data) const;
     std::uint32_t setValue(const std::string& name, std::uint32_t type, const void* data, std::size_t size);
     std::uint32_t deleteValue(const std::string& name);
 
