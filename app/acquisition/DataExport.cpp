@@ -1,0 +1,306 @@
+#include "app/acquisition/DataExport.h"
+
+#include "app/acquisition/Spectrum.h"
+#include "app/shell/UserInteraction.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kFlushThreshold = 1 << 20;
+
+// Display series of one input group, converted once for the whole table.
+struct DisplayedInput
+{
+    MappedSeries timeX;
+    std::array<MappedSeries, 3> timeY;
+    MappedSeries freqX;
+    std::array<MappedSeries, 3> freqY;
+    int rows = 0;
+    int spectrumRows = 0;
+    int axes = 0;
+
+    explicit DisplayedInput(const ExportInput& input)
+    {
+        ScanData& data = *input.data;
+        const bool microphone = input.sensorType == "Microphone";
+        std::vector<MappedSeries*> ty{&timeY[0], &timeY[1], &timeY[2]};
+        std::vector<MappedSeries*> fy{&freqY[0], &freqY[1], &freqY[2]};
+        ConvertTimeForDisplay(data, input.displayMode, 0, microphone, input.scale, timeX, ty);
+        // The spectrum of a microphone is already in pascals: only the dB conversion applies.
+        ConvertSpectrumForDisplay(data, input.displayMode, microphone, microphone ? 1.0 : input.scale, freqX,
+                                  fy, spectrumRows);
+        rows = std::max(data.samplesAcquired, 0);
+        axes = std::clamp(data.allocatedAxes(), 0, 3);
+    }
+
+    void writeTime(ExportText& out, int i, bool precise)
+    {
+        const auto row = static_cast<std::uint32_t>(i);
+        if (precise)
+            out.fixed10(timeX.get(row));
+        else
+            out.general(timeX.get(row));
+        for (int a = 0; a < axes; ++a)
+            out.general(timeY[a].get(row));
+    }
+
+    void writeFrequency(ExportText& out, int i)
+    {
+        const auto row = static_cast<std::uint32_t>(i);
+        out.general(freqX.get(row));
+        for (int a = 0; a < axes; ++a)
+            out.general(freqY[a].get(row));
+    }
+};
+
+std::string columnLine(const char* timeLabel, const char* frequencyLabel, const ExportInput& input)
+{
+    const std::string t = UnitSuffix(input.sensorType, input.magneticUnits, input.vibrationUnits);
+    const std::string f = FrequencySuffix(t, input.spectrumUnit);
+    return std::string(timeLabel) + "\tx" + t + "\ty" + t + "\tz" + t + "\t" + frequencyLabel + "\tx" + f +
+           "\ty" + f + "\tz" + f;
+}
+
+// A text file written beside its target and renamed over it when complete.
+class TemporaryTextFile
+{
+public:
+    explicit TemporaryTextFile(const std::filesystem::path& target) : target_(target)
+    {
+        std::string name = target.string() + ".XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) return;
+        temporary_ = name;
+        file_ = ::fdopen(fd, "w");
+        if (!file_) {
+            ::close(fd);
+            ::unlink(name.c_str());
+        }
+    }
+    ~TemporaryTextFile()
+    {
+        if (file_) {
+            std::fclose(file_);
+            ::unlink(temporary_.c_str());
+        }
+    }
+    std::FILE* file() const { return file_; }
+    bool commit()
+    {
+        std::FILE* f = file_;
+        file_ = nullptr;
+        bool ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+        ok = std::fclose(f) == 0 && ok;
+        // Keep the permissions a newly created file would get.
+        if (ok) {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::chmod(temporary_.c_str(), 0666 & ~mask);
+        }
+        if (ok && std::rename(temporary_.c_str(), target_.c_str()) == 0) return true;
+        ::unlink(temporary_.c_str());
+        return false;
+    }
+
+private:
+    std::filesystem::path target_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+};
+
+void cannotOpen(UserInteraction* ui)
+{
+    if (ui)
+        ui->messageBox("Cannot open data file", "Export data",
+                       FenmarlCommonDLL::platform::MB_ICONEXCLAMATION_);
+}
+
+} // namespace
+
+std::string UnitSuffix(const std::string& sensorType, int magneticUnits, int vibrationUnits)
+{
+    if (sensorType == "Magnetometer") {
+        switch (magneticUnits) {
+        case 0:
+            return " (nT)";
+        case 1:
+            return " (uT)";
+        default:
+            return " (mG)";
+        }
+    }
+    if (sensorType == "Microphone") return " (Pa)";
+    switch (vibrationUnits) {
+    case 0:
+        return " (ug)";
+    case 1:
+        return " (mg)";
+    case 3:
+        return " (mms-2)";
+    default:
+        return " (g)";
+    }
+}
+
+std::string FrequencySuffix(const std::string& timeSuffix, int spectrumUnit)
+{
+    if (spectrumUnit != 1 || timeSuffix.empty() || timeSuffix.back() != ')') return timeSuffix;
+    return timeSuffix.substr(0, timeSuffix.size() - 1) + " / sqrt(Hz))";
+}
+
+std::string ExportHeaderLine(const SystemTime& time)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "Scan started at %02d:%02d:%02d %02d/%02d/%04d\n", time.wHour,
+                  time.wMinute, time.wSecond, time.wDay, time.wMonth, time.wYear);
+    return text;
+}
+
+void ExportText::append(const char* text, std::size_t size)
+{
+    text_.append(text, size);
+}
+
+void ExportText::newline()
+{
+    text_.push_back('\n');
+    if (file_ && text_.size() >= kFlushThreshold) flush();
+}
+
+void ExportText::general(double value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    text_.append(buffer, result.ptr);
+    text_.push_back('\t');
+}
+
+void ExportText::fixed10(double value)
+{
+    // Up to 309 integer digits, the point and ten decimals.
+    char buffer[352];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 10);
+    text_.append(buffer, result.ptr);
+    text_.push_back('\t');
+}
+
+bool ExportText::flush()
+{
+    if (!file_ || text_.empty()) return !failed_;
+    if (std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) failed_ = true;
+    text_.clear();
+    return !failed_;
+}
+
+void WriteOneInputTable(ExportText& out, const ExportInput& input, bool preciseTime)
+{
+    DisplayedInput shown(input);
+    out.append(columnLine("Time (s)", "Frequency (Hz)", input));
+    out.newline();
+    for (int i = 0; i < shown.rows; ++i) {
+        shown.writeTime(out, i, preciseTime);
+        if (i < shown.spectrumRows) shown.writeFrequency(out, i);
+        out.newline();
+    }
+}
+
+void WriteTwoInputTable(ExportText& out, const ExportInput& input1, const ExportInput& input2)
+{
+    DisplayedInput first(input1);
+    DisplayedInput second(input2);
+    out.append(columnLine("Input1Time (s)", "Input1Frequency (Hz)", input1));
+    out.tab();
+    out.append(columnLine("Input2Time (s)", "Input2Frequency (Hz)", input2));
+    out.newline();
+    // Rows run to the longer record so that no sample of either input is lost;
+    // a missing block keeps the columns aligned with its tabs.
+    const int rows = std::max(first.rows, second.rows);
+    for (int i = 0; i < rows; ++i) {
+        if (i < first.rows)
+            first.writeTime(out, i, true);
+        else
+            out.tabs(first.axes + 1);
+        if (i < first.spectrumRows)
+            first.writeFrequency(out, i);
+        else
+            out.tabs(first.axes + 1);
+        if (i < second.rows)
+            second.writeTime(out, i, true);
+        else if (i < second.spectrumRows)
+            out.tabs(second.axes + 1);
+        if (i < second.spectrumRows) second.writeFrequency(out, i);
+        out.newline();
+    }
+}
+
+bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started, const ExportInput& input,
+                    UserInteraction* ui)
+{
+    TemporaryTextFile file(path);
+    if (!file.file()) {
+        cannotOpen(ui);
+        return false;
+    }
+    bool ok = false;
+    {
+        ExportText out(file.file());
+        out.append(ExportHeaderLine(started));
+        WriteOneInputTable(out, input, true);
+        ok = out.flush();
+    }
+    if (ok && file.commit()) return true;
+    cannotOpen(ui);
+    return false;
+}
+
+bool ExportAutomaticFile(const std::filesystem::path& path, const SystemTime& started,
+                         const ExportInput* input1, const ExportInput* input2, UserInteraction* ui)
+{
+    if (!input1 && !input2) return false;
+    TemporaryTextFile file(path);
+    if (!file.file()) {
+        cannotOpen(ui);
+        return false;
+    }
+    bool ok = false;
+    {
+        ExportText out(file.file());
+        out.append(ExportHeaderLine(started));
+        if (input1 && input2)
+            WriteTwoInputTable(out, *input1, *input2);
+        else
+            WriteOneInputTable(out, input1 ? *input1 : *input2, false);
+        ok = out.flush();
+    }
+    if (ok && file.commit()) return true;
+    cannotOpen(ui);
+    return false;
+}
+
+std::string CopyDataText(const ExportInput& input)
+{
+    ExportText out;
+    WriteOneInputTable(out, input, false);
+    return out.take();
+}
+
+std::filesystem::path AutomaticExportPath(const std::filesystem::path& scanFile)
+{
+    std::string text = scanFile.string();
+    const std::size_t slash = text.find_last_of("/\\");
+    const std::size_t dot = text.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash) &&
+        (text.compare(dot, std::string::npos, ".ts6") == 0 ||
+         text.compare(dot, std::string::npos, ".TS6") == 0))
+        text.erase(dot);
+    return text + ".dat";
+}

@@ -1,0 +1,156 @@
+#include "app/specification/SpecificationTest.h"
+
+#include "common/platform/Hooks.h"
+
+#include <cmath>
+
+namespace {
+
+bool validInput(int input)
+{
+    return input == 0 || input == 1;
+}
+
+} // namespace
+
+void ResetSpecificationResults(SpecificationSettings& spec)
+{
+    for (int i = 0; i < 2; ++i) {
+        spec.passedTime[i] = 1;
+        spec.passedFrequency[i] = 1;
+        spec.takeReference[i] = 1;
+    }
+}
+
+bool testTimeSpecification(SpecificationSettings& spec, int input, int n, const double* series, double f)
+{
+    if (!validInput(input)) return true;
+    const double limit = spec.maximumExcursion[input] / f;
+    if (spec.takeReference[input] == 1 && n > 0) {
+        spec.referenceValue[input] = series[0];
+        spec.takeReference[input] = 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (std::fabs(series[i] - spec.referenceValue[input]) > limit) {
+            spec.passedTime[input] = 0;
+            return false;
+        }
+    }
+    return spec.passedTime[input] == 1;
+}
+
+CurveLimit curveLimitAt(const SpecificationSettings& spec, int input, double x)
+{
+    CurveLimit result;
+    if (!validInput(input) || spec.applyFrequencyTest[input] == 0) return result;
+    const std::vector<CurvePoint>& curve = spec.curve[input];
+    if (curve.empty() || x < curve.front().frequency || x > curve.back().frequency) return result;
+    for (std::size_t k = 0; k < curve.size(); ++k) {
+        if (curve[k].frequency == x) {
+            result = {true, curve[k].intensity};
+            return result;
+        }
+        if (k + 1 < curve.size() && x > curve[k].frequency && x < curve[k + 1].frequency) {
+            const CurvePoint& a = curve[k];
+            const CurvePoint& b = curve[k + 1];
+            result = {true, a.intensity + (x - a.frequency) / (b.frequency - a.frequency) *
+                                              (b.intensity - a.intensity)};
+            return result;
+        }
+    }
+    if (x == curve.back().frequency) result = {true, curve.back().intensity};
+    return result;
+}
+
+bool testFrequencySpecification(SpecificationSettings& spec, int input, int n, const double* frequency,
+                                const double* amplitude, double f)
+{
+    if (!validInput(input)) return true;
+    for (int k = 0; k < n; ++k) {
+        const CurveLimit limit = curveLimitAt(spec, input, frequency[k]);
+        if (limit.found && amplitude[k] > limit.limit / f) {
+            spec.passedFrequency[input] = 0;
+            return false;
+        }
+    }
+    spec.passedFrequency[input] = 1;
+    return true;
+}
+
+bool testTimeSpecificationAxes(SpecificationSettings& spec, int input, int n,
+                               const std::vector<const double*>& axes, double f)
+{
+    bool passed = true;
+    for (const double* series : axes) {
+        passed = testTimeSpecification(spec, input, n, series, f);
+        if (!passed) break;
+    }
+    return passed;
+}
+
+bool testFrequencySpecificationAxes(SpecificationSettings& spec, int input, int n, const double* frequency,
+                                    const std::vector<const double*>& axes, double f)
+{
+    bool passed = true;
+    for (const double* series : axes) {
+        passed = testFrequencySpecification(spec, input, n, frequency, series, f);
+        if (!passed) break;
+    }
+    return passed;
+}
+
+double SpecificationUnitFactor(const std::string& unit)
+{
+    if (unit == "nT") return 0.001;
+    if (unit == "mG") return 0.1;
+    if (unit == "ug") return 0.000001;
+    if (unit == "mg") return 0.001;
+    // One mm/s² is 1/9806.65 of a g.
+    if (unit == "mms-2") return 1.0 / 9806.65;
+    return 1.0; // uT, g, Pa
+}
+
+bool AllSpecificationsPassed(const SpecificationSettings& spec)
+{
+    return spec.passedTime[0] == 1 && spec.passedFrequency[0] == 1 && spec.passedTime[1] == 1 &&
+           spec.passedFrequency[1] == 1;
+}
+
+std::string SpecificationDisplay::text() const
+{
+    std::string joined;
+    for (const std::string& line : lines) {
+        if (!joined.empty()) joined += '\n';
+        joined += line;
+    }
+    return joined;
+}
+
+SpecificationDisplay SpecificationResultDisplay(const SpecificationSettings& spec)
+{
+    SpecificationDisplay display;
+    if (AllSpecificationsPassed(spec)) {
+        display.lines = {"Pass"};
+        return display;
+    }
+    display.passed = false;
+    display.colour = 255;
+    display.lines = {"Fail"};
+    if (spec.passedTime[0] == 0) display.lines.emplace_back("Input 1 Time");
+    if (spec.passedFrequency[0] == 0) display.lines.emplace_back("Input 1 Frequency");
+    if (spec.passedTime[1] == 0) display.lines.emplace_back("Input 2 Time");
+    if (spec.passedFrequency[1] == 0) display.lines.emplace_back("Input 2 Frequency");
+    return display;
+}
+
+bool ShouldSoundAlert(const SpecificationSettings& spec, bool muted)
+{
+    return !AllSpecificationsPassed(spec) && spec.audioAlert != 0 && !muted;
+}
+
+bool SoundSpecificationAlert(const SpecificationSettings& spec, bool muted)
+{
+    if (!ShouldSoundAlert(spec, muted)) return false;
+    FenmarlCommonDLL::platform::beep(kAlertFrequencyHz, kAlertDurationMs);
+    return true;
+}
