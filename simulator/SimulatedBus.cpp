@@ -1,5 +1,7 @@
 #include "simulator/SimulatedBus.h"
 
+#include "simulator/SimulatorProfile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -284,7 +286,11 @@ SimulatedBus& SimulatedBus::instance()
 {
     // Never destroyed: other libraries' unload hooks may still unwatch while
     // the process exits.
-    static SimulatedBus* const theBus = new SimulatedBus;
+    static SimulatedBus* const theBus = [] {
+        auto* made = new SimulatedBus;
+        plugProfile(*made, activeProfile());
+        return made;
+    }();
     return *theBus;
 }
 
@@ -308,6 +314,7 @@ std::string SimulatedBus::plug(std::shared_ptr<SimulatedDevice> device)
         devices_[number] = device;
     }
     announce(device->deviceClass(), path, true);
+    device->onPlugged();
     return path;
 }
 

@@ -83,8 +83,10 @@ public:
     SimulatedBus* bus() const;
 
 protected:
+    // Called by the bus after the device joined it (its arrival is announced).
+    virtual void onPlugged() {}
     // Called by the bus after the device left it; pending transfers must end
-    // (the handle layer reports 1167). Overrides call the base.
+    // (the handle layer reports 1167).
     virtual void onUnplugged() {}
 
 private:
