@@ -1,0 +1,875 @@
+#include "common/platform/Registry.h"
+
+#include "common/Logger.h"
+#include "common/Utils.h"
+#include "common/platform/KnownFolders.h"
+#include "common/platform/Text.h"
+#include "common/platform/Win32Error.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FenmarlCommonDLL::platform {
+
+namespace {
+
+const char* const kHeader = "Windows Registry Editor Version 5.00";
+const char* const kFileName = "registry.reg";
+
+struct Value
+{
+    std::string name; // "" is the key's default value ("@")
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data; // REG_SZ: UTF-8 without terminator
+};
+
+struct Key
+{
+    std::string path; // full path with the root's name, as first spelled
+    std::vector<Value> values;
+};
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Registry names compare without regard to case.
+bool sameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool isUnder(const std::string& path, const std::string& parent)
+{
+    return path.size() > parent.size() && path[parent.size()] == '\\' &&
+           sameName(path.substr(0, parent.size()), parent);
+}
+
+struct Store
+{
+    std::vector<Key> keys;
+
+    Key* find(const std::string& path)
+    {
+        for (Key& k : keys) {
+            if (sameName(k.path, path)) return &k;
+        }
+        return nullptr;
+    }
+    const Key* find(const std::string& path) const { return const_cast<Store*>(this)->find(path); }
+
+    // Adds the key and its missing parents below the root, as regedit lists them.
+    Key& ensure(const std::string& path, bool* added)
+    {
+        // The root itself is never listed.
+        std::size_t pos = path.find('\\');
+        if (pos != std::string::npos) pos = path.find('\\', pos + 1);
+        while (pos != std::string::npos) {
+            const std::string parent = path.substr(0, pos);
+            if (!find(parent)) {
+                keys.push_back(Key{parent, {}});
+                *added = true;
+            }
+            pos = path.find('\\', pos + 1);
+        }
+        if (Key* k = find(path)) return *k;
+        keys.push_back(Key{path, {}});
+        *added = true;
+        return keys.back();
+    }
+
+    void erase(const std::string& path)
+    {
+        std::erase_if(keys, [&](const Key& k) { return sameName(k.path, path) || isUnder(k.path, path); });
+    }
+};
+
+Value* findValue(Key& key, const std::string& name)
+{
+    for (Value& v : key.values) {
+        if (sameName(v.name, name)) return &v;
+    }
+    return nullptr;
+}
+
+// ---- reading the .reg text ----
+
+std::string decodeFile(const std::string& bytes)
+{
+    auto u8 = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.size() >= 2 && ((u8(0) == 0xFF && u8(1) == 0xFE) || (u8(0) == 0xFE && u8(1) == 0xFF))) {
+        const bool little = u8(0) == 0xFF;
+        std::u16string units;
+        units.reserve(bytes.size() / 2);
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+            units.push_back(
+                static_cast<char16_t>(little ? (u8(i) | (u8(i + 1) << 8)) : ((u8(i) << 8) | u8(i + 1))));
+        return utf16ToUtf8(units);
+    }
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
+    return bytes;
+}
+
+std::string trim(const std::string& s)
+{
+    const std::size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
+}
+
+// A quoted text starting at text[pos] == '"'; regedit escapes only \\ and \".
+bool parseQuoted(const std::string& text, std::size_t& pos, std::string* out)
+{
+    out->clear();
+    for (++pos; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '"') {
+            ++pos;
+            return true;
+        }
+        if (c == '\\' && pos + 1 < text.size() && (text[pos + 1] == '\\' || text[pos + 1] == '"')) ++pos;
+        out->push_back(text[pos]);
+    }
+    return false;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    c = lowerAscii(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool parseHexList(const std::string& text, std::vector<std::uint8_t>* out)
+{
+    out->clear();
+    std::size_t pos = 0;
+    while (true) {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+        if (pos == text.size()) return true;
+        int hi = hexDigit(text[pos]);
+        int lo = pos + 1 < text.size() ? hexDigit(text[pos + 1]) : -1;
+        if (hi < 0) return false;
+        if (lo < 0) { // a single digit
+            lo = hi;
+            hi = 0;
+            pos += 1;
+        } else {
+            pos += 2;
+        }
+        out->push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+        if (pos == text.size()) return true;
+        if (text[pos] != ',') return false;
+        ++pos;
+    }
+}
+
+std::string utf16BytesToUtf8(const std::vector<std::uint8_t>& bytes)
+{
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    while (!units.empty() && units.back() == 0)
+        units.pop_back();
+    return utf16ToUtf8(units);
+}
+
+bool parseData(const std::string& text, Value* value, bool* remove)
+{
+    *remove = false;
+    if (text == "-") {
+        *remove = true;
+        return true;
+    }
+    if (!text.empty() && text[0] == '"') {
+        std::size_t pos = 0;
+        std::string s;
+        if (!parseQuoted(text, pos, &s) || !trim(text.substr(pos)).empty()) return false;
+        value->type = REG_SZ_;
+        value->data.assign(s.begin(), s.end());
+        return true;
+    }
+    const std::string lower = [&] {
+        std::string l = text;
+        for (char& c : l)
+            c = lowerAscii(c);
+        return l;
+    }();
+    if (lower.rfind("dword:", 0) == 0) {
+        const std::string digits = trim(text.substr(6));
+        if (digits.empty() || digits.size() > 8) return false;
+        std::uint32_t v = 0;
+        for (char c : digits) {
+            const int d = hexDigit(c);
+            if (d < 0) return false;
+            v = v * 16 + static_cast<std::uint32_t>(d);
+        }
+        value->type = REG_DWORD_;
+        value->data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+        return true;
+    }
+    std::uint32_t type = REG_BINARY_;
+    std::size_t listStart = 0;
+    if (lower.rfind("hex:", 0) == 0) {
+        listStart = 4;
+    } else if (lower.rfind("hex(", 0) == 0) {
+        const std::size_t close = lower.find("):");
+        if (close == std::string::npos || close == 4 || close > 12) return false;
+        type = 0;
+        for (std::size_t i = 4; i < close; ++i) {
+            const int d = hexDigit(lower[i]);
+            if (d < 0) return false;
+            type = type * 16 + static_cast<std::uint32_t>(d);
+        }
+        listStart = close + 2;
+    } else {
+        return false;
+    }
+    if (!parseHexList(text.substr(listStart), &value->data)) return false;
+    value->type = type;
+    if (type == REG_SZ_) { // regedit writes texts it cannot quote as UTF-16 hex
+        const std::string s = utf16BytesToUtf8(value->data);
+        value->data.assign(s.begin(), s.end());
+    }
+    return true;
+}
+
+bool parseStore(const std::string& fileBytes, Store* store, std::string* error)
+{
+    store->keys.clear();
+    const std::string text = decodeFile(fileBytes);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t eol = text.find('\n', start);
+        if (eol == std::string::npos) eol = text.size();
+        lines.push_back(text.substr(start, eol - start));
+        start = eol + 1;
+    }
+
+    bool headerSeen = false;
+    Key* current = nullptr;
+    bool skipping = false; // inside a "[-key]" deletion block
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t lineNumber = i + 1;
+        std::string line = trim(lines[i]);
+        if (line.empty() || line[0] == ';') continue;
+        if (!headerSeen) {
+            if (line != kHeader && line != "REGEDIT4") {
+                *error = "line " + std::to_string(lineNumber) + ": not a registry file";
+                return false;
+            }
+            headerSeen = true;
+            continue;
+        }
+        if (line[0] == '[') {
+            if (line.back() != ']' || line.size() < 3) {
+                *error = "line " + std::to_string(lineNumber) + ": broken key line";
+                return false;
+            }
+            std::string path = trim(line.substr(1, line.size() - 2));
+            if (!path.empty() && path[0] == '-') {
+                store->erase(trim(path.substr(1)));
+                current = nullptr;
+                skipping = true;
+                continue;
+            }
+            if (path.empty() || path.front() == '\\' || path.back() == '\\') {
+                *error = "line " + std::to_string(lineNumber) + ": broken key name";
+                return false;
+            }
+            bool added = false;
+            current = &store->ensure(path, &added);
+            skipping = false;
+            continue;
+        }
+        if (!current) {
+            if (skipping) continue;
+            *error = "line " + std::to_string(lineNumber) + ": value outside a key";
+            return false;
+        }
+        Value value;
+        std::size_t pos = 0;
+        if (line[0] == '@') {
+            pos = 1;
+        } else if (line[0] == '"') {
+            if (!parseQuoted(line, pos, &value.name)) {
+                *error = "line " + std::to_string(lineNumber) + ": broken value name";
+                return false;
+            }
+        } else {
+            *error = "line " + std::to_string(lineNumber) + ": unexpected text";
+            return false;
+        }
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+            ++pos;
+        if (pos >= line.size() || line[pos] != '=') {
+            *error = "line " + std::to_string(lineNumber) + ": missing '='";
+            return false;
+        }
+        std::string data = trim(line.substr(pos + 1));
+        // Hex lists continue on the next line after a trailing backslash.
+        while (!data.empty() && data.back() == '\\' && data[0] != '"' && i + 1 < lines.size()) {
+            data.pop_back();
+            data += trim(lines[++i]);
+        }
+        bool remove = false;
+        if (!parseData(data, &value, &remove)) {
+            *error = "line " + std::to_string(lineNumber) + ": unreadable value data";
+            return false;
+        }
+        if (remove) {
+            std::erase_if(current->values, [&](const Value& v) { return sameName(v.name, value.name); });
+        } else if (Value* existing = findValue(*current, value.name)) {
+            existing->type = value.type;
+            existing->data = std::move(value.data);
+        } else {
+            current->values.push_back(std::move(value));
+        }
+    }
+    if (!headerSeen && !trim(text).empty()) {
+        *error = "not a registry file";
+        return false;
+    }
+    return true;
+}
+
+// ---- writing the .reg text ----
+
+std::string quote(const std::string& s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+// A text that fits between quotes: valid UTF-8 without line breaks or NULs.
+bool quotable(const std::vector<std::uint8_t>& data)
+{
+    const std::string s(data.begin(), data.end());
+    if (s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return false;
+    return utf16ToUtf8(utf8ToUtf16(s)) == s;
+}
+
+// regedit's layout: comma-separated bytes, lines wrapped before 80 columns.
+std::string hexList(std::size_t prefixLength, const std::vector<std::uint8_t>& data)
+{
+    std::string out;
+    std::size_t column = prefixLength;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", data[i]);
+        if (i > 0) {
+            if (column + 4 > 78) {
+                out += ",\\\n  ";
+                column = 2;
+            } else {
+                out += ",";
+                ++column;
+            }
+        }
+        out += byte;
+        column += 2;
+    }
+    return out;
+}
+
+std::string serialise(const Store& store)
+{
+    std::string out = std::string(kHeader) + "\n\n";
+    for (const Key& key : store.keys) {
+        out += "[" + key.path + "]\n";
+        for (const Value& v : key.values) {
+            std::string line = v.name.empty() ? "@=" : quote(v.name) + "=";
+            if (v.type == REG_SZ_ && quotable(v.data)) {
+                line += quote(std::string(v.data.begin(), v.data.end()));
+            } else if (v.type == REG_DWORD_ && v.data.size() == 4) {
+                char text[16];
+                const std::uint32_t d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+                                        (static_cast<std::uint32_t>(v.data[3]) << 24);
+                std::snprintf(text, sizeof text, "dword:%08x", d);
+                line += text;
+            } else {
+                std::vector<std::uint8_t> bytes = v.data;
+                if (v.type == REG_SZ_) { // UTF-16 with its terminator, as regedit writes it
+                    bytes.clear();
+                    for (char16_t u : utf8ToUtf16(std::string(v.data.begin(), v.data.end()))) {
+                        bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+                        bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+                    }
+                    bytes.push_back(0);
+                    bytes.push_back(0);
+                }
+                char prefix[24];
+                if (v.type == REG_BINARY_)
+                    std::snprintf(prefix, sizeof prefix, "hex:");
+                else
+                    std::snprintf(prefix, sizeof prefix, "hex(%x):", v.type);
+                line += prefix;
+                line += hexList(line.size(), bytes);
+            }
+            out += line + "\n";
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+// ---- the files ----
+
+const char* rootName(RegistryRoot root)
+{
+    return root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
+
+std::filesystem::path storeFile(RegistryRoot root)
+{
+    return (root == RegistryRoot::CurrentUser ? userConfigFolder() : machineConfigFolder()) / kFileName;
+}
+
+struct Signature
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const Signature& o) const
+    {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+Signature signatureOf(const std::filesystem::path& file)
+{
+    Signature s;
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0) {
+        s.exists = true;
+        s.device = st.st_dev;
+        s.inode = st.st_ino;
+        s.size = st.st_size;
+        s.modified = st.st_mtim;
+    }
+    return s;
+}
+
+// Reads the whole file; false with errno kept when it exists but cannot be read.
+bool readBytes(const std::filesystem::path& file, std::string* bytes, bool* exists)
+{
+    bytes->clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *exists = errno != ENOENT && errno != ENOTDIR;
+        return !*exists;
+    }
+    *exists = true;
+    char buffer[16384];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return false;
+        }
+        if (n == 0) break;
+        bytes->append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+void logStoreProblem(const std::string& message)
+{
+    static std::mutex m;
+    static std::unique_ptr<Logger> log;
+    std::lock_guard<std::mutex> guard(m);
+    if (!log) {
+        log = std::make_unique<Logger>(Utils::getUsersDataDirectory() + L"/Tesselon/Logs/FenmarlCommon.log",
+                                       40960, true, false);
+    }
+    log->logWarning("RegistryStore", message);
+}
+
+struct CachedStore
+{
+    std::filesystem::path file;
+    Signature signature;
+    bool valid = false;
+    Store store;
+};
+
+std::mutex& storeMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+CachedStore& cacheFor(RegistryRoot root)
+{
+    static CachedStore user;
+    static CachedStore machine;
+    return root == RegistryRoot::CurrentUser ? user : machine;
+}
+
+// Brings the cache up to date with the file; called under storeMutex(). A file
+// that cannot be parsed reads as empty here and is set aside by the next write.
+std::uint32_t refresh(RegistryRoot root)
+{
+    CachedStore& cache = cacheFor(root);
+    const std::filesystem::path file = storeFile(root);
+    const Signature sig = signatureOf(file);
+    if (cache.valid && cache.file == file && cache.signature == sig) return kErrorSuccess;
+    std::string bytes;
+    bool exists = false;
+    if (!readBytes(file, &bytes, &exists)) return win32ErrorFromErrno(errno);
+    std::string error;
+    if (!parseStore(bytes, &cache.store, &error)) {
+        cache.store.keys.clear();
+        logStoreProblem("Unreadable registry file " + file.string() + " (" + error + ") read as empty");
+    }
+    cache.file = file;
+    cache.signature = sig;
+    cache.valid = true;
+    return kErrorSuccess;
+}
+
+class FileLock
+{
+public:
+    explicit FileLock(const std::filesystem::path& path)
+    {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) return;
+        int rc;
+        do {
+            rc = ::flock(fd_, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        locked_ = rc == 0;
+    }
+    ~FileLock()
+    {
+        if (fd_ >= 0) ::close(fd_); // releases the lock
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    int fd_ = -1;
+    bool locked_ = false;
+};
+
+std::string timeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+    return text;
+}
+
+bool writeFileAtomically(const std::filesystem::path& file, const std::string& bytes, std::uint32_t* error)
+{
+    static std::atomic<unsigned> counter{0};
+    const std::string temp =
+        file.string() + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *error = win32ErrorFromErrno(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    int failure = 0;
+    while (done < bytes.size() && failure == 0) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            failure = n < 0 ? errno : EIO;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+    if (failure == 0 && ::fsync(fd) != 0) failure = errno;
+    if (::close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && ::rename(temp.c_str(), file.c_str()) != 0) failure = errno;
+    if (failure != 0) {
+        ::unlink(temp.c_str());
+        *error = win32ErrorFromErrno(failure);
+        return false;
+    }
+    return true;
+}
+
+// Read-modify-write of the per-user store under the advisory lock, so two
+// processes writing at once never lose each other's values.
+template <typename Change> std::uint32_t modifyUserStore(Change change)
+{
+    std::lock_guard<std::mutex> guard(storeMutex());
+    const std::filesystem::path folder = userConfigFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return win32ErrorFromErrno(ec.value());
+    const std::filesystem::path file = folder / kFileName;
+    FileLock lock(folder / (std::string(kFileName) + ".lock"));
+    if (!lock.locked()) return win32ErrorFromErrno(errno);
+
+    std::string bytes;
+    bool exists = false;
+    if (!readBytes(file, &bytes, &exists)) return win32ErrorFromErrno(errno);
+    Store store;
+    std::string parseError;
+    if (!parseStore(bytes, &store, &parseError)) {
+        // Never overwrite what we cannot read: keep it beside under a new name.
+        std::filesystem::path aside = file.string() + ".unreadable-" + timeStamp();
+        for (int n = 1; std::filesystem::exists(aside); ++n)
+            aside = file.string() + ".unreadable-" + timeStamp() + "-" + std::to_string(n);
+        if (::rename(file.c_str(), aside.c_str()) != 0) {
+            logStoreProblem("Unreadable registry file " + file.string() + " (" + parseError +
+                            ") could not be moved aside; nothing written");
+            return kErrorInvalidData;
+        }
+        logStoreProblem("Unreadable registry file (" + parseError + ") kept as " + aside.string() +
+                        "; starting an empty one");
+        store.keys.clear();
+    }
+    bool changed = false;
+    const std::uint32_t result = change(store, changed);
+    if (result != kErrorSuccess || !changed) return result;
+    std::uint32_t error = kErrorSuccess;
+    if (!writeFileAtomically(file, serialise(store), &error)) return error;
+    CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
+    cache.file = file;
+    cache.signature = signatureOf(file);
+    cache.store = std::move(store);
+    cache.valid = true;
+    return kErrorSuccess;
+}
+
+std::string normalisedSubKey(const std::string& subKey)
+{
+    std::string s = subKey;
+    while (!s.empty() && s.front() == '\\')
+        s.erase(0, 1);
+    while (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    return s;
+}
+
+std::string fullPath(RegistryRoot root, const std::string& subKey)
+{
+    const std::string sub = normalisedSubKey(subKey);
+    return sub.empty() ? std::string(rootName(root)) : std::string(rootName(root)) + "\\" + sub;
+}
+
+} // namespace
+
+RegistryKey::~RegistryKey()
+{
+    close();
+}
+
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept
+    : open_(other.open_), writable_(other.writable_), root_(other.root_), path_(std::move(other.path_))
+{
+    other.open_ = false;
+}
+
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept
+{
+    if (this != &other) {
+        open_ = other.open_;
+        writable_ = other.writable_;
+        root_ = other.root_;
+        path_ = std::move(other.path_);
+        other.open_ = false;
+    }
+    return *this;
+}
+
+std::uint32_t RegistryKey::open(RegistryRoot root, const std::string& subKey, bool writable)
+{
+    close();
+    if (writable && root == RegistryRoot::LocalMachine) return kErrorAccessDenied;
+    const std::string path = fullPath(root, subKey);
+    if (path != rootName(root)) {
+        std::lock_guard<std::mutex> guard(storeMutex());
+        const std::uint32_t rc = refresh(root);
+        if (rc != kErrorSuccess) return rc;
+        if (!cacheFor(root).store.find(path)) return kErrorFileNotFound;
+    }
+    open_ = true;
+    writable_ = writable;
+    root_ = root;
+    path_ = path;
+    return kErrorSuccess;
+}
+
+std::uint32_t RegistryKey::create(RegistryRoot root, const std::string& subKey)
+{
+    close();
+    if (root == RegistryRoot::LocalMachine) return kErrorAccessDenied;
+    const std::string path = fullPath(root, subKey);
+    if (path != rootName(root)) {
+        const std::uint32_t rc = modifyUserStore([&](Store& store, bool& changed) {
+            store.ensure(path, &changed);
+            return kErrorSuccess;
+        });
+        if (rc != kErrorSuccess) return rc;
+    }
+    open_ = true;
+    writable_ = true;
+    root_ = root;
+    path_ = path;
+    return kErrorSuccess;
+}
+
+void RegistryKey::close()
+{
+    open_ = false;
+    writable_ = false;
+    path_.clear();
+}
+
+std::uint32_t RegistryKey::queryValue(const std::string& name, std::uint32_t* type,
+                                      std::vector<std::uint8_t>* data) const
+{
+    if (!open_) return kErrorInvalidHandle;
+    std::lock_guard<std::mutex> guard(storeMutex());
+    const std::uint32_t rc = refresh(root_);
+    if (rc != kErrorSuccess) return rc;
+    Key* key = cacheFor(root_).store.find(path_);
+    if (!key) return kErrorFileNotFound;
+    const Value* value = findValue(*key, name);
+    if (!value) return kErrorFileNotFound;
+    if (type) *type = value->type;
+    if (data) *data = value->data;
+    return kErrorSuccess;
+}
+
+std::uint32_t RegistryKey::setValue(const std::string& name, std::uint32_t type, const void* data,
+                                    std::size_t size)
+{
+    if (!open_) return kErrorInvalidHandle;
+    if (!writable_) return kErrorAccessDenied;
+    if ((!data && size > 0) || (type == REG_DWORD_ && size != 4)) return kErrorInvalidParameter;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::vector<std::uint8_t> copy(bytes, bytes + size);
+    if (type == REG_SZ_) { // the terminator Windows callers count is not part of the text
+        while (!copy.empty() && copy.back() == 0)
+            copy.pop_back();
+    }
+    const std::string path = path_;
+    return modifyUserStore([&](Store& store, bool& changed) {
+        Key& key = store.ensure(path, &changed); // recreated if another program deleted it
+        if (Value* existing = findValue(key, name)) {
+            if (existing->type != type || existing->data != copy) {
+                existing->type = type;
+                existing->data = copy;
+                changed = true;
+            }
+        } else {
+            key.values.push_back(Value{name, type, copy});
+            changed = true;
+        }
+        return kErrorSuccess;
+    });
+}
+
+std::uint32_t RegistryKey::deleteValue(const std::string& name)
+{
+    if (!open_) return kErrorInvalidHandle;
+    if (!writable_) return kErrorAccessDenied;
+    const std::string path = path_;
+    return modifyUserStore([&](Store& store, bool& changed) {
+        Key* key = store.find(path);
+        if (!key || !findValue(*key, name)) return kErrorFileNotFound;
+        std::erase_if(key->values, [&](const Value& v) { return sameName(v.name, name); });
+        changed = true;
+        return kErrorSuccess;
+    });
+}
+
+std::uint32_t RegistryKey::queryString(const std::string& name, std::string* value) const
+{
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    const std::uint32_t rc = queryValue(name, &type, &data);
+    if (rc != kErrorSuccess) return rc;
+    if (type != REG_SZ_) return kErrorInvalidData;
+    while (!data.empty() && data.back() == 0)
+        data.pop_back();
+    if (value) value->assign(data.begin(), data.end());
+    return kErrorSuccess;
+}
+
+std::uint32_t RegistryKey::queryDword(const std::string& name, std::uint32_t* value) const
+{
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    const std::uint32_t rc = queryValue(name, &type, &data);
+    if (rc != kErrorSuccess) return rc;
+    if (type != REG_DWORD_ || data.size() != 4) return kErrorInvalidData;
+    if (value)
+        *value = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<std::uint32_t>(data[3]) << 24);
+    return kErrorSuccess;
+}
+
+std::uint32_t RegistryKey::queryBinary(const std::string& name, void* value, std::size_t size) const
+{
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    const std::uint32_t rc = queryValue(name, &type, &data);
+    if (rc != kErrorSuccess) return rc;
+    if (type != REG_BINARY_ || data.size() != size) return kErrorInvalidData;
+    if (value && size > 0) std::memcpy(value, data.data(), size);
+    return kErrorSuccess;
+}
+
+std::uint32_t RegistryKey::setString(const std::string& name, const std::string& value)
+{
+    return setValue(name, REG_SZ_, value.data(), value.size());
+}
+
+std::uint32_t RegistryKey::setDword(const std::string& name, std::uint32_t value)
+{
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                   static_cast<std::uint8_t>(value >> 16),
+                                   static_cast<std::uint8_t>(value >> 24)};
+    return setValue(name, REG_DWORD_, bytes, 4);
+}
+
+std::uint32_t RegistryKey::setBinary(const std::string& name, const void* value, std::size_t size)
+{
+    return setValue(name, REG_BINARY_, value, size);
+}
+
+} // namespace FenmarlCommonDLL::platform

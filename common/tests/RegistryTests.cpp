@@ -1,0 +1,269 @@
+#include "common/platform/KnownFolders.h"
+#include "common/platform/Registry.h"
+#include "common/platform/Win32Error.h"
+#include "common/tests/TestScratch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace FenmarlCommonDLL::platform;
+using commontest::readFile;
+using commontest::writeFile;
+
+namespace {
+
+const std::string kKey = "Software\\Fenmarl\\Tesselon-6\\Defaults";
+
+std::filesystem::path userFile()
+{
+    return userConfigFolder() / "registry.reg";
+}
+
+std::string utf16File(const std::u16string& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t u : text) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(Registry, EveryTypeRoundTripsAndIsWrittenAsRegeditText)
+{
+    RegistryKey key;
+    ASSERT_EQ(key.open(RegistryRoot::CurrentUser, kKey, false), kErrorFileNotFound);
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, kKey), kErrorSuccess);
+    const double scaling = 1.5;
+    const std::uint32_t samples = 1000;
+    ASSERT_EQ(key.setString("DataDirectory", "C:\\Data \"x\""), kErrorSuccess);
+    ASSERT_EQ(key.setDword("Flag", 0x12ab), kErrorSuccess);
+    ASSERT_EQ(key.setBinary("Samples", &samples, 4), kErrorSuccess);
+    ASSERT_EQ(key.setBinary("Scaling", &scaling, 8), kErrorSuccess);
+    ASSERT_EQ(key.setString("Lines", "one\r\ntwo"), kErrorSuccess);
+
+    const std::string expected = "Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software]\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Fenmarl]\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Fenmarl\\Tesselon-6]\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Fenmarl\\Tesselon-6\\Defaults]\n"
+                                 "\"DataDirectory\"=\"C:\\\\Data \\\"x\\\"\"\n"
+                                 "\"Flag\"=dword:000012ab\n"
+                                 "\"Samples\"=hex:e8,03,00,00\n"
+                                 "\"Scaling\"=hex:00,00,00,00,00,00,f8,3f\n"
+                                 "\"Lines\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00,74,00,77,00,6f,00,00,00\n\n";
+    EXPECT_EQ(readFile(userFile()), expected);
+
+    RegistryKey reader;
+    ASSERT_EQ(reader.open(RegistryRoot::CurrentUser, "software\\FENMARL\\tesselon-6\\defaults", false),
+              kErrorSuccess);
+    std::string text;
+    std::uint32_t dword = 0;
+    std::uint32_t binary4 = 0;
+    double binary8 = 0;
+    EXPECT_EQ(reader.queryString("datadirectory", &text), kErrorSuccess);
+    EXPECT_EQ(text, "C:\\Data \"x\"");
+    EXPECT_EQ(reader.queryString("Lines", &text), kErrorSuccess);
+    EXPECT_EQ(text, "one\r\ntwo");
+    EXPECT_EQ(reader.queryDword("Flag", &dword), kErrorSuccess);
+    EXPECT_EQ(dword, 0x12abu);
+    EXPECT_EQ(reader.queryBinary("Samples", &binary4, 4), kErrorSuccess);
+    EXPECT_EQ(binary4, 1000u);
+    EXPECT_EQ(reader.queryBinary("Scaling", &binary8, 8), kErrorSuccess);
+    EXPECT_EQ(binary8, 1.5);
+
+    // Overwriting keeps one value of that name.
+    ASSERT_EQ(key.setDword("FLAG", 7), kErrorSuccess);
+    EXPECT_EQ(reader.queryDword("Flag", &dword), kErrorSuccess);
+    EXPECT_EQ(dword, 7u);
+    EXPECT_EQ(key.deleteValue("Flag"), kErrorSuccess);
+    EXPECT_EQ(key.deleteValue("Flag"), kErrorFileNotFound);
+    EXPECT_EQ(reader.queryDword("Flag", &dword), kErrorFileNotFound);
+}
+
+TEST(Registry, WrongTypeSizeAccessAndHandleAreRejected)
+{
+    RegistryKey key;
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, kKey), kErrorSuccess);
+    const double d = 2.0;
+    ASSERT_EQ(key.setBinary("Double", &d, 8), kErrorSuccess);
+    ASSERT_EQ(key.setString("Text", "abc"), kErrorSuccess);
+    std::uint32_t dword = 0;
+    std::uint32_t four = 0;
+    std::string text;
+    EXPECT_EQ(key.queryBinary("Double", &four, 4), kErrorInvalidData);
+    EXPECT_EQ(key.queryDword("Double", &dword), kErrorInvalidData);
+    EXPECT_EQ(key.queryString("Double", &text), kErrorInvalidData);
+    EXPECT_EQ(key.queryDword("Text", &dword), kErrorInvalidData);
+    EXPECT_EQ(key.queryString("Missing", &text), kErrorFileNotFound);
+    EXPECT_EQ(key.setValue("Bad", REG_DWORD_, &d, 8), kErrorInvalidParameter);
+    EXPECT_EQ(key.setValue("Bad", REG_BINARY_, nullptr, 4), kErrorInvalidParameter);
+
+    RegistryKey readOnly;
+    ASSERT_EQ(readOnly.open(RegistryRoot::CurrentUser, kKey, false), kErrorSuccess);
+    EXPECT_EQ(readOnly.setDword("X", 1), kErrorAccessDenied);
+    EXPECT_EQ(readOnly.deleteValue("Text"), kErrorAccessDenied);
+
+    RegistryKey machine;
+    EXPECT_EQ(machine.create(RegistryRoot::LocalMachine, kKey), kErrorAccessDenied);
+    EXPECT_EQ(machine.open(RegistryRoot::LocalMachine, kKey, true), kErrorAccessDenied);
+    EXPECT_EQ(machine.open(RegistryRoot::LocalMachine, kKey, false), kErrorFileNotFound);
+
+    RegistryKey closed;
+    EXPECT_EQ(closed.queryString("Text", &text), kErrorInvalidHandle);
+    EXPECT_EQ(closed.setDword("X", 1), kErrorInvalidHandle);
+    RegistryKey moved(std::move(key));
+    EXPECT_FALSE(key.isOpen());
+    EXPECT_EQ(moved.queryString("Text", &text), kErrorSuccess);
+}
+
+TEST(Registry, ReadsHandWrittenFilesInBothEncodings)
+{
+    // UTF-16 with byte-order mark and CR LF, as regedit exports on Windows.
+    writeFile(machineConfigFolder() / "registry.reg",
+              utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                        u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fenmarl\\Tesselon-6]\r\n"
+                        u"\"InstallDir\"=\"C:\\\\Program Files\\\\Fenmarl\\\\\"\r\n"
+                        u"\"Unit\"=\"\u00B5T\"\r\n\r\n"));
+    RegistryKey machine;
+    ASSERT_EQ(machine.open(RegistryRoot::LocalMachine, "Software\\Fenmarl\\Tesselon-6", false),
+              kErrorSuccess);
+    std::string text;
+    EXPECT_EQ(machine.queryString("InstallDir", &text), kErrorSuccess);
+    EXPECT_EQ(text, "C:\\Program Files\\Fenmarl\\");
+    EXPECT_EQ(machine.queryString("Unit", &text), kErrorSuccess);
+    EXPECT_EQ(text, "\xC2\xB5T");
+
+    // UTF-8 by hand: comments, a default value, a wrapped hex list, a UTF-16 text
+    // with its terminator, regedit's deletion lines and an unknown type kept as is.
+    std::filesystem::create_directories(userConfigFolder());
+    writeFile(userFile(), "Windows Registry Editor Version 5.00\n"
+                          "; written by hand\n"
+                          "[HKEY_CURRENT_USER\\Software\\Test]\n"
+                          "@=\"default\"\n"
+                          "\"Wrapped\"=hex:01,02,03,\\\n"
+                          "  04,05\n"
+                          "\"Hex1\"=hex(1):41,00,42,00,00,00\n"
+                          "\"Gone\"=dword:1\n"
+                          "\"Gone\"=-\n"
+                          "\"Multi\"=hex(7):41,00,00,00,00,00\n"
+                          "[-HKEY_CURRENT_USER\\Software\\Removed]\n");
+    RegistryKey user;
+    ASSERT_EQ(user.open(RegistryRoot::CurrentUser, "Software\\Test", true), kErrorSuccess);
+    EXPECT_EQ(user.queryString("", &text), kErrorSuccess);
+    EXPECT_EQ(text, "default");
+    unsigned char wrapped[5] = {};
+    EXPECT_EQ(user.queryBinary("Wrapped", wrapped, 5), kErrorSuccess);
+    EXPECT_EQ(std::memcmp(wrapped, "\x01\x02\x03\x04\x05", 5), 0);
+    EXPECT_EQ(user.queryString("Hex1", &text), kErrorSuccess);
+    EXPECT_EQ(text, "AB");
+    std::uint32_t dword = 0;
+    EXPECT_EQ(user.queryDword("Gone", &dword), kErrorFileNotFound);
+
+    // A write keeps values of types we do not interpret.
+    ASSERT_EQ(user.setDword("New", 1), kErrorSuccess);
+    const std::string after = readFile(userFile());
+    EXPECT_NE(after.find("\"Multi\"=hex(7):41,00,00,00,00,00\n"), std::string::npos);
+    EXPECT_NE(after.find("@=\"default\"\n"), std::string::npos);
+    EXPECT_EQ(after.find("Removed"), std::string::npos);
+}
+
+TEST(Registry, LongBinaryValuesWrapAndSurviveARoundTrip)
+{
+    RegistryKey key;
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, "Software\\Wrap"), kErrorSuccess);
+    std::vector<std::uint8_t> big(300);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_EQ(key.setBinary("Big", big.data(), big.size()), kErrorSuccess);
+    for (const auto& line : commontest::lines(readFile(userFile())))
+        EXPECT_LE(line.size(), 80u) << line;
+    std::vector<std::uint8_t> back(300);
+    EXPECT_EQ(key.queryBinary("Big", back.data(), back.size()), kErrorSuccess);
+    EXPECT_EQ(back, big);
+}
+
+TEST(Registry, AnUnreadableFileIsKeptAsideNotOverwritten)
+{
+    std::filesystem::create_directories(userConfigFolder());
+    const std::string garbage = "this is not a registry file\n[broken\n";
+    writeFile(userFile(), garbage);
+    RegistryKey key;
+    EXPECT_EQ(key.open(RegistryRoot::CurrentUser, "Software", false), kErrorFileNotFound);
+    EXPECT_EQ(readFile(userFile()), garbage); // reading alone changes nothing
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, "Software\\X"), kErrorSuccess);
+    int kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(userConfigFolder())) {
+        if (entry.path().filename().string().rfind("registry.reg.unreadable-", 0) == 0) {
+            ++kept;
+            EXPECT_EQ(readFile(entry.path()), garbage);
+        }
+    }
+    EXPECT_EQ(kept, 1);
+    EXPECT_NE(readFile(userFile()).find("[HKEY_CURRENT_USER\\Software\\X]"), std::string::npos);
+    const std::string log = readFile(applicationDataFolder() / "Tesselon" / "Logs" / "FenmarlCommon.log");
+    EXPECT_NE(log.find("[WARNING] RegistryStore: Unreadable registry file"), std::string::npos);
+}
+
+TEST(Registry, SeesChangesMadeByAnotherProgram)
+{
+    RegistryKey key;
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, "Software\\Shared"), kErrorSuccess);
+    ASSERT_EQ(key.setDword("A", 1), kErrorSuccess);
+    writeFile(userFile(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Shared]\n"
+                          "\"A\"=dword:00000002\n\"B\"=dword:00000003\n");
+    std::uint32_t v = 0;
+    EXPECT_EQ(key.queryDword("A", &v), kErrorSuccess);
+    EXPECT_EQ(v, 2u);
+    ASSERT_EQ(key.setDword("C", 4), kErrorSuccess);
+    EXPECT_EQ(key.queryDword("B", &v), kErrorSuccess);
+    EXPECT_EQ(v, 3u);
+}
+
+TEST(Registry, ConcurrentProcessesDoNotLoseEachOthersValues)
+{
+    constexpr int kChildren = 4;
+    constexpr int kValues = 15;
+    std::vector<pid_t> children;
+    for (int c = 0; c < kChildren; ++c) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int failures = 0;
+            RegistryKey own;
+            RegistryKey shared;
+            failures += own.create(RegistryRoot::CurrentUser, "Software\\Child" + std::to_string(c)) != 0;
+            failures += shared.create(RegistryRoot::CurrentUser, "Software\\Common") != 0;
+            for (int i = 0; i < kValues; ++i) {
+                failures += own.setDword("V" + std::to_string(i), static_cast<std::uint32_t>(i)) != 0;
+                failures += shared.setDword("C" + std::to_string(c) + "_" + std::to_string(i), 1) != 0;
+            }
+            _exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    RegistryKey shared;
+    ASSERT_EQ(shared.open(RegistryRoot::CurrentUser, "Software\\Common", false), kErrorSuccess);
+    for (int c = 0; c < kChildren; ++c) {
+        RegistryKey own;
+        ASSERT_EQ(own.open(RegistryRoot::CurrentUser, "Software\\Child" + std::to_string(c), false),
+                  kErrorSuccess);
+        for (int i = 0; i < kValues; ++i) {
+            std::uint32_t v = 99;
+            EXPECT_EQ(own.queryDword("V" + std::to_string(i), &v), kErrorSuccess);
+            EXPECT_EQ(v, static_cast<std::uint32_t>(i));
+            EXPECT_EQ(shared.queryDword("C" + std::to_string(c) + "_" + std::to_string(i), &v),
+                      kErrorSuccess);
+        }
+    }
+}
