@@ -1,0 +1,170 @@
+#include "app/shell/InstrumentDetection.h"
+
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/shell/AppLog.h"
+#include "app/shell/InstrumentSetup.h"
+#include "app/shell/UserInteraction.h"
+#include "driver/Torvane.h"
+#include "usb/UsbBus.h"
+
+#include <cstdio>
+
+using namespace FenmarlCommonDLL::platform;
+
+InstrumentDetection::InstrumentDetection(UserInteraction& ui, ScanConfigurationStore& store, bool silentMode,
+                                         std::function<void()> pumpMessages)
+    : ui_(ui), store_(store), silentMode_(silentMode), pump_(std::move(pumpMessages))
+{
+}
+
+InstrumentDetection::~InstrumentDetection()
+{
+    stopWatching();
+}
+
+void InstrumentDetection::startWatching(std::function<void()> postDetection)
+{
+    stopWatching();
+    watchToken_ = FenmarlUsb::bus().watch(
+        FenmarlUsb::DeviceClassId::Instrument,
+        [post = std::move(postDetection)](FenmarlUsb::DeviceClassId, const std::string&, bool) {
+            if (post) post();
+        });
+}
+
+void InstrumentDetection::stopWatching()
+{
+    if (watchToken_ != 0) {
+        FenmarlUsb::bus().unwatch(watchToken_);
+        watchToken_ = 0;
+    }
+}
+
+void InstrumentDetection::setStatus(const std::string& text, bool log)
+{
+    {
+        std::lock_guard<std::mutex> hold(stateMutex_);
+        status_ = text;
+    }
+    if (log) LogToLogFile(kSource, text, LogInformation);
+    changed();
+}
+
+void InstrumentDetection::changed()
+{
+    if (onChanged_) onChanged_();
+}
+
+bool InstrumentDetection::detect()
+{
+    FenmarlCommonDLL::ThreadLocker hold(&detectionLock_, true);
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        status_.clear();
+        entries_.clear();
+        deviceIndexes_.clear();
+        selection_ = -1;
+    }
+    if (silentMode_) {
+        LogToLogFile(kSource, "Running silently.", LogInformation);
+        if (skipNextSilentSearch_) {
+            skipNextSilentSearch_ = false;
+            changed();
+            return false;
+        }
+        skipNextSilentSearch_ = true;
+    }
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        okEnabled_ = false;
+    }
+    setStatus("Searching For Instruments...", true);
+
+    const int found = FindDevices();
+    if (found > 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%d Device(s) Found...", found);
+        setStatus(text, true);
+        std::vector<std::string> names;
+        std::vector<int> indexes;
+        for (int index = 0; index < found; ++index) {
+            char descriptor[kDescriptorCapacity] = {};
+            unsigned length = 0;
+            GetDescriptor(index, descriptor, kDescriptorCapacity, &length);
+            if (length > 0) {
+                descriptor[kDescriptorCapacity - 1] = '\0';
+                names.emplace_back(descriptor);
+                indexes.push_back(index);
+            }
+        }
+        std::lock_guard<std::mutex> state(stateMutex_);
+        entries_ = std::move(names);
+        deviceIndexes_ = std::move(indexes);
+        selection_ = entries_.empty() ? -1 : 0;
+        okEnabled_ = true;
+    } else {
+        {
+            std::lock_guard<std::mutex> state(stateMutex_);
+            okEnabled_ = true;
+        }
+        setStatus("No Devices Found", true);
+    }
+    changed();
+    return true;
+}
+
+std::string InstrumentDetection::statusText() const
+{
+    std::lock_guard<std::mutex> state(stateMutex_);
+    return status_;
+}
+
+std::vector<std::string> InstrumentDetection::entries() const
+{
+    std::lock_guard<std::mutex> state(stateMutex_);
+    return entries_;
+}
+
+bool InstrumentDetection::okEnabled() const
+{
+    std::lock_guard<std::mutex> state(stateMutex_);
+    return okEnabled_;
+}
+
+int InstrumentDetection::selection() const
+{
+    std::lock_guard<std::mutex> state(stateMutex_);
+    return selection_;
+}
+
+void InstrumentDetection::select(int index)
+{
+    std::lock_guard<std::mutex> state(stateMutex_);
+    selection_ = (index >= 0 && index < static_cast<int>(entries_.size())) ? index : -1;
+}
+
+bool InstrumentDetection::connect()
+{
+    int index = -1;
+    {
+        std::lock_guard<std::mutex> state(stateMutex_);
+        if (selection_ >= 0 && selection_ < static_cast<int>(deviceIndexes_.size()))
+            index = deviceIndexes_[static_cast<std::size_t>(selection_)];
+    }
+    if (index < 0) {
+        LogToLogFile(kSource, "No Device Present", LogWarning);
+        ui_.messageBox("No Device Present", "USB Control", MB_OK_ | MB_ICONEXCLAMATION_);
+        return false;
+    }
+    if (OpenDevice(index) != 0) {
+        LogToLogFile(kSource, "Unable to open device", LogError);
+        ui_.messageBox("Unable to open device", "Tesselon", MB_OK_ | MB_ICONEXCLAMATION_);
+        return false;
+    }
+    LogToLogFile(kSource, "Connecting to Tesselon.", LogInformation);
+    const CScanConfiguration configuration = store_.scanConfiguration();
+    SendInstrumentSetup(configuration);
+    if (store_.defaultSettings().ZeroAndStabilise != 0) ZeroInstrument(ui_, configuration, pump_);
+    LogToLogFile(kSource, "Tesselon ready to acquire data.", LogInformation);
+    return true;
+}
