@@ -257,8 +257,16 @@ void CUSBLib::ProcessThread()
                 surplusBytes_.fetch_add(kRecordBytes);
                 continue;
             }
+            const std::uint8_t* record = block + r * kRecordBytes;
+            // The instrument marks the first record it stores after its FIFO
+            // overflowed: samples were lost before this one.
+            if (record[0] & kFifoOverflowMark) {
+                fifoOverflows_.fetch_add(1);
+                logWarning("TorvaneDLL::ProcessThread",
+                           "The instrument's FIFO overflowed: samples were lost");
+            }
             double volts[kChannels];
-            decodeRecord(block + r * kRecordBytes, zeroOffsets_, volts);
+            decodeRecord(record, zeroOffsets_, volts);
             ++decodedRecords;
             for (std::size_t k = 0; k < kChannels; ++k)
                 sums[k] += volts[k];

@@ -17,6 +17,9 @@ inline constexpr std::size_t kRecordsPerBlock = 20;
 inline constexpr std::size_t kBlockBytes = kRecordBytes * kRecordsPerBlock; // 480
 inline constexpr std::int32_t kFullScaleCounts = 8388607;                   // 0x7FFFFF
 inline constexpr double kVoltsPerCount = 10.24 / 8388607.0;
+// Bit 7 of byte 0 carries no sign; the instrument sets it on the first record
+// stored after its FIFO overflowed.
+inline constexpr std::uint8_t kFifoOverflowMark = 0x80;
 
 namespace detail {
 
