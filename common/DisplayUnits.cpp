@@ -1,0 +1,157 @@
+#include "common/DisplayUnits.h"
+
+#include <cwctype>
+#include <stdexcept>
+
+namespace FenmarlCommonDLL {
+
+namespace {
+
+constexpr int kExponents[] = {-12, -9, -6, -3, 0};
+// Exact powers of ten for exponent differences -12 ... 12 in steps of 3.
+constexpr double kPowers[] = {1e-12, 1e-9, 1e-6, 1e-3, 1.0, 1e3, 1e6, 1e9, 1e12};
+
+bool valid(int unit)
+{
+    return unit >= 0 && unit <= 4;
+}
+
+double powerOfTen(int exponent)
+{
+    if (exponent % 3 != 0 || exponent < -12 || exponent > 12) throw std::out_of_range("Unsupported unit");
+    return kPowers[(exponent + 12) / 3];
+}
+
+bool equalIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+DisplayUnits::DisplayUnits() = default;
+DisplayUnits::~DisplayUnits() = default;
+
+int DisplayUnits::Exp(TheUnit unit)
+{
+    if (!valid(unit)) throw std::out_of_range("Unsupported unit");
+    return kExponents[unit];
+}
+
+std::wstring DisplayUnits::ToString(TheUnit unit)
+{
+    switch (unit) {
+    case pT:
+        return L"pT";
+    case nT:
+        return L"nT";
+    case uT:
+        return L"\u00B5T";
+    case mT:
+        return L"mT";
+    default:
+        return L"T";
+    }
+}
+
+bool DisplayUnits::TryGetUnit(const std::wstring& text, TheUnit& unit)
+{
+    struct Name
+    {
+        const wchar_t* text;
+        TheUnit unit;
+    };
+    static const Name names[] = {{L"pT", pT}, {L"nT", nT}, {L"\u00B5T", uT}, {L"\u03BCT", uT},
+                                 {L"uT", uT}, {L"mT", mT}, {L"T", T}};
+    for (const Name& n : names) {
+        if (text == n.text) {
+            unit = n.unit;
+            return true;
+        }
+    }
+    for (const Name& n : names) {
+        if (equalIgnoringCase(text, n.text)) {
+            unit = n.unit;
+            return true;
+        }
+    }
+    return false;
+}
+
+double DisplayUnits::Scale(TheUnit from, TheUnit to)
+{
+    if (!valid(from)) throw std::out_of_range("fromUnit: Unsupported unit");
+    if (!valid(to)) throw std::out_of_range("toUnit: Unsupported unit");
+    return powerOfTen(kExponents[from] - kExponents[to]);
+}
+
+double DisplayUnits::Convert(double value, TheUnit from, TheUnit to)
+{
+    if (!valid(from)) throw std::out_of_range("fromUnit: Unsupported unit");
+    if (!valid(to)) throw std::out_of_range("toUnit: Unsupported unit");
+    return value * powerOfTen(kExponents[from]) / powerOfTen(kExponents[to]);
+}
+
+double DisplayUnits::MtToUt(double v)
+{
+    return v * 1000.0;
+}
+double DisplayUnits::MtToNt(double v)
+{
+    return v * 1e6;
+}
+double DisplayUnits::NtToMt(double v)
+{
+    return v / 1e6;
+}
+double DisplayUnits::NtToPt(double v)
+{
+    return v * 1000.0;
+}
+double DisplayUnits::NtToT(double v)
+{
+    return v / 1e9;
+}
+double DisplayUnits::NtToUt(double v)
+{
+    return v / 1000.0;
+}
+double DisplayUnits::PtToNt(double v)
+{
+    return v / 1000.0;
+}
+double DisplayUnits::PtToUt(double v)
+{
+    return v / 1e6;
+}
+double DisplayUnits::TToNt(double v)
+{
+    return v * 1e9;
+}
+double DisplayUnits::TToUt(double v)
+{
+    return v * 1e6;
+}
+double DisplayUnits::UtToMt(double v)
+{
+    return v / 1000.0;
+}
+double DisplayUnits::UtToNt(double v)
+{
+    return v * 1000.0;
+}
+double DisplayUnits::UtToPt(double v)
+{
+    return v * 1e6;
+}
+double DisplayUnits::UtToT(double v)
+{
+    return v / 1e6;
+}
+
+} // namespace FenmarlCommonDLL

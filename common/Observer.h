@@ -1,0 +1,4 @@
+#pragma once
+
+// Observer lives beside Publisher.
+#include "common/Publisher.h"

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "common/Export.h"
+
+#include <cstdint>
+
+namespace FenmarlCommonDLL {
+
+// The Windows SYSTEMTIME record: calendar date and time with milliseconds.
+struct SYSTEMTIME
+{
+    std::uint16_t wYear = 0;
+    std::uint16_t wMonth = 0;     // 1..12
+    std::uint16_t wDayOfWeek = 0; // 0 = Sunday
+    std::uint16_t wDay = 0;
+    std::uint16_t wHour = 0;
+    std::uint16_t wMinute = 0;
+    std::uint16_t wSecond = 0;
+    std::uint16_t wMilliseconds = 0;
+};
+
+// The local time now (GetLocalTime).
+FENMARL_COMMON_API SYSTEMTIME getLocalTime();
+
+} // namespace FenmarlCommonDLL

@@ -1,0 +1,4 @@
+#pragma once
+
+// WException lives beside LastError.
+#include "common/LastError.h"
