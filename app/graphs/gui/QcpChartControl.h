@@ -1,0 +1,137 @@
+#pragma once
+
+#include "app/graphs/ChartControl.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+class QCustomPlot;
+class QCPGraph;
+class QCPTextElement;
+class QMenu;
+class QPrinter;
+
+// ChartControl over QCustomPlot: one widget per graph pane.
+class QcpChartControl : public QWidget, public ChartControl
+{
+    Q_OBJECT
+
+public:
+    explicit QcpChartControl(QWidget* parent = nullptr);
+    ~QcpChartControl() override;
+
+    void setListener(Listener* listener) override { listener_ = listener; }
+
+    void setSeriesCount(int count) override;
+    int seriesCount() const override { return static_cast<int>(series_.size()); }
+    void setSeriesLabel(int series, const std::string& label) override;
+    std::string seriesLabel(int series) const override;
+    void setSeriesColour(int series, std::uint32_t colourRef) override;
+    std::uint32_t seriesColour(int series) const override;
+    void setSeriesData(int series, const double* x, const double* y, std::size_t count) override;
+    void appendSeriesData(int series, const double* x, const double* y, std::size_t count) override;
+    std::size_t seriesPointCount(int series) const override;
+    void clearSeriesData() override;
+    void setSeriesVisible(int series, bool visible) override;
+    bool isSeriesVisible(int series) const override;
+
+    void setTitle(const std::string& text) override;
+    std::string title() const override;
+    void setSubtitle(const std::string& text) override;
+    std::string subtitle() const override;
+    void setXAxisTitle(const std::string& text) override;
+    std::string xAxisTitle() const override;
+    void setYAxisTitle(const std::string& text) override;
+    std::string yAxisTitle() const override;
+
+    void setManualXRange(Range range) override;
+    void setAutomaticXRange() override;
+    void setManualYRange(Range range) override;
+    void setAutomaticYRange() override;
+    bool isXRangeManual() const override { return xManual_; }
+    bool isYRangeManual() const override { return yManual_; }
+    Range xRange() const override;
+    Range yRange() const override;
+
+    void zoomTo(Range x, Range y) override;
+    bool isZoomed() const override { return zoomed_; }
+    void undoZoom() override;
+
+    int displaySetting(int slot) const override;
+    void setDisplaySetting(int slot, int value) override;
+    void resetDisplaySettings() override;
+
+    void setCustomMenu(const std::vector<std::string>& entries) override;
+    void setCustomMenuChecked(int index, bool checked) override;
+    bool isCustomMenuChecked(int index) const override;
+
+    void setHidden(bool hidden) override;
+    bool isHidden() const override { return hidden_; }
+
+    void redraw() override;
+
+    bool print() override;
+    bool exportWithDialog() override;
+    bool exportImage(const std::string& path, ImageFormat format, int width, int height) override;
+    bool copyImage(int height, int width) override;
+
+    // Renders the graph onto a printer already set up (the print dialog's result).
+    bool printTo(QPrinter& printer);
+    // The popup menu the user gets with the right mouse button; the caller owns it.
+    QMenu* createPopupMenu(QWidget* parent);
+    QCustomPlot* plot() const { return plot_; }
+
+    // Largest image side accepted for export and copy.
+    static constexpr int maximumImageSide = 10000;
+
+signals:
+    void cursorMoved(double x, double y);
+    void customMenuClicked(int index);
+    void displaySettingsChanged();
+
+private:
+    struct Series
+    {
+        QCPGraph* graph = nullptr;
+        std::string label;
+        std::uint32_t colour = 0xC8000000u;
+        bool visible = true;
+        // Running extent of the data so automatic scaling never rescans a long record.
+        bool any = false;
+        double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+        double yMinPositive = 0, xMinPositive = 0;
+        bool anyYPositive = false, anyXPositive = false;
+        void resetExtent() { any = anyYPositive = anyXPositive = false; }
+    };
+
+    bool validSeries(int series) const { return series >= 0 && series < static_cast<int>(series_.size()); }
+    void applySetting(int slot);
+    void applySeriesStyle(Series& s);
+    void applyLegendEntries();
+    void showIfHidden();
+    void addPoints(Series& s, const double* x, const double* y, std::size_t count, bool replace);
+    Range automaticXRange() const;
+    Range automaticYRange() const;
+    void onMouseMove(QMouseEvent* event);
+    void onContextMenu(const QPoint& pos);
+    void userChangedSetting(int slot, int value);
+    QString titleText(const QCPTextElement* element) const;
+
+    QCustomPlot* plot_ = nullptr;
+    QCPTextElement* title_ = nullptr;
+    QCPTextElement* subtitle_ = nullptr;
+    Listener* listener_ = nullptr;
+    std::vector<Series> series_;
+    std::array<int, displaySettingCount> settings_ = defaultSettings;
+    std::vector<std::string> customEntries_;
+    std::vector<bool> customChecked_;
+    std::vector<bool> customCheckable_;
+    bool xManual_ = false;
+    bool yManual_ = false;
+    Range manualX_{0, 1};
+    Range manualY_{0, 1};
+    bool zoomed_ = false;
+    bool hidden_ = false;
+};
