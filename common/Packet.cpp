@@ -101,6 +101,21 @@ std::size_t Packet::fillPacket(unsigned char* buffer, std::size_t bufferSize, un
                                unsigned checkKind, bool withAddress)
 {
     if (!buffer || (!data && dataSize > 0)) return 0;
+    // Sized in full first, so a short buffer is left untouched.
+    unsigned short check = 0xFFFF;
+    std::size_t need = 4 + stuffedSize(command);
+    if (withAddress) {
+        need += stuffedSize(address);
+        check = CRC::CalcCRCByType(check, address, checkKind);
+    }
+    check = CRC::CalcCRCByType(check, command, checkKind);
+    for (std::size_t i = 0; i < dataSize; ++i) {
+        need += stuffedSize(data[i]);
+        check = CRC::CalcCRCByType(check, data[i], checkKind);
+    }
+    need += stuffedSize(static_cast<unsigned char>(check & 0xFF)) +
+            stuffedSize(static_cast<unsigned char>(check >> 8));
+    if (bufferSize < need) return 0;
     unsigned short crc = 0xFFFF;
     std::size_t n = writeHeader(buffer, bufferSize, address, command, &crc, checkKind, withAddress);
     if (n == 0) return 0;
