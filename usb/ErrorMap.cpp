@@ -1,4 +1,4 @@
-#include "usb/UsbBus.h"
+#include "usb/LibusbBus.h"
 
 #include <cerrno>
 #include <libusb.h>
