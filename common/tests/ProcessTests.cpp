@@ -20,7 +20,7 @@ namespace {
 // A copy of sleep under a name no other process has.
 std::string uniqueSleeper()
 {
-    const std::string name = "tslsleep" + std::to_string(::getpid());
+    const std::string name = "tslsleep" + std::to_string(::getpid()) + "z";
     const auto path = scratch() / name;
     std::filesystem::copy_file("/bin/sleep", path, std::filesystem::copy_options::overwrite_existing);
     return path.string();
