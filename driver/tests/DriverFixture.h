@@ -59,8 +59,7 @@ protected:
     {
         std::vector<std::pair<int, int>> out;
         for (const auto& r : instrument->controlRequests())
-            if (r.requestType == 0x40)
-                out.emplace_back(r.request, r.value);
+            if (r.requestType == 0x40) out.emplace_back(r.request, r.value);
         return out;
     }
 
@@ -68,8 +67,7 @@ protected:
     {
         std::vector<int> values;
         for (const auto& [request, value] : outRequests())
-            if (request == code)
-                values.push_back(value);
+            if (request == code) values.push_back(value);
         return values;
     }
 
@@ -95,8 +93,7 @@ protected:
     {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (!condition()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
+            if (std::chrono::steady_clock::now() > end) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return true;

@@ -30,7 +30,8 @@ TEST_F(DriverTest, OpenSendsTheResetSequenceAndCloseReleasesTheConnection)
     EXPECT_EQ(requests[0].requestType, 0xC0);
     EXPECT_EQ(requests[0].request, 0xAA);
     EXPECT_EQ(requests[0].length, 16);
-    const std::vector<std::pair<int, int>> expected = {{0xA6, 0}, {0xA2, 40}, {0xA1, 0}, {0xA5, 0}, {0xA6, 0}};
+    const std::vector<std::pair<int, int>> expected = {
+        {0xA6, 0}, {0xA2, 40}, {0xA1, 0}, {0xA5, 0}, {0xA6, 0}};
     std::vector<std::pair<int, int>> outs;
     for (std::size_t i = 1; i < requests.size(); ++i) {
         EXPECT_EQ(requests[i].requestType, 0x40);
@@ -86,8 +87,8 @@ class OddDescriptorInstrument : public FenmarlUsb::Instrument
 {
 public:
     using Instrument::Instrument;
-    std::uint32_t descriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId, std::uint8_t* buffer,
-                             std::uint32_t length, std::uint32_t* transferred) override
+    std::uint32_t descriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId,
+                             std::uint8_t* buffer, std::uint32_t length, std::uint32_t* transferred) override
     {
         if (type != 3 || index != 2)
             return Instrument::descriptor(type, index, languageId, buffer, length, transferred);
@@ -127,7 +128,8 @@ TEST_F(DriverTest, ProductStringsOfEveryInstrument)
     length = 99;
     EXPECT_EQ(driver->GetDescriptor(3, text, sizeof text, &length), 0);
     EXPECT_EQ(length, 99u);
-    EXPECT_NE(logText().find("CUSBLib::GetWinUSBDeviceHandle: Failed to get DEVICE_CONTEXT"), std::string::npos);
+    EXPECT_NE(logText().find("CUSBLib::GetWinUSBDeviceHandle: Failed to get DEVICE_CONTEXT"),
+              std::string::npos);
     EXPECT_EQ(driver->GetDescriptor(4, text, sizeof text, &length), 0);
     EXPECT_EQ(length, 99u);
 
@@ -204,8 +206,9 @@ TEST_F(DriverTest, AFailedControlRequestKeepsTheStoredWord)
     EXPECT_EQ(driver->SetInputType(1, 1), 1);
     EXPECT_EQ(driver->inputControlWord(), 0);
     EXPECT_EQ(driver->driverErrorText(), "Cannot send input control byte");
-    EXPECT_NE(logText().find("[ERROR] CUSBLib::VendorRequest: WinUsb_ControlTransfer failed. GetLastError=31"),
-              std::string::npos);
+    EXPECT_NE(
+        logText().find("[ERROR] CUSBLib::VendorRequest: WinUsb_ControlTransfer failed. GetLastError=31"),
+        std::string::npos);
 
     instrument->setFaults({});
     instrument->clearControlRequests();
