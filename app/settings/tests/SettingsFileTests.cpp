@@ -228,3 +228,25 @@ TEST(SettingsFile, LongAndBrokenTextsAreTamed)
     EXPECT_EQ(d.autoFileName, std::string(9999, 'n'));
     EXPECT_EQ(c.Input1Mode, "Mag\xEF\xBF\xBD\xEF\xBF\xBDtometer");
 }
+
+TEST(SettingsFile, ShippedExampleLoadsAsASensibleScan)
+{
+    const auto example =
+        std::filesystem::path(__FILE__).parent_path() / "../../../examples/simulator-scan.ini";
+    ASSERT_TRUE(std::filesystem::exists(example)) << example;
+    CScanConfiguration c;
+    DefaultSettings d;
+    ASSERT_TRUE(loadSettingsFile(example, c, d));
+    EXPECT_EQ(c.UseInput1, 1);
+    EXPECT_EQ(c.UseInput2, 0);
+    EXPECT_EQ(c.Input1Mode, "Accelerometer");
+    EXPECT_EQ(c.Input1DisplayType, "Both");
+    EXPECT_EQ(c.NoOfSamples, 2048);
+    EXPECT_EQ(c.SampleInterval, 0.001);
+    EXPECT_EQ(c.NoOfAverages, 1);
+    EXPECT_EQ(c.Input1SensorGain, 1);
+    EXPECT_EQ(c.ScanMode, 0);
+    EXPECT_EQ(d.FFTWindowing, 3);
+    EXPECT_EQ(d.FFTK, 2);
+    EXPECT_DOUBLE_EQ(d.Input1MagneticScaling, 10.0);
+}
