@@ -17,6 +17,8 @@ public:
     virtual ~ScanData() = default;
     ScanData(const ScanData&) = delete;
     ScanData& operator=(const ScanData&) = delete;
+    ScanData(ScanData&&) = default;
+    ScanData& operator=(ScanData&&) = default;
 
     // (Re)creates the per-axis series for axisCount axes, opens the axis
     // series and zeroes the display offsets. Counts other than pointCount

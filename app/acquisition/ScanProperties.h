@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/acquisition/ScanData.h"
+#include "app/acquisition/SystemTime.h"
+#include "app/settings/ScanConfiguration.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+// One scan: when it was taken, the configuration it was taken under and the
+// data sets of both input groups.
+class ScanProperties
+{
+public:
+    ScanProperties() = default;
+    virtual ~ScanProperties() = default;
+    ScanProperties(const ScanProperties&) = delete;
+    ScanProperties& operator=(const ScanProperties&) = delete;
+
+    // Time, configuration and both data sets (the properties dialog's copy).
+    void copyFrom(const ScanProperties& other);
+
+    ScanData& input(int index) { return index == 0 ? input1 : input2; }
+    const ScanData& input(int index) const { return index == 0 ? input1 : input2; }
+
+    SystemTime acquisitionTime;
+    CScanConfiguration configuration;
+    ScanData input1;
+    ScanData input2;
+    // The multiple-scan thread waits for the main window to save its run.
+    std::atomic<bool> savePending{false};
+    // A multiple-scan run is reading samples: frequency graphs do not draw.
+    std::atomic<bool> runAcquiring{false};
+};
+
+// The lines of the scan properties dialog's list, in order.
+std::vector<std::string> ScanPropertiesLines(const ScanProperties& scan);

@@ -1,0 +1,446 @@
+#include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/GraphLegacyBlock.h"
+#include "app/acquisition/ScanFile.h"
+#include "app/settings/Archive.h"
+#include "app/shell/ScriptedUserInteraction.h"
+
+#include "LayoutBuilder.h"
+#include "TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path scratchFile(const std::string& name)
+{
+    return fs::temp_directory_path() / name;
+}
+
+void writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CountingView : public DocumentView
+{
+public:
+    void onDocumentUpdate(CCorvelDoc&) override { ++updates; }
+    void loadGraph(int points) override { loadedPoints = points; }
+    int updates = 0;
+    int loadedPoints = -1;
+};
+
+// Everything of one input group as the file holds it.
+struct InputLayout
+{
+    std::int32_t points = 3;
+    std::int32_t samples = 3;
+    std::int32_t spectrumPoints = 3;
+    std::int32_t averages = 2;
+    std::uint8_t reserved = 0;
+    double offset = 0.0; // makes the two inputs' values differ
+};
+
+void addInput(LayoutBuilder& b, int version, const InputLayout& in)
+{
+    b.i32(in.points).i32(3).i32(in.samples).i32(in.spectrumPoints).i32(in.averages);
+    if (version != 0) b.u8(in.reserved);
+    for (int i = 0; i < in.points; ++i) {
+        b.f64(i * 0.25);
+        for (int a = 0; a < 3; ++a)
+            b.f64(in.offset + 10 * a + i);
+    }
+    for (int i = 0; i < in.points; ++i) {
+        b.f64(i * 2.0);
+        for (int a = 0; a < 3; ++a)
+            b.f64(in.offset + 100 * a + i * i); // powers in old versions
+    }
+}
+
+// A complete file of the given version with distinctive values.
+LayoutBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& in2)
+{
+    LayoutBuilder b;
+    b.raw(std::vector<std::uint8_t>(ScanFile::kSignature.begin(), ScanFile::kSignature.end()));
+    if (version != 0) b.i32(version);
+    // day, day of week, hour, milliseconds, minute, month, second, year
+    b.u16(6).u16(0).u16(13).u16(250).u16(45).u16(12).u16(30).u16(2026);
+    b.text("Magnetometer")
+        .text("Both")
+        .text("Mean Zero")
+        .text("Microphone")
+        .text("Time Domain")
+        .text("Normal");
+    b.i32(1).i32(1).i32(0).i32(1).i32(1);     // UseInput1, UseInput2, DiffGrad, components, total
+    b.f64(0.004).i32(3).i32(4).i32(0).i32(1); // interval, samples, averages, auto scales
+    b.f64(-1.5).f64(1.5).f64(-2.5).f64(2.5);  // y ranges
+    b.i32(10).i32(100).i32(1).i32(0).i32(0);  // gains, high-pass, UseFrequency
+    if (version <= -5)
+        b.i32(2).i32(7); // Filter as older writers stored the low pass, rolling points
+    else
+        b.i32(5); // any non-zero value: low pass
+    if (version != 0) {
+        if (version <= -6)
+            b.i32(2).i32(9);
+        else
+            b.i32(1);
+        if (version <= -8) b.i32(1);   // Oversample
+        b.i32(1).i32(0).i32(0).i32(1); // apply time, apply frequency
+        b.f64(0.5).f64(0.75);          // excursions
+        b.i32(0).i32(1).i32(1).i32(0); // passed time, passed frequency
+        b.i32(0);                      // display curves
+        if (version <= -8) b.i32(1);   // audio alert
+        b.i32(2).f64(10).f64(1).f64(20).f64(3);
+        b.i32(0);
+    }
+    addInput(b, version, in1);
+    addInput(b, version, in2);
+    b.text("/data/scans/").i32(1);
+    if (version <= -6) b.i32(1);
+    b.text("T1").text("F1").text("T2").text("F2");
+    if (version <= -7) b.text("DT").text("DF");
+    b.i32(1).i32(3).i32(0);
+    b.f64(11).f64(12).f64(13).f64(14).f64(0.02).f64(0.03);
+    b.i32(0).i32(1).i32(0); // window None, FFTK 1, no overlap
+    if (version <= -2) b.i32(2).i32(3);
+    if (version <= -4) b.f64(21).f64(22);
+    if (version <= -6) b.f64(23).f64(24);
+    return b;
+}
+
+} // namespace
+
+TEST(ScanFile, WrittenFileStartsWithSignatureAndVersionAndEndsWithGraphBlocks)
+{
+    CCorvelDoc doc;
+    FillScanData(doc.scan.input1, 5, 100.0, [](int a, int i) { return a + i; });
+    CountingView views[4];
+    for (auto& v : views)
+        doc.addView(&v);
+    const fs::path path = scratchFile("written.ts6");
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.lastError();
+    const auto bytes = readFile(path);
+    ASSERT_GT(bytes.size(), 20u + 4 * kGraphLegacyBlockSize);
+    EXPECT_TRUE(std::equal(ScanFile::kSignature.begin(), ScanFile::kSignature.end(), bytes.begin()));
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 16, bytes.begin() + 20),
+              (std::vector<std::uint8_t>{0xF7, 0xFF, 0xFF, 0xFF}));
+    const auto& block = GraphLegacyBlock();
+    for (int v = 0; v < 4; ++v) {
+        const auto at = bytes.end() - (4 - v) * static_cast<std::ptrdiff_t>(kGraphLegacyBlockSize);
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), at)) << "block " << v;
+    }
+    // Nothing of the temporary file is left beside the target.
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(path.parent_path()))
+        files += e.path().filename().string().rfind("written.ts6", 0) == 0;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(ScanFile, LayoutsOfEveryVersionFamilyReadToTheirValues)
+{
+    for (int version : {-9, -6, -2, 0}) {
+        SCOPED_TRACE(version);
+        InputLayout in1;
+        in1.reserved = 0;
+        InputLayout in2;
+        in2.offset = 1000.0;
+        in2.reserved = 1;
+        const fs::path path = scratchFile("layout.ts6");
+        auto layout = buildLayout(version, in1, in2);
+        // Trailing graph blocks are never read.
+        layout.raw(std::vector<std::uint8_t>(468 * 2, 0xAB));
+        writeFile(path, layout.bytes);
+
+        CCorvelDoc doc;
+        CountingView view;
+        doc.addView(&view);
+        ScriptedUserInteraction ui;
+        ASSERT_TRUE(doc.OnOpenDocument(path, &ui)) << doc.lastError();
+        EXPECT_TRUE(ui.messages().empty());
+
+        const SystemTime& t = doc.scan.acquisitionTime;
+        EXPECT_EQ(t, (SystemTime{2026, 12, 0, 6, 13, 45, 30, 250}));
+        const CScanConfiguration& c = doc.scan.configuration;
+        EXPECT_EQ(c.Input1Mode, "Magnetometer");
+        EXPECT_EQ(c.Input2DisplayType, "Time Domain");
+        EXPECT_EQ(c.SampleInterval, 0.004);
+        EXPECT_EQ(c.NoOfAverages, 4);
+        EXPECT_EQ(c.Input2Maximum, 2.5);
+        EXPECT_EQ(c.Input2SensorGain, 100);
+        // Versions −8 and −9 read an older writer's 2 as the low pass; −5 … −7 keep what is stored.
+        EXPECT_EQ(c.Filter, version <= -8 || version > -5 ? 1 : 2);
+        EXPECT_EQ(c.CutOffFrequency, version <= -5 ? 7 : 2);
+        EXPECT_EQ(c.ScanMode, version == 0 ? 0 : (version <= -6 ? 2 : 1));
+        EXPECT_EQ(c.NumberofRuns, version <= -6 ? 9 : 5);
+        EXPECT_EQ(c.Oversample, version <= -8 ? 1 : 0);
+        EXPECT_EQ(c.Specification.applyTimeTest[0], version == 0 ? 0 : 1);
+        EXPECT_EQ(c.Specification.audioAlert, version <= -8 ? 1 : 0);
+        if (version != 0) {
+            ASSERT_EQ(c.Specification.curve[0].size(), 2u);
+            EXPECT_EQ(c.Specification.curve[0][1].intensity, 3.0);
+            EXPECT_EQ(c.Specification.maximumExcursion[1], 0.75);
+        }
+
+        const ScanData& a = doc.scan.input1;
+        const ScanData& b = doc.scan.input2;
+        EXPECT_EQ(a.pointCount, 3);
+        EXPECT_EQ(a.axisCount, 3);
+        EXPECT_EQ(a.samplesAcquired, 3);
+        EXPECT_EQ(a.averagesCompleted, 2);
+        EXPECT_EQ(a.reservedFlag, version == 0 ? 1 : 0);
+        EXPECT_EQ(b.reservedFlag, 1);
+        EXPECT_EQ(a.timeAxis.get(2), 0.5);
+        EXPECT_EQ(a.timeData[2].get(1), 21.0);
+        EXPECT_EQ(b.timeData[0].get(2), 1002.0);
+
+        const DefaultSettings& s = doc.settings;
+        EXPECT_EQ(s.FilePath, "/data/scans/");
+        EXPECT_EQ(s.ExportMultiASCII, version <= -6 ? 1 : 0);
+        EXPECT_EQ(s.Input2FTitle, "F2");
+        EXPECT_EQ(s.Input2TDifGradTitle, version <= -7 ? "DT" : DefaultSettings().Input2TDifGradTitle);
+        EXPECT_EQ(s.VibrationUnits, 3);
+        EXPECT_EQ(s.Input2MicrophoneScaling, 0.03);
+        EXPECT_EQ(s.FFTK, 1);
+        EXPECT_EQ(s.Input2Scaling, version <= -2 ? 3 : 0);
+        EXPECT_EQ(s.Input1CustomVibrationScaling, version <= -4 ? 21.0 : 1.0);
+        EXPECT_EQ(s.Input2CustomMagneticScaling, version <= -6 ? 24.0 : 1.0);
+
+        EXPECT_EQ(view.loadedPoints, 3);
+        if (version <= -3) {
+            // Stored amplitudes come back as they are.
+            EXPECT_EQ(a.spectrumPointCount, 3);
+            EXPECT_EQ(a.frequencyAxis.get(2), 4.0);
+            EXPECT_EQ(a.spectrum[1].get(2), 104.0);
+            EXPECT_EQ(view.updates, 0);
+        } else {
+            // Powers of old files: spectra recomputed from the time records.
+            EXPECT_EQ(a.spectrumPointCount, 1024);
+            EXPECT_GT(view.updates, 0);
+            EXPECT_NEAR(a.frequencyAxis.get(1), 4.0 / 2048.0, 1e-12); // rows 0.25 s apart
+        }
+    }
+}
+
+TEST(ScanFile, OldPowersBecomeAmplitudesBeforeRecomputation)
+{
+    LayoutBuilder b;
+    InputLayout in;
+    in.points = 2;
+    addInput(b, -2, in);
+    ScanData data;
+    ArchiveReader archive(b.bytes);
+    ScanFile::loadScanData(archive, data, -2);
+    EXPECT_EQ(data.spectrum[1].get(1), std::sqrt(101.0));
+    EXPECT_TRUE(archive.atEnd());
+}
+
+TEST(ScanFile, RoundTripKeepsDataFilterAndTimeFieldOrder)
+{
+    CCorvelDoc doc;
+    doc.scan.acquisitionTime = SystemTime{2026, 12, 0, 6, 9, 8, 7, 654};
+    doc.scan.configuration.Filter = 1;
+    doc.scan.configuration.CutOffFrequency = 12;
+    doc.scan.configuration.UseInput2 = 1;
+    doc.scan.configuration.Specification.curve[1] = {{5.0, 0.5}, {50.0, 0.25}};
+    doc.settings.Input1TTitle = "Feld über Zeit"; // a code-page character
+    FillScanData(doc.scan.input1, 5000, 1000.0, [](int a, int i) { return Sine(1.0 + a, 0.01, i); });
+    FillScanData(doc.scan.input2, 5000, 1000.0, [](int a, int i) { return a - i * 0.5; });
+    doc.RecomputeSpectra();
+    ASSERT_EQ(doc.scan.input1.spectrumPointCount, 1024);
+
+    const fs::path path = scratchFile("round.ts6");
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    const auto bytes = readFile(path);
+    // day, day of week, hour, milliseconds, minute, month, second, year
+    const std::uint16_t expected[8] = {6, 0, 9, 654, 8, 12, 7, 2026};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(bytes[20 + 2 * i] | bytes[21 + 2 * i] << 8, expected[i]) << i;
+
+    CCorvelDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(path, nullptr)) << back.lastError();
+    EXPECT_EQ(back.scan.acquisitionTime, doc.scan.acquisitionTime);
+    EXPECT_EQ(back.scan.configuration, doc.scan.configuration);
+    EXPECT_EQ(back.settings.Input1TTitle, "Feld über Zeit");
+    EXPECT_EQ(back.settings, doc.settings);
+    for (int input = 0; input < 2; ++input) {
+        const ScanData& x = doc.scan.input(input);
+        const ScanData& y = back.scan.input(input);
+        EXPECT_EQ(y.samplesAcquired, 5000);
+        EXPECT_EQ(y.spectrumPointCount, 1024);
+        for (std::uint32_t i = 0; i < 5000; i += 7) {
+            ASSERT_EQ(y.timeAxis.get(i), x.timeAxis.get(i));
+            ASSERT_EQ(y.timeData[2].get(i), x.timeData[2].get(i));
+            ASSERT_EQ(y.frequencyAxis.get(i), x.frequencyAxis.get(i));
+        }
+        for (std::uint32_t k = 0; k < 1024; ++k)
+            ASSERT_EQ(y.spectrum[1].get(k), x.spectrum[1].get(k));
+    }
+    EXPECT_EQ(back.pathName(), path);
+}
+
+TEST(ScanFile, FiveHundredSamplesStoreFiveHundredFrequencyRows)
+{
+    CCorvelDoc doc;
+    FillScanData(doc.scan.input1, 500, 1000.0, [](int a, int i) { return Sine(1.0, 0.1 * (a + 1), i); });
+    doc.RecomputeSpectra();
+    ASSERT_EQ(doc.scan.input1.spectrumPointCount, 1024);
+    const fs::path path = scratchFile("short.ts6");
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+
+    // Both inputs' sections: input 1 with 500 time and 500 frequency rows of 4 doubles.
+    ArchiveReader archive(path);
+    std::uint8_t head[20];
+    archive.readBytes(head, sizeof head);
+    ScanFile::loadTime(archive);
+    CScanConfiguration c;
+    c.load(archive, -9);
+    EXPECT_EQ(archive.readInt32(), 500);
+    EXPECT_EQ(archive.readInt32(), 3);
+    EXPECT_EQ(archive.readInt32(), 500);
+    EXPECT_EQ(archive.readInt32(), 1024);
+    archive.readInt32();
+    archive.readByte();
+    const std::uint64_t start = archive.position();
+    std::vector<double> rows(500 * 4 * 2);
+    archive.readDoubles(rows.data(), rows.size());
+    EXPECT_EQ(archive.position() - start, 500u * 4 * 8 * 2);
+    EXPECT_EQ(archive.readInt32(), 0); // input 2: no points
+
+    CCorvelDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(path, nullptr));
+    const ScanData& d = back.scan.input1;
+    EXPECT_EQ(d.spectrumPointCount, 1024);
+    EXPECT_EQ(d.spectrum[0].get(499), doc.scan.input1.spectrum[0].get(499));
+    EXPECT_EQ(d.spectrum[0].get(500), 0.0); // not in the file
+    EXPECT_NE(doc.scan.input1.spectrum[0].get(500), 0.0);
+}
+
+TEST(ScanFile, TruncationAtEveryFieldFailsAndLeavesTheDocumentAlone)
+{
+    InputLayout in;
+    in.points = 2;
+    const LayoutBuilder full = buildLayout(-9, in, in);
+    const fs::path path = scratchFile("cut.ts6");
+    writeFile(path, full.bytes);
+    {
+        CCorvelDoc whole;
+        ASSERT_TRUE(whole.OnOpenDocument(path, nullptr));
+    }
+    CCorvelDoc doc;
+    doc.scan.configuration.Input1Mode = "Microphone";
+    doc.settings.FFTK = 5;
+    FillScanData(doc.scan.input1, 4, 10.0, [](int, int i) { return 7.0 + i; });
+    std::vector<std::size_t> cuts = full.boundaries;
+    cuts.push_back(0);
+    cuts.push_back(10);
+    for (std::size_t cut : cuts) {
+        if (cut >= full.bytes.size()) continue;
+        SCOPED_TRACE(cut);
+        writeFile(path,
+                  std::vector<std::uint8_t>(full.bytes.begin(), full.bytes.begin() + static_cast<long>(cut)));
+        ScriptedUserInteraction ui;
+        ASSERT_FALSE(doc.OnOpenDocument(path, &ui));
+        ASSERT_EQ(ui.messages().size(), 1u);
+        EXPECT_EQ(ui.messages()[0].caption, "Error");
+        EXPECT_EQ(doc.scan.configuration.Input1Mode, "Microphone");
+        EXPECT_EQ(doc.settings.FFTK, 5);
+        EXPECT_EQ(doc.scan.input1.samplesAcquired, 4);
+        EXPECT_EQ(doc.scan.input1.timeData[0].get(3), 10.0);
+    }
+}
+
+TEST(ScanFile, HostileCountsAndWrongSignaturesFailWithAMessage)
+{
+    ScriptedUserInteraction ui;
+    const fs::path path = scratchFile("hostile.ts6");
+    CCorvelDoc doc;
+
+    writeFile(path, std::vector<std::uint8_t>(64, 0x11));
+    EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
+    EXPECT_EQ(doc.fileInvalid, 1);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "The file is not a valid Tesselon-6 file");
+    EXPECT_EQ(ui.messages()[0].icon(), FenmarlCommonDLL::platform::MB_ICONERROR_);
+
+    writeFile(path, {0x7B, 0x96});
+    EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
+    EXPECT_EQ(doc.fileInvalid, 1);
+
+    InputLayout in;
+    in.points = 1;
+    auto patchPoints = [&](std::int32_t points, std::int32_t axes) {
+        LayoutBuilder b = buildLayout(-9, in, in);
+        // Input 1's counts: points 1, axes 3, samples 3, spectrum 3, averages 2.
+        std::size_t at = 0;
+        for (std::size_t i = 0; i + 20 <= b.bytes.size(); ++i) {
+            const std::uint8_t pattern[] = {1, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0};
+            if (std::equal(std::begin(pattern), std::end(pattern), b.bytes.begin() + static_cast<long>(i))) {
+                at = i;
+                break;
+            }
+        }
+        EXPECT_GT(at, 0u);
+        for (int k = 0; k < 4; ++k) {
+            b.bytes[at + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(points) >> (8 * k));
+            b.bytes[at + 4 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(axes) >> (8 * k));
+        }
+        return b.bytes;
+    };
+    for (auto [points, axes] : {std::pair{0x7FFFFFFF, 3}, std::pair{-1, 3}, std::pair{1, 7}, std::pair{1, -3},
+                                std::pair{100000000, 0}}) {
+        SCOPED_TRACE(std::to_string(points) + " " + std::to_string(axes));
+        ui.clear();
+        writeFile(path, patchPoints(points, axes));
+        EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
+        EXPECT_EQ(doc.fileInvalid, 0);
+        ASSERT_EQ(ui.messages().size(), 1u);
+        EXPECT_EQ(ui.messages()[0].text, CCorvelDoc::kDamagedFileMessage + path.string());
+    }
+    // Unknown version.
+    LayoutBuilder b = buildLayout(-9, in, in);
+    b.bytes[16] = 0xF6; // −10
+    writeFile(path, b.bytes);
+    EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
+}
+
+TEST(ScanFile, FailedSaveKeepsTheOldFile)
+{
+    class FailingView : public DocumentView
+    {
+    public:
+        void onDocumentUpdate(CCorvelDoc&) override {}
+        void storeGraph(ArchiveWriter&) override
+        {
+            throw ArchiveException(ArchiveException::Cause::WriteFailed, "disk full");
+        }
+    };
+    const fs::path path = scratchFile("keep.ts6");
+    CCorvelDoc doc;
+    FillScanData(doc.scan.input1, 10, 10.0, [](int, int i) { return i; });
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    const auto before = readFile(path);
+    FailingView view;
+    doc.addView(&view);
+    FillScanData(doc.scan.input1, 20, 10.0, [](int, int i) { return -i; });
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_EQ(doc.lastError(), "disk full");
+    EXPECT_EQ(readFile(path), before);
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(path.parent_path()))
+        files += e.path().filename().string().find("keep.ts6") != std::string::npos;
+    EXPECT_EQ(files, 1);
+}
