@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -68,25 +67,6 @@ TEST(Images, FirmwareHasItsRecordCountBytesAndAddresses)
     EXPECT_EQ(shape.bytes, 3703u);
     EXPECT_EQ(shape.lowest, 0x0000u);
     EXPECT_EQ(shape.highest, 0x0EEAu);
-}
-
-TEST(Images, RecordsAreTwentyTwoBytesWithTheAddressLittleEndianAtOffsetTwo)
-{
-    const ImageRecord record{3, 0, 0x0EEA, 0, {0x02, 0x01, 0x10}};
-    unsigned char raw[sizeof(ImageRecord)];
-    std::memcpy(raw, &record, sizeof raw);
-    EXPECT_EQ(sizeof raw, 22u);
-    EXPECT_EQ(raw[0], 3);
-    EXPECT_EQ(raw[2], 0xEA);
-    EXPECT_EQ(raw[3], 0x0E);
-    EXPECT_EQ(raw[4], 0);
-    EXPECT_EQ(raw[5], 0x02);
-    EXPECT_EQ(raw[7], 0x10);
-    // Back to back: the second record starts 22 bytes after the first.
-    const auto image = TorvaneDLL::firmwareImage();
-    EXPECT_EQ(reinterpret_cast<const unsigned char*>(&image[1]) -
-                  reinterpret_cast<const unsigned char*>(&image[0]),
-              22);
 }
 
 // The compiled data is exactly what the configured HEX files hold.
