@@ -1,0 +1,94 @@
+#include "app/shell/ApplicationSequence.h"
+
+#include "app/acquisition/ScanDataLock.h"
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/settings/SettingsFile.h"
+#include "app/shell/CoreFrameLoop.h"
+#include "app/shell/InstrumentDetection.h"
+#include "app/shell/MainFrameControl.h"
+#include "app/shell/UserInteraction.h"
+
+#include <dlfcn.h>
+#include <thread>
+
+using namespace FenmarlCommonDLL::platform;
+
+ApplicationSequence::ApplicationSequence(std::shared_ptr<FenmarlCommonDLL::Logger> logger,
+                                         ApplicationLog::DiagnosticsSink diagnostics, bool loadFirmwareLoader)
+    : log_(logger ? std::move(logger) : ApplicationLog::makeDefaultLogger(), std::move(diagnostics))
+{
+    SetApplicationLog(&log_);
+    log_.logToLogFile(kSource, "Started", LogInformation);
+    if (loadFirmwareLoader) loaderHandle_ = dlopen(kFirmwareLoaderLibrary, RTLD_NOW | RTLD_LOCAL);
+}
+
+ApplicationSequence::~ApplicationSequence()
+{
+    if (loaderHandle_) dlclose(loaderHandle_);
+    log_.logToLogFile(kSource, "Exit", LogInformation);
+    if (GetApplicationLog() == &log_) SetApplicationLog(nullptr);
+}
+
+bool ApplicationSequence::parseCommandLine(const std::string& raw, UserInteraction& ui)
+{
+    log_.logToLogFile(kSource, "Application started with command line: " + raw, LogInformation);
+    return ParseCommandLine(raw, switches_, [&](const std::string& message) {
+        ui.messageBox(message, "Tesselon-6", MB_OK_ | MB_ICONERROR_);
+        log_.logToLogFile(kSource, message, LogError);
+    });
+}
+
+void ApplicationSequence::exitProcessing()
+{
+    ScanConfigurationStore::exitProcessing();
+}
+
+int RunUnattended(const CommandLineSwitches& switches, UserInteraction& ui, const UnattendedOptions& options)
+{
+    bool settingsLoaded = true;
+    if (switches.isTemplateFileSet()) {
+        CScanConfiguration configuration;
+        DefaultSettings defaults;
+        settingsLoaded = loadSettingsFile(switches.templateFile, configuration, defaults);
+    }
+    ScanConfigurationStore::prepare(&ui, switches);
+    ScanConfigurationStore& store = ScanConfigurationStore::instance();
+
+    int result = 1;
+    {
+        CoreFrameLoop loop;
+        MainFrameControl control(ui, loop, loop.scanEvents(), store, switches);
+        control.stopWaitLimit = options.stopWaitLimit;
+        control.saveWaitLimit = options.saveWaitLimit;
+        loop.setControl(&control);
+
+        if (!settingsLoaded) {
+            LogToLogFile(MainFrameControl::kSource,
+                         "Unattended run abandoned: the settings file could not be loaded.", LogError);
+            control.writeResultFile(false);
+        } else {
+            std::this_thread::sleep_for(options.detectionDelay);
+            InstrumentDetection detection(ui, store, switches.silentMode, [&loop] { loop.pumpMessages(); });
+            control.silentDetectAndRun(detection);
+            if (!loop.runUntilClosed(options.limit)) {
+                LogToLogFile(MainFrameControl::kSource, "Unattended run abandoned: it did not end in time.",
+                             LogError);
+                control.writeResultFile(false);
+            }
+            // Notices still queued (the thread's last ones) have nothing left to do.
+            loop.setControl(nullptr);
+        }
+        result = control.lastResult() == 1 ? 0 : 1;
+    }
+    ScanConfigurationStore::exitProcessing();
+    return result;
+}
+
+int RunUnattendedProgram(const std::vector<std::string>& arguments, UserInteraction& ui,
+                         const UnattendedOptions& options)
+{
+    ApplicationSequence application;
+    if (!application.parseCommandLine(RawCommandLineFromArguments(arguments), ui)) return 2;
+    if (!application.switches().silentMode) return 2;
+    return RunUnattended(application.switches(), ui, options);
+}

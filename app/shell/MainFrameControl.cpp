@@ -1,0 +1,541 @@
+#include "app/shell/MainFrameControl.h"
+
+#include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/ScanDataLock.h"
+#include "app/acquisition/ScanThread.h"
+#include "app/acquisition/SystemTime.h"
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/shell/AppLog.h"
+#include "app/shell/FrameServices.h"
+#include "app/shell/InstrumentDetection.h"
+#include "app/shell/InstrumentSetup.h"
+#include "app/shell/UserInteraction.h"
+#include "common/platform/PrivateProfile.h"
+#include "driver/Torvane.h"
+
+#include <cctype>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+using FenmarlCommonDLL::ThreadLocker;
+using namespace FenmarlCommonDLL::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+void log(const std::string& message, int type = LogInformation)
+{
+    LogToLogFile(MainFrameControl::kSource, message, type);
+}
+
+bool endsWithSeparator(const std::string& path)
+{
+    return !path.empty() && (path.back() == '/' || path.back() == '\\');
+}
+
+fs::path directoryOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? fs::path(".") : fs::path(path.substr(0, slash == 0 ? 1 : slash));
+}
+
+} // namespace
+
+SettingsSheetValues SettingsSheetValues::fromStore(const ScanConfigurationStore& store)
+{
+    SettingsSheetValues v;
+    const CScanConfiguration& c = store.scanConfiguration();
+    v.scanConfiguration = c;
+    v.specification = c.Specification;
+    v.gain1 = c.Input1SensorGain;
+    v.gain2 = c.Input2SensorGain;
+    v.coupling1 = c.Input1HPFilter != 0 ? 1 : 0;
+    v.coupling2 = c.Input2HPFilter != 0 ? 1 : 0;
+    v.defaults = store.defaultSettings();
+    return v;
+}
+
+MainFrameControl::MainFrameControl(UserInteraction& ui, FrameServices& frame, ScanEvents& events,
+                                   ScanConfigurationStore& store, const CommandLineSwitches& switches)
+    : ui_(ui), frame_(frame), events_(events), store_(store), switches_(switches)
+{
+    if (switches_.silentMode && switches_.isOutputFolderSet()) scanFolder_ = switches_.outputFolder;
+}
+
+MainFrameControl::~MainFrameControl()
+{
+    {
+        ThreadLocker hold(&ScanDataLock(), true);
+        scanRequested = false;
+    }
+    // A multiple scan may wait for a save nobody will do any more.
+    if (scanDocument_) scanDocument_->scan.savePending = false;
+    WaitForScanThreadExit();
+    {
+        ThreadLocker hold(&ScanDataLock(), true);
+        if (IsScanning()) RunScan(false, 0);
+    }
+    CloseDevice();
+}
+
+bool MainFrameControl::canDetect() const
+{
+    return !IsDeviceOpen();
+}
+
+bool MainFrameControl::canConfigure() const
+{
+    return IsDeviceOpen() && !scanThreadActive.load();
+}
+
+// ---------------------------------------------------------------- rules
+
+unsigned MainFrameControl::RefreshPeriodMs(double sampleInterval)
+{
+    return GraphTimerPeriodMs(sampleInterval);
+}
+
+int MainFrameControl::RoundSamplesUp(int samples)
+{
+    return static_cast<int>(samples / 40.0 + 0.999) * 40;
+}
+
+std::string MainFrameControl::StripRunSuffix(const std::string& name)
+{
+    const std::size_t underscore = name.rfind('_');
+    if (underscore == std::string::npos) return name;
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot < underscore) dot = name.size();
+    const std::string suffix = name.substr(underscore + 1, dot - underscore - 1);
+    for (char ch : suffix)
+        if (!std::isdigit(static_cast<unsigned char>(ch)) && ch != ' ') return name;
+    return name.substr(0, underscore) + name.substr(dot);
+}
+
+std::string MainFrameControl::AutomaticFileName(const std::string& folder, bool joinWithSeparator, int year,
+                                                int month, int day, int hour, int minute, int second)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "Data_%04d%02d%02d_%02d%02d%02d.ts6", year, month, day, hour, minute,
+                  second);
+    std::string path = folder;
+    if (joinWithSeparator || (!path.empty() && !endsWithSeparator(path))) path += "/";
+    path += name;
+    if (path.size() > 2046) path.resize(2046);
+    return path;
+}
+
+fs::path MainFrameControl::automaticFilePath() const
+{
+    const SystemTime now = SystemTime::localNow();
+    // Without -o a silent run saves into the data folder rather than the root.
+    const bool silent = switches_.silentMode && switches_.isOutputFolderSet();
+    const std::string folder = silent ? switches_.outputFolder : store_.defaultSettings().FilePath;
+    return AutomaticFileName(folder, silent && !endsWithSeparator(folder), now.wYear, now.wMonth, now.wDay,
+                             now.wHour, now.wMinute, now.wSecond);
+}
+
+// ---------------------------------------------------------------- Configure
+
+void MainFrameControl::applySheet(const SettingsSheetValues& v)
+{
+    CScanConfiguration& c = store_.scanConfiguration();
+    DefaultSettings& d = store_.defaultSettings();
+    const SpecificationSettings previous = c.Specification;
+    c = v.scanConfiguration;
+    c.NoOfSamples = RoundSamplesUp(c.NoOfSamples);
+
+    // Tests of an input that is not used are switched off.
+    SpecificationSettings& s = c.Specification;
+    s = previous;
+    s.applyTimeTest[0] = (v.specification.applyTimeTest[0] && c.UseInput1) ? 1 : 0;
+    s.applyTimeTest[1] = (v.specification.applyTimeTest[1] && c.UseInput2) ? 1 : 0;
+    s.applyFrequencyTest[0] = (v.specification.applyFrequencyTest[0] && c.UseInput1) ? 1 : 0;
+    s.applyFrequencyTest[1] = (v.specification.applyFrequencyTest[1] && c.UseInput2) ? 1 : 0;
+    for (int i = 0; i < 2; ++i) {
+        s.maximumExcursion[i] = v.specification.maximumExcursion[i];
+        s.curve[i] = v.specification.curve[i];
+    }
+    s.displayCurves = v.specification.displayCurves;
+    s.audioAlert = v.specification.audioAlert;
+
+    const DefaultSettings& n = v.defaults;
+    d.FilePath = n.FilePath;
+    d.ScanOnExit = n.ScanOnExit;
+    d.ExportMultiASCII = n.ExportMultiASCII;
+    d.MagneticUnits = n.MagneticUnits;
+    d.VibrationUnits = n.VibrationUnits;
+    d.MicrophoneUnits = n.MicrophoneUnits;
+    d.Input1MagneticScaling = n.Input1MagneticScaling;
+    d.Input1VibrationScaling = n.Input1VibrationScaling;
+    d.Input2MagneticScaling = n.Input2MagneticScaling;
+    d.Input2VibrationScaling = n.Input2VibrationScaling;
+    d.Input1MicrophoneScaling = n.Input1MicrophoneScaling;
+    d.Input2MicrophoneScaling = n.Input2MicrophoneScaling;
+    d.Input1CustomVibrationScaling = n.Input1CustomVibrationScaling;
+    d.Input2CustomVibrationScaling = n.Input2CustomVibrationScaling;
+    d.Input1CustomMagneticScaling = n.Input1CustomMagneticScaling;
+    d.Input2CustomMagneticScaling = n.Input2CustomMagneticScaling;
+    d.FFTWindowing = n.FFTWindowing;
+    d.FFTK = n.FFTK;
+    d.FFTOverlap = n.FFTOverlap;
+    d.Input1Scaling = n.Input1Scaling;
+    d.Input2Scaling = n.Input2Scaling;
+
+    c.Input1SensorGain = v.gain1;
+    c.Input2SensorGain = v.gain2;
+    c.Input1HPFilter = v.coupling1 != 0 ? 1 : 0;
+    c.Input2HPFilter = v.coupling2 != 0 ? 1 : 0;
+}
+
+bool MainFrameControl::configure(SettingsSheet& sheet)
+{
+    log("Entering Scan Configuration.");
+    SettingsSheetValues values = SettingsSheetValues::fromStore(store_);
+    const bool ok = sheet.run(values);
+    if (ok) {
+        applySheet(values);
+        const CScanConfiguration configuration = store_.scanConfiguration();
+        SendInstrumentSetup(configuration);
+        if (store_.defaultSettings().ZeroAndStabilise != 0)
+            ZeroInstrument(ui_, configuration, [this] { frame_.pumpMessages(); });
+    }
+    log("Completed Scan Configuration, performing a stabilisation scan");
+    if (ok && store_.defaultSettings().ScanOnExit != 0) start();
+    return ok;
+}
+
+// ---------------------------------------------------------------- Start
+
+bool MainFrameControl::correctConfiguration(CScanConfiguration& c)
+{
+    if (!IsUSBTwo()) {
+        if (c.SampleInterval < 0.00019) {
+            c.SampleInterval = 0.0002;
+            ui_.messageBox("The shortest sample time for USB 1 is 200us.\nSetting sample interval to 200us",
+                           "Sample Interval", MB_OK_ | MB_ICONERROR_);
+        }
+    } else if (c.SampleInterval < 0.00009) {
+        c.SampleInterval = 0.0001;
+        ui_.messageBox("The shortest sample time for USB 2 is 100uS.\nSetting sample interval to 100uS",
+                       "Sample Interval", MB_OK_ | MB_ICONERROR_);
+    }
+    if (c.SampleInterval > 0.001 && c.Oversample == 0 &&
+        !ui_.askYesNo("The data maybe aliased.\nWould you like to continue?", "Acquisition",
+                      MB_ICONEXCLAMATION_))
+        return false;
+    if (c.ScanMode == 1) {
+        if (c.SampleInterval < 5.0) {
+            c.SampleInterval = 5.0;
+            ui_.messageBox(
+                "The shortest sample time for continuous acquisition is 5s.\nSetting sample interval to 5s",
+                "Sample Interval", MB_OK_ | MB_ICONERROR_);
+        }
+        if (c.NoOfAverages > 1) {
+            c.NoOfAverages = 1;
+            ui_.messageBox(
+                "Averaging cannot be used for continuous acquisition.\nSetting number of averages to 1",
+                "Sample Averaging", MB_OK_ | MB_ICONERROR_);
+        }
+    }
+    return true;
+}
+
+bool MainFrameControl::chooseMultipleFileName(CScanConfiguration& c)
+{
+    const DefaultSettings& d = store_.defaultSettings();
+    char filter[1024];
+    std::snprintf(filter, sizeof filter, "%s (*.ts6)|*.ts6", "Tesselon-6 files");
+    UserInteraction::FileRequest request;
+    request.save = true;
+    request.defaultExtension = "ts6";
+    request.filter = filter;
+    request.initialFolder = d.FilePath;
+    request.hideReadOnly = true;
+    request.overwritePrompt = true;
+    for (;;) {
+        std::string name;
+        if (!switches_.silentMode) {
+            const fs::path chosen = ui_.chooseFile(request);
+            if (chosen.empty()) return false;
+            name = chosen.string();
+            scanFolder_ = chosen.parent_path();
+        } else {
+            scanFolder_ = switches_.outputFolder;
+            name = switches_.outputFolder;
+            if (!name.empty() && !endsWithSeparator(name)) name += "/";
+            name += d.autoFileName;
+        }
+        name = StripRunSuffix(name);
+        c.FileName = name;
+
+        bool exists = false;
+        for (int run = 0; run < c.NumberofRuns && !exists; ++run) {
+            std::error_code ec;
+            exists = fs::exists(RunFileName(name, run), ec);
+        }
+        bool retry = false;
+        if (exists && !ui_.askYesNo("One or more files already exist.\nDo you want to replace them?",
+                                    "Confirm Save As", MB_ICONEXCLAMATION_))
+            retry = true;
+        if (!retry && ::access(directoryOf(name).c_str(), W_OK) != 0) {
+            ui_.messageBox("The directory is read only.\nPlease select another", "Confirm Save As", MB_OK_);
+            retry = true;
+        }
+        if (!retry) return true;
+        // Nobody can choose another name in a silent run: asking again would never end.
+        if (switches_.silentMode) return false;
+    }
+}
+
+bool MainFrameControl::start()
+{
+    log("Starting data acquisition (Scan).");
+    if (scanRequested.load()) return false;
+    scanInProgress_ = true;
+    CScanConfiguration& c = store_.scanConfiguration();
+    if (!correctConfiguration(c)) return false;
+    const unsigned period = RefreshPeriodMs(c.SampleInterval);
+    if (c.ScanMode == 2 && !chooseMultipleFileName(c)) return false;
+
+    frame_.setTimer(FrameServices::kGraphTimerId, period);
+    frame_.setTimer(FrameServices::kStopTimerId, FrameServices::kStopDelayMs);
+    scanRequested.exchange(true);
+    frame_.enableMainWindowClose(false);
+
+    CCorvelDoc* document = frame_.createDocument(c, store_.defaultSettings());
+    if (document) {
+        frame_.enableDocumentClose(*document, false);
+        frame_.prepareScanViews(*document);
+        scanDocument_ = document;
+        if (StartScan(*document, events_, store_, ui_, saveWaitLimit)) return true;
+    }
+    // Nothing will complete this scan: undo the start so Run works again.
+    frame_.killTimer(FrameServices::kGraphTimerId);
+    frame_.killTimer(FrameServices::kStopTimerId);
+    scanRequested.exchange(false);
+    frame_.enableMainWindowClose(true);
+    if (document) frame_.enableDocumentClose(*document, true);
+    return false;
+}
+
+// ---------------------------------------------------------------- Stop
+
+template <typename Condition> void MainFrameControl::waitPumping(Condition busy)
+{
+    const auto started = std::chrono::steady_clock::now();
+    while (busy() && std::chrono::steady_clock::now() - started < stopWaitLimit) {
+        frame_.pumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void MainFrameControl::stop()
+{
+    if (!stopEnabled_) return;
+    log("User requested, stopping data acquisition (Scan).");
+    CCorvelDoc* document = scanDocument_ ? scanDocument_ : frame_.activeDocument();
+    if (!scanRequested.load() || !document) return;
+    scanInProgress_ = false;
+    const bool continuous = document->scan.configuration.ScanMode == 1;
+    const bool yes = ui_.askYesNo(continuous ? "Stop Current Scan? This may take several seconds"
+                                             : "Abort Current Scan? This may take several seconds",
+                                  "Scan", MB_ICONQUESTION_);
+    if (yes) {
+        ui_.showProgress(continuous ? "Stopping scan" : "Aborting scan", continuous ? "Stopping" : "Aborting",
+                         "Please wait...", true);
+        {
+            ThreadLocker hold(&ScanDataLock(), true);
+            scanRequested = false;
+        }
+        waitPumping([] { return scanThreadActive.load(); });
+        bool scanning;
+        {
+            ThreadLocker hold(&ScanDataLock(), true);
+            RunScan(false, 0);
+            scanning = IsScanning();
+        }
+        waitPumping([&scanning] {
+            ThreadLocker hold(&ScanDataLock(), true);
+            return scanning = IsScanning();
+        });
+        if (!continuous) {
+            const CScanConfiguration configuration = store_.scanConfiguration();
+            SendInstrumentSetup(configuration);
+            if (store_.defaultSettings().ZeroAndStabilise != 0) {
+                const ZeroingTexts texts = ZeroingTextsFor(configuration);
+                ui_.setProgressText(texts.line1, texts.line2);
+            }
+            Reset();
+        }
+        ui_.closeProgress();
+        log("Completed user request to stop data acquisition (Scan).");
+    } else {
+        log("Cancelled user request to stop data acquisition (Scan).");
+    }
+    writeResultFile(false);
+    if (switches_.silentMode) frame_.closeMainWindow();
+}
+
+// ---------------------------------------------------------------- silent start-up
+
+void MainFrameControl::silentDetectAndRun(InstrumentDetection& detection)
+{
+    detection.detect();
+    if (detection.entries().empty()) {
+        ui_.messageBox(InstrumentDetection::kNoInstrumentMessage, "Error", MB_OK_ | MB_ICONERROR_);
+        writeResultFile(false);
+        frame_.post([this] { frame_.closeMainWindow(); });
+        return;
+    }
+    detection.select(0);
+    if (!detection.connect()) {
+        // The open failed and was reported; a scan without an instrument cannot succeed.
+        writeResultFile(false);
+        frame_.post([this] { frame_.closeMainWindow(); });
+        return;
+    }
+    frame_.post([this] {
+        if (!start()) {
+            // A silent run that cannot start must still end, and say so.
+            writeResultFile(false);
+            frame_.closeMainWindow();
+        }
+    });
+}
+
+// ---------------------------------------------------------------- refresh and completion
+
+void MainFrameControl::onTimer(int id)
+{
+    if (id == FrameServices::kStopTimerId) {
+        stopEnabled_ = true;
+        frame_.killTimer(FrameServices::kStopTimerId);
+        return;
+    }
+    if (id != FrameServices::kGraphTimerId) return;
+    CCorvelDoc* document = frame_.activeDocument();
+    if (!document) return;
+    frame_.killTimer(FrameServices::kGraphTimerId);
+    document->UpdateViewsAndAlert();
+    frame_.setTimer(FrameServices::kGraphTimerId, RefreshPeriodMs(store_.scanConfiguration().SampleInterval));
+}
+
+void MainFrameControl::onDataReady()
+{
+    if (CCorvelDoc* document = frame_.activeDocument()) document->UpdateViewsAndAlert();
+}
+
+void MainFrameControl::onScanComplete(bool instrumentFailed)
+{
+    frame_.killTimer(FrameServices::kStopTimerId);
+    stopEnabled_ = false;
+    frame_.enableMainWindowClose(true);
+    scanRequested.exchange(false);
+
+    // The scan's own document, even if another one was activated meanwhile.
+    CCorvelDoc* document = scanDocument_ ? scanDocument_ : frame_.activeDocument();
+    bool saved = false;
+    fs::path path;
+    if (document) {
+        document->scanActive = 0;
+        document->UpdateViewsAndAlert();
+        path = automaticFilePath();
+        saved = saveDocument(*document, path);
+        frame_.enableDocumentClose(*document, true);
+    }
+    if (instrumentFailed) {
+        log("The scan ended early: the instrument stopped delivering data (it failed or was disconnected).",
+            LogError);
+        std::string text = "The scan ended early because the instrument stopped delivering data.\n"
+                           "It may have failed or been disconnected.";
+        text += saved ? "\nThe data acquired so far has been saved to " + path.string()
+                      : std::string("\nThe data acquired so far could not be saved.");
+        ui_.messageBox(text, "Scan", MB_OK_ | MB_ICONERROR_);
+    }
+    if (switches_.silentMode && scanInProgress_) {
+        writeResultFile(!instrumentFailed && saved);
+        frame_.closeMainWindow();
+    }
+    log("Completed data acquisition (Scan).");
+}
+
+void MainFrameControl::onSaveRun(const std::string& fileName)
+{
+    CCorvelDoc* document = scanDocument_ ? scanDocument_ : frame_.activeDocument();
+    if (document) saveDocument(*document, fileName);
+}
+
+void MainFrameControl::dispatch(const QueuedScanEvents::Notice& notice)
+{
+    using Kind = QueuedScanEvents::Notice::Kind;
+    switch (notice.kind) {
+    case Kind::DataReady:
+        onDataReady();
+        break;
+    case Kind::ScanComplete:
+        onScanComplete(notice.instrumentFailed);
+        break;
+    case Kind::SaveRun:
+        onSaveRun(notice.fileName);
+        break;
+    case Kind::ArmGraphTimer:
+        frame_.setTimer(FrameServices::kGraphTimerId, notice.periodMs);
+        break;
+    case Kind::KillGraphTimer:
+        frame_.killTimer(FrameServices::kGraphTimerId);
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- save and result file
+
+bool MainFrameControl::saveDocument(CCorvelDoc& document, const fs::path& path)
+{
+    log("Saving data acquisition (Scan).");
+    bool saved;
+    {
+        ThreadLocker hold(&ScanDataLock(), true);
+        saved = document.OnSaveDocument(path);
+    }
+    if (saved) {
+        document.setModified(false);
+        document.setPathName(path);
+        if (store_.defaultSettings().ExportMultiASCII != 0) document.AutomaticExport(path, &ui_);
+        document.UpdateViewsAndAlert();
+    }
+    document.scan.savePending = false;
+    return saved;
+}
+
+fs::path MainFrameControl::resultFilePath() const
+{
+    // Without a scan folder the data folder takes the file rather than the root.
+    const fs::path folder = scanFolder_.empty() ? fs::path(store_.defaultSettings().FilePath) : scanFolder_;
+    return folder / kResultFileName;
+}
+
+void MainFrameControl::writeResultFile(bool success)
+{
+    lastResult_ = success ? 1 : 0;
+    if (!switches_.writeResultFile) return;
+    if (!writePrivateProfileString("Tesselon-6", "Success", success ? "Yes" : "No", resultFilePath()))
+        ui_.messageBox("Error - unable to generate Success/Failure File ", "Error", MB_OK_ | MB_ICONERROR_);
+}
+
+// ---------------------------------------------------------------- status texts
+
+std::string MainFrameControl::scanStatusText() const
+{
+    if (!IsDeviceOpen()) return "Idle";
+    ThreadLocker hold(&ScanDataLock(), true);
+    if (!scanThreadActive.load() || !scanDocument_) return "Idle";
+    return ScanProgressText(scanDocument_->scan);
+}
+
+std::string MainFrameControl::inputStatusText(int input, bool used)
+{
+    return "Input" + std::to_string(input) + (used ? " On" : " Off");
+}

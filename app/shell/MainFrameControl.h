@@ -1,0 +1,132 @@
+#pragma once
+
+#include "app/acquisition/ScanEvents.h"
+#include "app/settings/DefaultSettings.h"
+#include "app/settings/ScanConfiguration.h"
+#include "app/shell/CommandLine.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+class CCorvelDoc;
+class FrameServices;
+class InstrumentDetection;
+class ScanConfigurationStore;
+class UserInteraction;
+
+// The pages of the Settings sheet as the Configure sequence loads and takes
+// them back; the sheet itself is a dialog of the window layer.
+struct SettingsSheetValues
+{
+    CScanConfiguration scanConfiguration; // Scan Configuration page (after its own derivations)
+    SpecificationSettings
+        specification; // Specification page: apply flags, excursions, curves, display, alert
+    int gain1 = 1;     // Instrument Setup page
+    int gain2 = 1;
+    int coupling1 = 0; // 0 DC, 1 AC
+    int coupling2 = 0;
+    DefaultSettings defaults; // General, Sensor and FFT pages
+
+    static SettingsSheetValues fromStore(const ScanConfigurationStore& store);
+};
+
+class SettingsSheet
+{
+public:
+    virtual ~SettingsSheet() = default;
+    // Shows the sheet modally with values; true when closed with OK (values edited).
+    virtual bool run(SettingsSheetValues& values) = 0;
+};
+
+// The main frame's scan control without widgets: Configure, Run, Stop, the
+// view refresh, scan completion, saving, the result file and the status
+// texts. The GUI's CMainFrame forwards its commands, timers and the scan
+// thread's notices here; silent runs drive the same object from CoreFrameLoop.
+class MainFrameControl
+{
+public:
+    static constexpr const char* kSource = "Main Frame";
+    static constexpr const char* kResultFileName = "SuccessFailure.ini";
+
+    MainFrameControl(UserInteraction& ui, FrameServices& frame, ScanEvents& events,
+                     ScanConfigurationStore& store, const CommandLineSwitches& switches);
+    // Ends a running scan (bounded) and closes the instrument.
+    virtual ~MainFrameControl();
+    MainFrameControl(const MainFrameControl&) = delete;
+    MainFrameControl& operator=(const MainFrameControl&) = delete;
+
+    // Command state.
+    bool canDetect() const;    // no instrument open
+    bool canConfigure() const; // an instrument open and no scan thread running
+    bool canRun() const { return canConfigure(); }
+    bool canStop() const { return stopEnabled_; }
+
+    // Configure (138): the sheet, the store round trip, instrument set-up and
+    // zeroing; then a scan when ScanOnExit is set. True when OK was pressed.
+    bool configure(SettingsSheet& sheet);
+    // Run (139). True when a scan was started.
+    bool start();
+    // Stop (140); does nothing while Stop is disabled (the first 5 s).
+    void stop();
+
+    // Silent start-up after the detection: connect to the first instrument
+    // and post Run, or report that there is none and close.
+    void silentDetectAndRun(InstrumentDetection& detection);
+
+    // Timers and the scan thread's notices (UI thread).
+    void onTimer(int id);
+    void onDataReady();
+    void onScanComplete(bool instrumentFailed);
+    void onSaveRun(const std::string& fileName);
+    // Routes one queued notice to the handlers above (timer notices to the frame).
+    void dispatch(const QueuedScanEvents::Notice& notice);
+
+    // The save operation: scan file, automatic text export, views updated.
+    // Always clears the document's savePending. False when the file could not be written.
+    bool saveDocument(CCorvelDoc& document, const std::filesystem::path& path);
+    // "SuccessFailure.ini" in the scan folder, when -r was given.
+    void writeResultFile(bool success);
+    std::filesystem::path resultFilePath() const;
+    // The outcome last reported through the result file (also without -r):
+    // -1 none yet, 0 failure, 1 success.
+    int lastResult() const { return lastResult_; }
+
+    // Status pane texts.
+    std::string scanStatusText() const;                       // progress while a scan runs, else "Idle"
+    static std::string inputStatusText(int input, bool used); // "Input1 On", "Input2 Off", …
+
+    // Rules of the Start and Configure sequences, exposed for their callers and tests.
+    static unsigned RefreshPeriodMs(double sampleInterval);
+    static int RoundSamplesUp(int samples);
+    static std::string StripRunSuffix(const std::string& name);
+    static std::string AutomaticFileName(const std::string& folder, bool joinWithSeparator, int year,
+                                         int month, int day, int hour, int minute, int second);
+
+    const std::filesystem::path& scanFolder() const { return scanFolder_; }
+    bool scanInProgress() const { return scanInProgress_; }
+    // The document of the running (or last) scan.
+    CCorvelDoc* scanDocument() const { return scanDocument_; }
+
+    // Bounds of the Stop sequence's waits and of a multiple scan's save hand-shake.
+    std::chrono::milliseconds stopWaitLimit{10000};
+    std::chrono::milliseconds saveWaitLimit{std::chrono::minutes(2)};
+
+private:
+    bool correctConfiguration(CScanConfiguration& c);
+    bool chooseMultipleFileName(CScanConfiguration& c);
+    void applySheet(const SettingsSheetValues& values);
+    std::filesystem::path automaticFilePath() const;
+    template <typename Condition> void waitPumping(Condition busy);
+
+    UserInteraction& ui_;
+    FrameServices& frame_;
+    ScanEvents& events_;
+    ScanConfigurationStore& store_;
+    CommandLineSwitches switches_;
+    std::filesystem::path scanFolder_;
+    bool stopEnabled_ = false;
+    bool scanInProgress_ = true;
+    CCorvelDoc* scanDocument_ = nullptr;
+    int lastResult_ = -1;
+};
