@@ -41,6 +41,16 @@ fs::path directoryOf(const std::string& path)
     return slash == std::string::npos ? fs::path(".") : fs::path(path.substr(0, slash == 0 ? 1 : slash));
 }
 
+// No write permission at all (the read-only attribute), or none for us.
+bool directoryIsReadOnly(const fs::path& directory)
+{
+    std::error_code ec;
+    const fs::perms perms = fs::status(directory, ec).permissions();
+    if (ec) return true;
+    const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return (perms & write) == fs::perms::none || ::access(directory.c_str(), W_OK) != 0;
+}
+
 } // namespace
 
 SettingsSheetValues SettingsSheetValues::fromStore(const ScanConfigurationStore& store)
@@ -280,7 +290,7 @@ bool MainFrameControl::chooseMultipleFileName(CScanConfiguration& c)
         if (exists && !ui_.askYesNo("One or more files already exist.\nDo you want to replace them?",
                                     "Confirm Save As", MB_ICONEXCLAMATION_))
             retry = true;
-        if (!retry && ::access(directoryOf(name).c_str(), W_OK) != 0) {
+        if (!retry && directoryIsReadOnly(directoryOf(name))) {
             ui_.messageBox("The directory is read only.\nPlease select another", "Confirm Save As", MB_OK_);
             retry = true;
         }
