@@ -62,7 +62,6 @@ Instrument::Instrument(InstrumentConfig config) : config_(std::move(config))
 {
     if (!(config_.speedFactor > 0.0) || !std::isfinite(config_.speedFactor)) config_.speedFactor = 1.0;
     config_.fifoRecords = std::clamp<std::uint32_t>(config_.fifoRecords, 1, 1u << 22);
-    fifo_.assign(static_cast<std::size_t>(config_.fifoRecords) * record::kBytes, 0);
     faultSeen_.assign(config_.faults.size(), 0);
     epoch_ = Clock::now();
 }
@@ -148,6 +147,7 @@ std::uint32_t Instrument::handleVendor(const SetupPacket& setup, std::uint8_t* d
         for (int g = 0; g < 2; ++g)
             if (highPass(setup.value, g) && !highPass(state_.sensorWord, g)) highPassOn_[g] = now;
         state_.sensorWord = setup.value;
+        conditions_.reset();
         break;
     case VEND_RATECONTROL:
         advance(now, true);
@@ -161,16 +161,18 @@ std::uint32_t Instrument::handleVendor(const SetupPacket& setup, std::uint8_t* d
             baseCount_ = 0;
             baseTime_ = 0.0;
             epoch_ = now;
+            conditions_.reset();
         }
         break;
     case VEND_RESETFIFO:
         advance(now, false); // what was due is discarded with the rest
-        fifoHead_ = fifoSize_ = 0;
+        emptyFifo();
         markOverflow_ = false;
         break;
     case VEND_INPUTCONTROL:
         advance(now, true);
         state_.inputWord = setup.value;
+        conditions_.reset();
         break;
     case VEND_STOPSCAN:
         advance(now, true);
@@ -249,20 +251,35 @@ std::uint32_t Instrument::bulkRead(std::uint8_t pipeId, std::uint8_t* buffer, st
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::uint64_t aborts = abortCount_;
     // A read larger than the FIFO completes once the FIFO is full.
-    const std::size_t want = std::min<std::size_t>(length, fifo_.size() - (record::kBytes - 1));
+    const std::size_t want = std::min<std::size_t>(length, std::size_t{config_.fifoRecords} * record::kBytes -
+                                                               (record::kBytes - 1));
     for (;;) {
         if (!plugged_) return kDeviceNotConnected;
         if (abortCount_ != aborts) return kAborted;
         const auto now = Clock::now();
         advance(now, true);
         if (length == 0) return kOk;
-        if (fifoSize_ >= want || (!state_.sampling && fifoSize_ > 0)) {
-            const std::size_t n = std::min<std::size_t>(length, fifoSize_);
-            const std::size_t first = std::min(n, fifo_.size() - fifoHead_);
-            std::memcpy(buffer, fifo_.data() + fifoHead_, first);
-            std::memcpy(buffer + first, fifo_.data(), n - first);
-            fifoHead_ = (fifoHead_ + n) % fifo_.size();
-            fifoSize_ -= n;
+        const std::size_t available = fifoBytes();
+        if (available >= want || (!state_.sampling && available > 0)) {
+            const std::size_t n = std::min<std::size_t>(length, available);
+            std::size_t done = 0;
+            while (done < n) {
+                Pending& head = fifo_.front();
+                std::uint8_t bytes[record::kBytes];
+                encodeSample(head.first, *head.conditions, bytes);
+                if (head.marked) bytes[0] |= record::kOverflowMark;
+                const std::size_t take = std::min(record::kBytes - headOffset_, n - done);
+                std::memcpy(buffer + done, bytes + headOffset_, take);
+                done += take;
+                headOffset_ += take;
+                if (headOffset_ == record::kBytes) {
+                    headOffset_ = 0;
+                    ++head.first;
+                    head.marked = false;
+                    --fifoRecords_;
+                    if (--head.count == 0) fifo_.pop_front();
+                }
+            }
             state_.bytesRead += n;
             *transferred = static_cast<std::uint32_t>(n);
             const bool unplugNow =
@@ -278,7 +295,7 @@ std::uint32_t Instrument::bulkRead(std::uint8_t pipeId, std::uint8_t* buffer, st
         auto wake = timeoutMs ? deadline : now + std::chrono::seconds(1);
         if (state_.sampling) {
             // Sleep until the missing records are due.
-            const std::uint64_t need = (want - fifoSize_ + record::kBytes - 1) / record::kBytes;
+            const std::uint64_t need = (want - available + record::kBytes - 1) / record::kBytes;
             const double perSecond = sampleRateLocked() * config_.speedFactor;
             const auto due =
                 epoch_ + seconds(static_cast<double>(state_.samplesTaken + need - baseCount_) / perSecond);
@@ -314,7 +331,7 @@ void Instrument::onUnplugged()
         std::lock_guard<std::mutex> hold(lock_);
         plugged_ = false;
         state_.sampling = false;
-        fifoHead_ = fifoSize_ = 0;
+        emptyFifo();
     }
     changed_.notify_all();
     requestArrived_.notify_all();
@@ -343,7 +360,7 @@ InstrumentState Instrument::state()
     std::lock_guard<std::mutex> hold(lock_);
     advance(Clock::now(), true);
     InstrumentState s = state_;
-    s.fifoBytes = static_cast<std::uint32_t>(fifoSize_);
+    s.fifoBytes = static_cast<std::uint32_t>(fifoBytes());
     return s;
 }
 
@@ -381,30 +398,43 @@ double Instrument::sampleRateLocked() const
 double Instrument::channelVolts(int channel, std::uint64_t sampleIndex)
 {
     std::lock_guard<std::mutex> hold(lock_);
-    return channelVoltsLocked(channel, sampleIndex);
+    return channelVoltsLocked(channel, sampleIndex, *conditions());
 }
 
-double Instrument::channelVoltsLocked(int channel, std::uint64_t sampleIndex) const
+const std::shared_ptr<const Instrument::Conditions>& Instrument::conditions()
+{
+    if (!conditions_)
+        conditions_ = std::make_shared<const Conditions>(Conditions{state_.sensorWord,
+                                                                    state_.inputWord,
+                                                                    sampleRateLocked(),
+                                                                    baseTime_,
+                                                                    config_.speedFactor,
+                                                                    baseCount_,
+                                                                    epoch_,
+                                                                    {highPassOn_[0], highPassOn_[1]}});
+    return conditions_;
+}
+
+double Instrument::channelVoltsLocked(int channel, std::uint64_t sampleIndex, const Conditions& c) const
 {
     if (config_.ramp)
         return record::voltsFromCounts(static_cast<std::int32_t>((sampleIndex + channel) % (1u << 23)));
     const ChannelSignal& signal = config_.channels[channel];
     const int group = channel / 3;
-    const std::uint16_t sensor = state_.sensorWord;
-    const bool live = powered(sensor, group) && !zeroed(state_.inputWord, group);
-    const double g = gain(sensor, group);
-    const double rate = sampleRateLocked();
-    const double t = baseTime_ + (static_cast<double>(sampleIndex) - static_cast<double>(baseCount_)) / rate;
+    const bool live = powered(c.sensorWord, group) && !zeroed(c.inputWord, group);
+    const double g = gain(c.sensorWord, group);
+    const double sinceBase = (static_cast<double>(sampleIndex) - static_cast<double>(c.baseCount)) / c.rate;
+    const double t = c.baseTime + sinceBase;
 
     double v = (live ? sensorVolts(signal, t, config_.seed, channel, sampleIndex) * g : 0.0) + signal.offset;
-    if (highPass(sensor, group)) {
+    if (highPass(c.sensorWord, group)) {
         // The DC part decays with the filter's time constant after it is switched on.
         const double dc = (live ? signal.dc * g : 0.0) + signal.offset;
         double remaining = 0.0;
         if (config_.highPassSeconds > 0.0) {
             const double sinceOn =
-                std::chrono::duration<double>(epoch_ - highPassOn_[group]).count() * config_.speedFactor +
-                (static_cast<double>(sampleIndex) - static_cast<double>(baseCount_)) / rate;
+                std::chrono::duration<double>(c.epoch - c.highPassOn[group]).count() * c.speedFactor +
+                sinceBase;
             remaining = std::exp(-std::max(0.0, sinceOn) / config_.highPassSeconds);
         }
         v -= dc * (1.0 - remaining);
@@ -413,23 +443,25 @@ double Instrument::channelVoltsLocked(int channel, std::uint64_t sampleIndex) co
     return v;
 }
 
-void Instrument::storeSample(std::uint64_t sampleIndex)
+void Instrument::encodeSample(std::uint64_t sampleIndex, const Conditions& c, std::uint8_t out[24]) const
 {
     std::int32_t raw[record::kChannels];
     for (int k = 0; k < record::kChannels; ++k)
         raw[k] = config_.ramp ? static_cast<std::int32_t>((sampleIndex + k) % (1u << 23))
-                              : record::countsFromVolts(channelVoltsLocked(k, sampleIndex));
-    std::uint8_t bytes[record::kBytes];
-    record::encode(raw, bytes);
-    if (markOverflow_) {
-        bytes[0] |= record::kOverflowMark;
-        markOverflow_ = false;
-    }
-    const std::size_t tail = (fifoHead_ + fifoSize_) % fifo_.size();
-    const std::size_t first = std::min<std::size_t>(record::kBytes, fifo_.size() - tail);
-    std::memcpy(fifo_.data() + tail, bytes, first);
-    std::memcpy(fifo_.data(), bytes + first, record::kBytes - first);
-    fifoSize_ += record::kBytes;
+                              : record::countsFromVolts(channelVoltsLocked(k, sampleIndex, c));
+    record::encode(raw, out);
+}
+
+std::size_t Instrument::fifoBytes() const
+{
+    return static_cast<std::size_t>(fifoRecords_) * record::kBytes - headOffset_;
+}
+
+void Instrument::emptyFifo()
+{
+    fifo_.clear();
+    fifoRecords_ = 0;
+    headOffset_ = 0;
 }
 
 void Instrument::advance(Clock::time_point now, bool store)
@@ -442,10 +474,19 @@ void Instrument::advance(Clock::time_point now, bool store)
     if (due <= state_.samplesTaken) return;
     const std::uint64_t count = due - state_.samplesTaken;
     if (store) {
-        const std::uint64_t room = (fifo_.size() - fifoSize_) / record::kBytes;
+        const std::uint64_t room = config_.fifoRecords - fifoRecords_;
         const std::uint64_t kept = std::min(count, room);
-        for (std::uint64_t i = 0; i < kept; ++i)
-            storeSample(state_.samplesTaken + i);
+        if (kept > 0) {
+            const auto& current = conditions();
+            Pending* last = fifo_.empty() ? nullptr : &fifo_.back();
+            if (last && !markOverflow_ && last->conditions == current &&
+                last->first + last->count == state_.samplesTaken)
+                last->count += kept;
+            else
+                fifo_.push_back(Pending{state_.samplesTaken, kept, current, markOverflow_});
+            fifoRecords_ += kept;
+            markOverflow_ = false;
+        }
         if (kept < count) {
             // The FIFO is full: later samples are lost until the host reads.
             state_.samplesLost += count - kept;
@@ -461,8 +502,8 @@ void Instrument::rebase(Clock::time_point now)
     const double rate = sampleRateLocked();
     baseTime_ += (static_cast<double>(state_.samplesTaken) - static_cast<double>(baseCount_)) / rate;
     baseCount_ = state_.samplesTaken;
-    // Keep the high-pass settling measured from the same origin.
     epoch_ = now;
+    conditions_.reset();
 }
 
 std::uint32_t Instrument::faultFor(InstrumentFault::Kind kind, int request, bool vendor)

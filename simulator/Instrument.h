@@ -25,6 +25,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -138,8 +140,32 @@ private:
     void advance(Clock::time_point now, bool store);
     // Re-bases the clock after a change of rate or speed (lock held).
     void rebase(Clock::time_point now);
-    double channelVoltsLocked(int channel, std::uint64_t sampleIndex) const;
-    void storeSample(std::uint64_t sampleIndex);
+    // What decides a sample's value besides its index; fixed for a run of samples.
+    struct Conditions
+    {
+        std::uint16_t sensorWord;
+        std::uint16_t inputWord;
+        double rate;
+        double baseTime;
+        double speedFactor;
+        std::uint64_t baseCount;
+        Clock::time_point epoch;
+        Clock::time_point highPassOn[2];
+    };
+    // Samples waiting in the FIFO. They are encoded only when read, so a large
+    // FIFO at a high speed factor costs nothing until the host asks.
+    struct Pending
+    {
+        std::uint64_t first;
+        std::uint64_t count;
+        std::shared_ptr<const Conditions> conditions;
+        bool marked; // the first of them follows lost samples
+    };
+    const std::shared_ptr<const Conditions>& conditions();
+    double channelVoltsLocked(int channel, std::uint64_t sampleIndex, const Conditions& c) const;
+    void encodeSample(std::uint64_t sampleIndex, const Conditions& c, std::uint8_t out[24]) const;
+    std::size_t fifoBytes() const;
+    void emptyFifo();
     // A fault for this transfer, if one applies (lock held): its error, else 0.
     std::uint32_t faultFor(InstrumentFault::Kind kind, int request, bool vendor);
     double sampleRateLocked() const;
@@ -164,9 +190,10 @@ private:
     bool markOverflow_ = false;
     Clock::time_point highPassOn_[2]; // when each group's high-pass was switched on
 
-    std::vector<std::uint8_t> fifo_;
-    std::size_t fifoHead_ = 0; // oldest byte
-    std::size_t fifoSize_ = 0;
+    std::shared_ptr<const Conditions> conditions_; // null when the words or the clock changed
+    std::deque<Pending> fifo_;
+    std::uint64_t fifoRecords_ = 0; // records in the FIFO, the partly read one included
+    std::size_t headOffset_ = 0;    // bytes of the oldest record already read
     std::uint64_t abortCount_ = 0;
     bool unplugScheduled_ = false;
 };
