@@ -361,6 +361,13 @@ void MainFrameControl::stop()
             scanRequested = false;
         }
         waitPumping([] { return scanThreadActive.load(); });
+        if (!scanThreadActive.load()) {
+            // The thread has done its work and only posts its last notices:
+            // collect them now, so the scan is completed (and saved) before
+            // a silent run closes the window below.
+            WaitForScanThreadExit();
+            frame_.pumpMessages();
+        }
         bool scanning;
         {
             ThreadLocker hold(&ScanDataLock(), true);
