@@ -297,7 +297,10 @@ TEST_F(ScanThreadTest, StoppingAContinuousScanKeepsEverySample)
     c.NoOfSamples = 1000;
     CCorvelDoc doc(c, store->defaultSettings());
     start(doc);
-    EXPECT_EQ(doc.scan.input1.pointCount, 1000);
+    {
+        FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
+        EXPECT_EQ(doc.scan.input1.pointCount, 1000);
+    }
     ASSERT_TRUE(waitFor([&] {
         FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
         return doc.scan.input1.samplesAcquired >= 6;
