@@ -29,12 +29,12 @@ TEST(Chain, BareDeviceGetsFirmwareAndTheDriverScansIt)
     auto bare = std::make_shared<FenmarlUsb::BareDevice>(instrument);
     bus.plug(bare);
 
-    void* ambrel = dlopen("libAmbrel.so", RTLD_NOW | RTLD_LOCAL);
+    void* ambrel = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(ambrel, nullptr) << dlerror();
     ASSERT_TRUE(waitFor([&] { return bare->reenumerated(); }, std::chrono::seconds(30)));
     ASSERT_TRUE(waitFor([&] { return instrument->isPlugged(); }));
 
-    void* torvane = dlopen("libTorvane.so", RTLD_NOW | RTLD_LOCAL);
+    void* torvane = dlopen(besideProgram("libTorvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(torvane, nullptr) << dlerror();
     auto findDevices = DRIVER_FUNCTION(torvane, FindDevices);
     auto openDevice = DRIVER_FUNCTION(torvane, OpenDevice);

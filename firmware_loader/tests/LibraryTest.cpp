@@ -27,14 +27,14 @@ TEST(Library, LoadAndUnloadInALoopLeavesNoThreadBehind)
     const std::size_t baseline = threadCount();
     constexpr int kRounds = 5;
     for (int round = 0; round < kRounds; ++round) {
-        void* library = dlopen("libAmbrel.so", RTLD_NOW | RTLD_LOCAL);
+        void* library = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         auto init = reinterpret_cast<int (*)()>(dlsym(library, "Ambrel_Init"));
         ASSERT_NE(init, nullptr);
         EXPECT_EQ(init(), 0);
         EXPECT_EQ(threadCount(), baseline + 1) << "one background thread per load";
         ASSERT_EQ(dlclose(library), 0);
-        EXPECT_EQ(dlopen("libAmbrel.so", RTLD_NOW | RTLD_NOLOAD), nullptr)
+        EXPECT_EQ(dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr)
             << "the library must really unload";
         EXPECT_EQ(threadCount(), baseline);
     }
@@ -46,7 +46,7 @@ TEST(Library, LoadAndUnloadInALoopLeavesNoThreadBehind)
 TEST(Library, LoadedLibraryUploadsToAnArrivingDevice)
 {
     auto& bus = emptyBus();
-    void* library = dlopen("libAmbrel.so", RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     auto device = makeBareDevice();
     bus.plug(device);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -34,6 +35,13 @@ std::shared_ptr<FenmarlUsb::BareDevice> makeBareDevice(bool becomesInstrument)
         becomesInstrument ? std::make_shared<PlainInstrument>() : nullptr);
     device->setReenumerationDelay(std::chrono::milliseconds(20));
     return device;
+}
+
+std::string besideProgram(const std::string& library)
+{
+    std::error_code ec;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return (program.parent_path() / library).string();
 }
 
 std::wstring scratchLogPath(const std::string& name)

@@ -31,6 +31,10 @@ public:
 
 std::shared_ptr<FenmarlUsb::BareDevice> makeBareDevice(bool becomesInstrument = true);
 
+// A library beside the test program. Full paths, because a sanitizer's dlopen
+// interceptor hides the program's own search path from the loader.
+std::string besideProgram(const std::string& library);
+
 std::wstring scratchLogPath(const std::string& name);
 std::wstring libraryLogPath();
 std::string readFile(const std::wstring& path);
