@@ -43,9 +43,9 @@ configure() {
 }
 
 build() {
-  local preset=$1
+  local preset=$1; shift
   configure "$preset"
-  cmake --build --preset "$preset" -j "$jobs"
+  cmake --build --preset "$preset" -j "$jobs" "$@"
 }
 
 run_tests() {
@@ -72,7 +72,7 @@ case "$cmd" in
     ;;
   tsan)
     install_packages "${base_packages[@]}"
-    build tsan
+    build tsan --target tsan_tests
     # Only the threaded libraries (driver, USB layer and simulator, firmware loader) run here.
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
       run_tests tsan -L 'tsan'
@@ -80,7 +80,7 @@ case "$cmd" in
   fuzz)
     install_packages "${base_packages[@]}" "${fuzz_packages[@]}"
     seconds=${2:-60}
-    build fuzz
+    build fuzz --target fuzz_targets
     shopt -s nullglob
     targets=("$top"/build/fuzz/bin/fuzz_*)
     if [ ${#targets[@]} -eq 0 ]; then

@@ -17,6 +17,12 @@ function(tesselon_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE TesselonTestMain GTest::gtest GTest::gmock Threads::Threads ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  if("tsan" IN_LIST T_LABEL)
+    if(NOT TARGET tsan_tests)
+      add_custom_target(tsan_tests)
+    endif()
+    add_dependencies(tsan_tests ${name})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
@@ -31,4 +37,5 @@ function(tesselon_include_root target)
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/generated>)
 endfunction()
 
-# Label "tsan" marks the tests that ./build.sh tsan runs (threaded libraries).
+# Label "tsan" marks the tests that ./build.sh tsan runs (threaded libraries);
+# the target tsan_tests builds just those.
