@@ -111,7 +111,7 @@ private:
     std::thread scanThread_;
 
     // Moving-average filter, per channel.
-    int filterLength_ = 2;
+    std::atomic<int> filterLength_{2};
     int scanFilterLength_ = 2;
     std::array<std::vector<double>, 8> filterRings_;
     std::array<int, 8> filterFill_{};
