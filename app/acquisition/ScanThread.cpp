@@ -388,7 +388,8 @@ void ScanThread(ScanThreadParams* params)
     outputDebugString("TS APP - ScanThread before for loop");
     bool failed = false;
     for (int a = 0; a < std::max(setup.averages, 1); ++a) {
-        RunScan(true, continuous ? kContinuousPoints : setup.samples);
+        // A count of 0 or less would start the open-ended continuous mode.
+        RunScan(true, continuous ? kContinuousPoints : std::max(setup.samples, 1));
         scanThreadActive = true;
         sleepMs(10);
         const ReadResult read =
@@ -438,7 +439,7 @@ void MultipleScanThread(ScanThreadParams* params)
             }
         }
         scan.runAcquiring = true;
-        RunScan(true, setup.samples);
+        RunScan(true, std::max(setup.samples, 1));
         scanThreadActive = true;
         sleepMs(10);
         const ReadResult read =

@@ -399,3 +399,15 @@ TEST_F(ScanThreadTest, AnInstrumentLostMidScanEndsTheScanAsAFailure)
     EXPECT_LT(d.samplesAcquired, 20000);
     EXPECT_EQ(d.averagesCompleted, 1) << "no further acquisition is attempted";
 }
+
+// No samples asked for must not turn into an open-ended continuous scan.
+TEST_F(ScanThreadTest, ASingleScanOfNoSamplesStillEnds)
+{
+    plugInstrument();
+    store->scanConfiguration().NoOfSamples = 0;
+    CCorvelDoc doc(store->scanConfiguration(), store->defaultSettings());
+    start(doc);
+    waitForCompletion();
+    EXPECT_FALSE(events.failed());
+    EXPECT_LE(doc.scan.input1.samplesAcquired, 1);
+}

@@ -3,6 +3,7 @@
 #include "app/shell/AppLog.h"
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/ScriptedUserInteraction.h"
+#include "app/shell/SilentUserInteraction.h"
 #include "common/Logger.h"
 #include "common/platform/Text.h"
 
@@ -100,4 +101,17 @@ TEST(ApplicationSequence, AGoodCommandLineParsesWithoutMessages)
     EXPECT_TRUE(application.switches().writeResultFile);
     EXPECT_EQ(application.switches().outputFolder, "/x/out");
     EXPECT_EQ(application.switches().inputCount, 1);
+}
+
+TEST(SilentUserInteraction, AnswersSoThatAnUnattendedRunGoesOn)
+{
+    std::vector<std::string> lines;
+    SilentUserInteraction ui([&](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(ui.messageBox("The data maybe aliased.\nWould you like to continue?", "Acquisition",
+                            MB_YESNO_ | MB_ICONEXCLAMATION_),
+              IDYES_);
+    EXPECT_EQ(ui.messageBox("Error - No Tesselon-6 found", "Error", MB_OK_ | MB_ICONERROR_), IDOK_);
+    EXPECT_TRUE(ui.chooseFile({}).empty());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "Error: Error - No Tesselon-6 found");
 }
