@@ -59,7 +59,7 @@ protected:
         CloseDevice();
     }
 
-    void writeSettings(const std::string& samples = "2000")
+    void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 1)
     {
         std::ofstream ini(settingsFile);
         ini << "[Display]\nShowFieldComponents=True\n"
@@ -68,7 +68,8 @@ protected:
             << "Mode1=Normal\nInput1DisplayType=Both\nInput1Mode=Magnetometer\n"
             << "Mode2=Normal\nInput2DisplayType=Both\nInput2Mode=Magnetometer\n"
             << "[Acquisition]\nNoOfAverages=1\nNoOfSamples=" << samples << "\nSampleInterval=0.001\n"
-            << "ScanMode=0\nNoOfRollingPoints=2\nNumberofRuns=1\nOversample=False\n"
+            << "ScanMode=" << scanMode << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs
+            << "\nOversample=False\n"
             << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=1\n"
             << "[DigitalFiltering]\nFilter=0\n"
             << "[General]\nExportMultiASCII=True\nAutoFileName=auto.ts6\n"
@@ -216,4 +217,19 @@ TEST_F(UnattendedRun, StopPressedEndsTheRunWithFailure)
     ScanConfigurationStore::exitProcessing();
     EXPECT_EQ(result(), "No");
     EXPECT_EQ(filesWithExtension(out, ".ts6").size(), 1u);
+}
+
+// A silent multiple scan names its runs after AutoFileName in the output folder.
+TEST_F(UnattendedRun, MultipleRunsAreSavedUnderTheAutomaticName)
+{
+    writeSettings("400", 2, 2);
+    plugInstruments({instrumentConfig()}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 0);
+    EXPECT_EQ(result(), "Yes");
+    for (const char* name : {"auto_0.ts6", "auto_1.ts6", "auto_0.dat", "auto_1.dat"})
+        EXPECT_TRUE(fs::exists(out / name)) << name;
+    CCorvelDoc second;
+    ASSERT_TRUE(second.OnOpenDocument(out / "auto_1.ts6", nullptr));
+    EXPECT_EQ(second.scan.input1.samplesAcquired, 400);
+    EXPECT_EQ(second.scan.input1.averagesCompleted, 1) << "the run index";
 }
