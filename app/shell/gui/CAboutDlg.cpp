@@ -1,5 +1,7 @@
 #include "app/shell/gui/CAboutDlg.h"
 
+#include "app/shell/gui/GuiResources.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,6 +34,7 @@ std::string CAboutDlg::protocolLine(bool deviceOpen, bool usbTwo)
 
 CAboutDlg::CAboutDlg(bool deviceOpen, bool usbTwo, QWidget* parent) : QDialog(parent)
 {
+    initGuiResources();
     setWindowTitle(tr("About Tesselon-6"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap(QStringLiteral(":/tesselon/tesselon-6.png"))

@@ -80,3 +80,21 @@ TEST_F(GraphDialogsTest, ImageSizeAcceptsZeroToTenThousandOnly)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GraphDialogsTest, DialogsKeepTheirPictures)
+{
+    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
+    CInputGroupDlg chooser(true, true);
+    CImageSizeDlg size;
+    for (QWidget* w : std::initializer_list<QWidget*>{&chooser, &size}) {
+        w->show();
+        QCoreApplication::processEvents();
+        const QPixmap picture = w->grab();
+        EXPECT_FALSE(picture.isNull());
+        if (dir) picture.save(QString::fromLocal8Bit(dir) + "/" + w->metaObject()->className() + ".png");
+    }
+}
+
+} // namespace

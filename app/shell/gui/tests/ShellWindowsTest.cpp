@@ -177,3 +177,29 @@ TEST_F(ShellWindowsTest, ShowProcessLogfileOpensTheLoggersFile)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShellWindowsTest, WindowsKeepTheirPictures)
+{
+    // Not a check of looks: renders each window once so a person can look at them.
+    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
+    CAboutDlg about(true, true);
+    CProgressDlg progress;
+    progress.setTitle("Zeroing Instrument");
+    progress.setLines("Stabilising Input", "Please wait 10 seconds");
+    progress.showAnimation(true);
+    ProcessOutput output;
+    for (int i = 0; i < 5; ++i)
+        output.writeOutput(L"Detect Instruments: 1 Device(s) Found...");
+    MainProcessDiagDlg diagnostics(nullptr, &output);
+    for (QWidget* w : std::initializer_list<QWidget*>{&about, &progress, &diagnostics}) {
+        w->show();
+        QCoreApplication::processEvents();
+        const QPixmap picture = w->grab();
+        EXPECT_FALSE(picture.isNull());
+        if (dir) picture.save(QString::fromLocal8Bit(dir) + "/" + w->metaObject()->className() + ".png");
+    }
+}
+
+} // namespace

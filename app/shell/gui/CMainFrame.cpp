@@ -1,0 +1,437 @@
+#include "app/shell/gui/CMainFrame.h"
+
+#include "app/graphs/gui/CChildFrame.h"
+#include "app/shell/gui/CAboutDlg.h"
+#include "app/shell/gui/GuiResources.h"
+#include "common/platform/KnownFolders.h"
+#include "common/platform/Registry.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+
+namespace platform = FenmarlCommonDLL::platform;
+
+void put32(std::uint8_t* p, std::int32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+}
+
+std::int32_t get32(const std::uint8_t* p)
+{
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+constexpr int windowPaneCommands[] = {CMainFrame::ID_WINDOW_TOP_TIME, CMainFrame::ID_WINDOW_TOP_FREQUENCY,
+                                      CMainFrame::ID_WINDOW_BOTTOM_TIME,
+                                      CMainFrame::ID_WINDOW_BOTTOM_FREQUENCY};
+
+} // namespace
+
+std::array<std::uint8_t, CMainFrame::placementSize> CMainFrame::encodePlacement(const Placement& p)
+{
+    // length, flags, show command, minimised and maximised positions, normal rectangle
+    std::array<std::uint8_t, placementSize> bytes{};
+    const std::int32_t fields[11] = {static_cast<std::int32_t>(placementSize),
+                                     0,
+                                     p.showCommand,
+                                     -1,
+                                     -1,
+                                     -1,
+                                     -1,
+                                     p.left,
+                                     p.top,
+                                     p.right,
+                                     p.bottom};
+    for (int i = 0; i < 11; ++i)
+        put32(bytes.data() + 4 * i, fields[i]);
+    return bytes;
+}
+
+std::optional<CMainFrame::Placement> CMainFrame::decodePlacement(const std::uint8_t* data, std::size_t size)
+{
+    if (!data || size != placementSize || get32(data) != static_cast<std::int32_t>(placementSize))
+        return std::nullopt;
+    Placement p;
+    p.showCommand = get32(data + 8);
+    p.left = get32(data + 28);
+    p.top = get32(data + 32);
+    p.right = get32(data + 36);
+    p.bottom = get32(data + 40);
+    const long long width = static_cast<long long>(p.right) - p.left;
+    const long long height = static_cast<long long>(p.bottom) - p.top;
+    if (width < 100 || height < 100 || width > 30000 || height > 30000 || std::abs(p.left) > 30000 ||
+        std::abs(p.top) > 30000)
+        return std::nullopt;
+    return p;
+}
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+{
+    initGuiResources();
+    setWindowTitle(QStringLiteral("Tesselon-6"));
+    setWindowIcon(QIcon(QStringLiteral(":/tesselon/tesselon-6.png")));
+    mdi_ = new QMdiArea(this);
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    buildMenus();
+    buildToolBar();
+    buildStatusBar();
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { updateCommandStates(); });
+    updateCommandStates();
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The scan windows go with the base class, after this object's own state.
+    mdi_->disconnect(this);
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        sub->disconnect(this);
+}
+
+QAction* CMainFrame::action(int id) const
+{
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QAction* CMainFrame::addCommand(QMenu* menu, int id, const QString& text, const QKeySequence& shortcut)
+{
+    QAction* a = menu->addAction(text);
+    a->setData(id);
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    actions_[id] = a;
+    return a;
+}
+
+void CMainFrame::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    addCommand(file, ID_FILE_NEW, tr("&New"), QKeySequence::New);
+    addCommand(file, ID_FILE_OPEN, tr("&Open..."), QKeySequence::Open);
+    connect(addCommand(file, ID_FILE_CLOSE, tr("&Close"), QKeySequence(tr("Ctrl+F4"))), &QAction::triggered,
+            this, [this] { mdi_->closeActiveSubWindow(); });
+    connect(addCommand(file, ID_CLOSE_ALL, tr("Close &All")), &QAction::triggered, this,
+            &CMainFrame::closeAll);
+    file->addSeparator();
+    QMenu* exportMenu = file->addMenu(tr("&Export"));
+    addCommand(exportMenu, ID_EXPORT_DATA, tr("&Data..."));
+    connect(addCommand(exportMenu, ID_EXPORT_GRAPHICS, tr("&Graphics...")), &QAction::triggered, this,
+            [this] {
+                if (CChildFrame* child = activeChildFrame()) child->exportGraphics();
+            });
+    connect(addCommand(file, ID_FILE_PRINT, tr("&Print..."), QKeySequence::Print), &QAction::triggered, this,
+            [this] {
+                if (CChildFrame* child = activeChildFrame()) child->printGraph();
+            });
+    file->addSeparator();
+    for (int i = 0; i < recentFileCount; ++i) {
+        QAction* recent = addCommand(file, ID_FILE_MRU_FIRST + i, tr("%1 Recent File").arg(i + 1));
+        recent->setVisible(i == 0);
+    }
+    file->addSeparator();
+    connect(addCommand(file, ID_APP_EXIT, tr("E&xit"), QKeySequence::Quit), &QAction::triggered, this,
+            &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QMenu* copy = edit->addMenu(tr("&Copy"));
+    addCommand(copy, ID_COPY_DATA, tr("&Data"), QKeySequence::Copy);
+    connect(addCommand(copy, ID_COPY_GRAPHICS, tr("&Graphics..."), QKeySequence(tr("Ctrl+Shift+C"))),
+            &QAction::triggered, this, [this] {
+                if (CChildFrame* child = activeChildFrame()) child->copyGraphics();
+            });
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* toolBarToggle = addCommand(view, ID_VIEW_TOOLBAR, tr("&Tool Bar"));
+    toolBarToggle->setCheckable(true);
+    toolBarToggle->setChecked(true);
+    QAction* statusToggle = addCommand(view, ID_VIEW_STATUS_BAR, tr("&Status Bar"));
+    statusToggle->setCheckable(true);
+    statusToggle->setChecked(true);
+    connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    view->addSeparator();
+    connect(addCommand(view, ID_SHOW_DEBUG_WINDOW, tr("Show &Debug Window")), &QAction::triggered, this,
+            &CMainFrame::showDebugWindowRequested);
+
+    QMenu* scan = menuBar()->addMenu(tr("&Scan"));
+    addCommand(scan, ID_DETECT_INSTRUMENTS, tr("&Detect Instruments..."), QKeySequence(tr("Ctrl+D")));
+    addCommand(scan, ID_CONFIGURE, tr("&Configure..."), QKeySequence(tr("F7")));
+    addCommand(scan, ID_RUN, tr("&Run"), QKeySequence(tr("F5")));
+    addCommand(scan, ID_STOP, tr("&Stop"), QKeySequence(tr("Shift+F5")));
+    scan->addSeparator();
+    addCommand(scan, ID_PROPERTIES, tr("P&roperties..."), QKeySequence(tr("Alt+Return")));
+    addCommand(scan, ID_DATA_SETTINGS, tr("Data &Settings..."));
+    addCommand(scan, ID_POST_PROCESS, tr("&Post Process..."));
+    QAction* mute = addCommand(scan, ID_MUTE, tr("&Mute Alert"));
+    mute->setCheckable(true);
+    mute->setStatusTip(tr("Mutes the audio alert sound"));
+
+    QMenu* window = menuBar()->addMenu(tr("&Window"));
+    QMenu* group1 = window->addMenu(tr("Input Group 1"));
+    QMenu* group2 = window->addMenu(tr("Input Group 2"));
+    for (int kind = 0; kind < 4; ++kind) {
+        QMenu* group = kind < 2 ? group1 : group2;
+        QAction* a =
+            addCommand(group, windowPaneCommands[kind], kind % 2 == 0 ? tr("Time") : tr("Frequency"));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, kind] { windowPaneToggled(kind); });
+    }
+    window->addSeparator();
+    connect(addCommand(window, ID_WINDOW_CASCADE, tr("&Cascade")), &QAction::triggered, mdi_,
+            &QMdiArea::cascadeSubWindows);
+    connect(addCommand(window, ID_WINDOW_TILE, tr("&Tile")), &QAction::triggered, mdi_,
+            &QMdiArea::tileSubWindows);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    connect(addCommand(help, ID_OPEN_LOG_FOLDER, tr("Open &Log File Folder")), &QAction::triggered, this,
+            &CMainFrame::openLogFolder);
+    help->addSeparator();
+    connect(addCommand(help, ID_APP_ABOUT, tr("&About Tesselon-6..."), QKeySequence::HelpContents),
+            &QAction::triggered, this, &CMainFrame::showAbout);
+}
+
+void CMainFrame::buildToolBar()
+{
+    QToolBar* bar = addToolBar(QStringLiteral("Tool Bar"));
+    bar->setObjectName(QStringLiteral("Tool Bar"));
+    bar->setIconSize(QSize(20, 20));
+    QStyle* s = style();
+    const std::pair<int, QStyle::StandardPixmap> buttons[] = {
+        {ID_FILE_NEW, QStyle::SP_FileIcon},
+        {ID_FILE_OPEN, QStyle::SP_DialogOpenButton},
+        {ID_FILE_PRINT, QStyle::SP_DialogSaveButton},
+        {0, QStyle::SP_CustomBase},
+        {ID_DETECT_INSTRUMENTS, QStyle::SP_DriveHDIcon},
+        {ID_CONFIGURE, QStyle::SP_FileDialogDetailedView},
+        {ID_RUN, QStyle::SP_MediaPlay},
+        {ID_STOP, QStyle::SP_MediaStop},
+        {0, QStyle::SP_CustomBase},
+        {ID_APP_ABOUT, QStyle::SP_MessageBoxInformation},
+    };
+    for (const auto& [id, icon] : buttons) {
+        if (id == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* a = action(id);
+        a->setIcon(s->standardIcon(icon));
+        bar->addAction(a);
+    }
+    connect(action(ID_VIEW_TOOLBAR), &QAction::toggled, bar, &QToolBar::setVisible);
+    connect(bar, &QToolBar::visibilityChanged, action(ID_VIEW_TOOLBAR), &QAction::setChecked);
+}
+
+void CMainFrame::buildStatusBar()
+{
+    // Widths as runs of characters: the longest text each pane shows.
+    const std::map<int, QString> widest = {
+        {61449, QStringLiteral("X = -0.000000e+000")},
+        {61450, QStringLiteral("Y = -0.000000e+000")},
+        {61451, QStringLiteral("MMMMMMMMMMMM")},
+        {61452, QStringLiteral("Fail Input 1 Frequency")},
+        {61446, QStringLiteral("Sample 0000000 of 0000000, Average 0000 of 0000")},
+        {61447, QStringLiteral("Input1 Off")},
+        {61448, QStringLiteral("Input2 Off")}};
+    for (int id : paneIds) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("pane%1").arg(id));
+        panes_[id] = label;
+        if (id == 0) {
+            statusBar()->addWidget(label, 1);
+            continue;
+        }
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest.at(id)) + 12);
+        statusBar()->addPermanentWidget(label);
+    }
+    setPaneText(0, tr("Ready"));
+    setPaneText(61446, QStringLiteral("Idle"));
+    setPaneText(61447, QStringLiteral("Input1 Off"));
+    setPaneText(61448, QStringLiteral("Input2 Off"));
+}
+
+QString CMainFrame::paneText(int paneId) const
+{
+    const auto it = panes_.find(paneId);
+    return it == panes_.end() ? QString() : it->second->text();
+}
+
+void CMainFrame::setPaneText(int paneId, const QString& text)
+{
+    const auto it = panes_.find(paneId);
+    if (it != panes_.end()) it->second->setText(text);
+}
+
+void CMainFrame::setPassFail(const QString& text, bool pass)
+{
+    passed_ = pass;
+    QLabel* pane = panes_.at(passFailPane);
+    pane->setText(text);
+    pane->setAutoFillBackground(true);
+    QPalette p = pane->palette();
+    p.setColor(QPalette::Window, passFailColour());
+    p.setColor(QPalette::WindowText, pass ? Qt::black : Qt::white);
+    pane->setPalette(p);
+}
+
+QColor CMainFrame::passFailColour() const
+{
+    return passed_ ? QColor(0, 255, 0) : QColor(255, 0, 0);
+}
+
+CChildFrame* CMainFrame::activeChildFrame() const
+{
+    QMdiSubWindow* sub = mdi_->activeSubWindow();
+    if (!sub && !mdi_->subWindowList().isEmpty()) sub = mdi_->currentSubWindow();
+    return sub ? qobject_cast<CChildFrame*>(sub->widget()) : nullptr;
+}
+
+CChildFrame* CMainFrame::addChildFrame(const QString& title)
+{
+    auto* child = new CChildFrame;
+    child->setWindowTitle(title);
+    QMdiSubWindow* sub = mdi_->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(windowIcon());
+    connect(child, &CChildFrame::readoutsChanged, this, [this](const QString& x, const QString& y) {
+        setPaneText(61449, x);
+        setPaneText(61450, y);
+    });
+    connect(child, &CChildFrame::readoutsCleared, this, [this] {
+        for (int id : {61449, 61450, 61451})
+            setPaneText(id, QString());
+    });
+    connect(child, &CChildFrame::panesChanged, this, &CMainFrame::updateCommandStates);
+    connect(sub, &QObject::destroyed, this, [this] { updateCommandStates(); });
+    sub->showMaximized();
+    mdi_->setActiveSubWindow(sub);
+    updateCommandStates();
+    return child;
+}
+
+void CMainFrame::setInstrumentOpen(bool open)
+{
+    instrumentOpen_ = open;
+    updateCommandStates();
+}
+
+void CMainFrame::setScanThreadActive(bool active)
+{
+    scanThreadActive_ = active;
+    updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates()
+{
+    CChildFrame* child = activeChildFrame();
+    const bool haveChild = child != nullptr;
+    const bool anyChild = !mdi_->subWindowList().isEmpty();
+    // Commands that act on the scan windows themselves.
+    action(ID_FILE_CLOSE)->setEnabled(haveChild && !scanThreadActive_);
+    action(ID_CLOSE_ALL)->setEnabled(anyChild && !scanThreadActive_);
+    action(ID_FILE_PRINT)->setEnabled(haveChild);
+    action(ID_EXPORT_GRAPHICS)->setEnabled(haveChild);
+    action(ID_COPY_GRAPHICS)->setEnabled(haveChild);
+    action(ID_WINDOW_CASCADE)->setEnabled(anyChild);
+    action(ID_WINDOW_TILE)->setEnabled(anyChild);
+    for (int kind = 0; kind < 4; ++kind) {
+        QAction* a = action(windowPaneCommands[kind]);
+        a->setEnabled(haveChild);
+        a->setChecked(haveChild && child->isPaneShown(kind));
+    }
+    // The document, scan control, data and post-processing commands join when
+    // their parts are connected to the frame.
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN, ID_STOP,
+                   ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA, ID_COPY_DATA})
+        action(id)->setEnabled(false);
+    for (int i = 0; i < recentFileCount; ++i)
+        action(ID_FILE_MRU_FIRST + i)->setEnabled(false);
+}
+
+void CMainFrame::windowPaneToggled(int kind)
+{
+    if (CChildFrame* child = activeChildFrame()) child->togglePane(kind);
+    updateCommandStates();
+}
+
+void CMainFrame::showAbout()
+{
+    CAboutDlg about(instrumentOpen_, false, this);
+    about.exec();
+}
+
+void CMainFrame::openLogFolder()
+{
+    const QString folder =
+        QString::fromStdString((platform::applicationDataFolder() / "Tesselon" / "Logs").string());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void CMainFrame::closeAll()
+{
+    if (!scanThreadActive_) mdi_->closeAllSubWindows();
+    updateCommandStates();
+}
+
+void CMainFrame::showFirstTime()
+{
+    if (placementRestored_) {
+        show();
+        return;
+    }
+    placementRestored_ = true;
+    platform::RegistryKey key;
+    std::array<std::uint8_t, placementSize> bytes{};
+    std::optional<Placement> placement;
+    if (key.open(platform::RegistryRoot::CurrentUser, placementKey, false) == 0 &&
+        key.queryBinary(placementValue, bytes.data(), bytes.size()) == 0)
+        placement = decodePlacement(bytes.data(), bytes.size());
+    if (!placement) {
+        showMaximized();
+        return;
+    }
+    setGeometry(placement->left, placement->top, placement->right - placement->left,
+                placement->bottom - placement->top);
+    if (placement->showCommand == 3)
+        showMaximized();
+    else
+        showNormal(); // a window closed minimised comes back normal
+}
+
+void CMainFrame::savePlacement()
+{
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    Placement p;
+    p.showCommand = isMaximized() ? 3 : (isMinimized() ? 2 : 1);
+    p.left = normal.left();
+    p.top = normal.top();
+    p.right = normal.left() + normal.width();
+    p.bottom = normal.top() + normal.height();
+    const auto bytes = encodePlacement(p);
+    platform::RegistryKey key;
+    if (key.create(platform::RegistryRoot::CurrentUser, placementKey) == 0)
+        key.setBinary(placementValue, bytes.data(), bytes.size());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    savePlacement();
+    QMainWindow::closeEvent(event);
+}

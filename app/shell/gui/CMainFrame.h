@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+class CChildFrame;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+
+// The main window: menus, tool bar, status bar and the scan windows.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Command identifiers, as the menus and the scan control know them.
+    enum Command {
+        ID_FILE_NEW = 57600,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_CLOSE = 57602,
+        ID_FILE_PRINT = 57607,
+        ID_FILE_MRU_FIRST = 57616,
+        ID_APP_ABOUT = 57664,
+        ID_APP_EXIT = 57665,
+        ID_VIEW_TOOLBAR = 59392,
+        ID_VIEW_STATUS_BAR = 59393,
+        ID_WINDOW_CASCADE = 57650,
+        ID_WINDOW_TILE = 57651,
+        ID_PROPERTIES = 137,
+        ID_CONFIGURE = 138,
+        ID_RUN = 139,
+        ID_STOP = 140,
+        ID_DETECT_INSTRUMENTS = 141,
+        ID_WINDOW_TOP_TIME = 132,
+        ID_WINDOW_TOP_FREQUENCY = 133,
+        ID_WINDOW_BOTTOM_TIME = 134,
+        ID_WINDOW_BOTTOM_FREQUENCY = 135,
+        ID_EXPORT_GRAPHICS = 166,
+        ID_EXPORT_DATA = 167,
+        ID_CLOSE_ALL = 173,
+        ID_COPY_GRAPHICS = 174,
+        ID_COPY_DATA = 175,
+        ID_DATA_SETTINGS = 176,
+        ID_MUTE = 177,
+        ID_POST_PROCESS = 32804,
+        ID_SHOW_DEBUG_WINDOW = 32811,
+        ID_OPEN_LOG_FOLDER = 32813,
+    };
+    static constexpr int recentFileCount = 4;
+
+    // Status bar panes, left to right.
+    static constexpr std::array<int, 8> paneIds{0, 61449, 61450, 61451, 61452, 61446, 61447, 61448};
+    static constexpr int passFailPane = 61452;
+
+    // The placement record kept between runs.
+    static constexpr const char* placementKey = "Software\\Fenmarl\\Tesselon-6\\Tesselon6_MainFrame";
+    static constexpr const char* placementValue = "WindowSizeAndPositionValues";
+    static constexpr std::size_t placementSize = 44;
+    struct Placement
+    {
+        int showCommand = 1; // 1 normal, 2 minimised, 3 maximised
+        int left = 0, top = 0, right = 0, bottom = 0;
+    };
+    static std::array<std::uint8_t, placementSize> encodePlacement(const Placement& placement);
+    // Rejects records of the wrong length or with an unusable rectangle.
+    static std::optional<Placement> decodePlacement(const std::uint8_t* data, std::size_t size);
+
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    QAction* action(int id) const;
+    QMdiArea* mdiArea() const { return mdi_; }
+    CChildFrame* activeChildFrame() const;
+    // A new scan window, made the active one.
+    CChildFrame* addChildFrame(const QString& title);
+
+    QString paneText(int paneId) const;
+    void setPaneText(int paneId, const QString& text);
+    // Pass/fail pane: red for a failure, green for a pass.
+    void setPassFail(const QString& text, bool pass);
+    QColor passFailColour() const;
+
+    // Facts the command rules depend on; the scan control reports them.
+    void setInstrumentOpen(bool open);
+    void setScanThreadActive(bool active);
+    void updateCommandStates();
+
+    // Restores the saved placement the first time the window is shown; maximised without one.
+    void showFirstTime();
+    void savePlacement();
+
+signals:
+    void showDebugWindowRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* addCommand(QMenu* menu, int id, const QString& text, const QKeySequence& shortcut = {});
+    void buildMenus();
+    void buildToolBar();
+    void buildStatusBar();
+    void windowPaneToggled(int kind);
+    void showAbout();
+    void openLogFolder();
+    void closeAll();
+
+    QMdiArea* mdi_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::map<int, QLabel*> panes_;
+    bool instrumentOpen_ = false;
+    bool scanThreadActive_ = false;
+    bool placementRestored_ = false;
+    bool passed_ = true;
+};

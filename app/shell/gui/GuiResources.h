@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the program's compiled-in resources (icon); safe to call repeatedly.
+void initGuiResources();

@@ -1,0 +1,338 @@
+#include "app/graphs/gui/CChildFrame.h"
+#include "app/graphs/gui/CCorvelView.h"
+#include "app/graphs/gui/CInputGroupDlg.h"
+#include "app/graphs/gui/QcpChartControl.h"
+#include "app/shell/gui/CMainFrame.h"
+#include "app/shell/gui/tests/QtTestApp.h"
+#include "common/platform/Hooks.h"
+#include "common/platform/KnownFolders.h"
+#include "common/platform/Registry.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+namespace platform = FenmarlCommonDLL::platform;
+
+class MainFrameTest : public QtTest
+{
+protected:
+    void SetUp() override
+    {
+        platform::setMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned) {
+            boxes.push_back(caption + "|" + text);
+            return platform::IDOK_;
+        });
+    }
+    void TearDown() override { platform::setMessageBoxHandler({}); }
+
+    static void fill(CCorvelView& view, int series, std::size_t points)
+    {
+        std::vector<std::string> labels{"x", "y", "z", "Total"};
+        labels.resize(static_cast<std::size_t>(series));
+        view.setUpGraph(labels, false);
+        std::vector<double> x(points), y(points);
+        for (int s = 0; s < series; ++s) {
+            for (std::size_t i = 0; i < points; ++i) {
+                x[i] = i * 0.001;
+                y[i] = std::sin(i * 0.01 * (s + 1)) * (s + 1);
+            }
+            view.chart().setSeriesData(s, x.data(), y.data(), points);
+        }
+        view.chart().redraw();
+    }
+
+    std::vector<std::string> boxes;
+};
+
+TEST_F(MainFrameTest, CommandsFollowTheScanWindowsAndTheScanThread)
+{
+    CMainFrame frame;
+    for (int id : {CMainFrame::ID_FILE_PRINT, CMainFrame::ID_EXPORT_GRAPHICS, CMainFrame::ID_COPY_GRAPHICS,
+                   CMainFrame::ID_FILE_CLOSE, CMainFrame::ID_CLOSE_ALL, CMainFrame::ID_WINDOW_TOP_TIME})
+        EXPECT_FALSE(frame.action(id)->isEnabled()) << id;
+    for (int id : {CMainFrame::ID_APP_ABOUT, CMainFrame::ID_SHOW_DEBUG_WINDOW, CMainFrame::ID_OPEN_LOG_FOLDER,
+                   CMainFrame::ID_APP_EXIT})
+        EXPECT_TRUE(frame.action(id)->isEnabled()) << id;
+    // Not connected to the scan control: never offered.
+    for (int id :
+         {CMainFrame::ID_RUN, CMainFrame::ID_STOP, CMainFrame::ID_CONFIGURE, CMainFrame::ID_FILE_NEW})
+        EXPECT_FALSE(frame.action(id)->isEnabled()) << id;
+
+    frame.addChildFrame("Scan 1");
+    for (int id :
+         {CMainFrame::ID_FILE_PRINT, CMainFrame::ID_EXPORT_GRAPHICS, CMainFrame::ID_COPY_GRAPHICS,
+          CMainFrame::ID_FILE_CLOSE, CMainFrame::ID_CLOSE_ALL, CMainFrame::ID_WINDOW_BOTTOM_FREQUENCY})
+        EXPECT_TRUE(frame.action(id)->isEnabled()) << id;
+    EXPECT_TRUE(frame.action(CMainFrame::ID_WINDOW_TOP_TIME)->isChecked());
+
+    frame.setScanThreadActive(true);
+    EXPECT_FALSE(frame.action(CMainFrame::ID_FILE_CLOSE)->isEnabled());
+    EXPECT_FALSE(frame.action(CMainFrame::ID_CLOSE_ALL)->isEnabled());
+    frame.action(CMainFrame::ID_CLOSE_ALL)->trigger();
+    EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 1);
+    frame.setScanThreadActive(false);
+    frame.action(CMainFrame::ID_CLOSE_ALL)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame.mdiArea()->subWindowList().isEmpty());
+    EXPECT_FALSE(frame.action(CMainFrame::ID_FILE_PRINT)->isEnabled());
+
+    auto* bar = frame.findChild<QToolBar*>("Tool Bar");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->windowTitle(), "Tool Bar");
+    EXPECT_EQ(frame.action(CMainFrame::ID_RUN)->shortcut(), QKeySequence("F5"));
+}
+
+TEST_F(MainFrameTest, WindowMenuTogglesPanesAndTheirRowsCollapse)
+{
+    CMainFrame frame;
+    CChildFrame* child = frame.addChildFrame("Scan");
+    frame.action(CMainFrame::ID_WINDOW_TOP_FREQUENCY)->trigger();
+    EXPECT_FALSE(child->isPaneShown(GraphTables::TopFrequency));
+    EXPECT_FALSE(frame.action(CMainFrame::ID_WINDOW_TOP_FREQUENCY)->isChecked());
+    EXPECT_TRUE(child->view(GraphTables::TopFrequency)->isHidden());
+    frame.action(CMainFrame::ID_WINDOW_TOP_FREQUENCY)->trigger();
+    EXPECT_TRUE(child->isPaneShown(GraphTables::TopFrequency));
+
+    // Input 1 with both graphs, input 2 unused: the bottom row goes entirely.
+    child->applyPaneLayout(GraphTables::panesForConfiguration(true, "Both", false, "Both"));
+    EXPECT_TRUE(child->isPaneShown(GraphTables::TopTime));
+    EXPECT_FALSE(child->isPaneShown(GraphTables::BottomTime));
+    EXPECT_FALSE(child->isPaneShown(GraphTables::BottomFrequency));
+    EXPECT_TRUE(child->rowSplitter(1)->isHidden());
+    EXPECT_FALSE(frame.action(CMainFrame::ID_WINDOW_BOTTOM_TIME)->isChecked());
+    child->applyPaneLayout(GraphTables::panesForConfiguration(true, "Time Domain", true, "Frequency Domain"));
+    EXPECT_EQ((std::array<bool, 4>{child->isPaneShown(0), child->isPaneShown(1), child->isPaneShown(2),
+                                   child->isPaneShown(3)}),
+              (std::array<bool, 4>{true, false, false, true}));
+    EXPECT_FALSE(child->rowSplitter(1)->isHidden());
+}
+
+TEST_F(MainFrameTest, StatusBarHasEightPanesAndColoursPassAndFail)
+{
+    CMainFrame frame;
+    const auto labels = frame.statusBar()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    EXPECT_EQ(labels.size(), 8);
+    EXPECT_EQ(frame.paneText(61446), "Idle");
+    EXPECT_EQ(frame.paneText(61447), "Input1 Off");
+    EXPECT_EQ(frame.paneText(61448), "Input2 Off");
+    frame.setPassFail("Fail Input 1 Time", false);
+    EXPECT_EQ(frame.passFailColour(), QColor(255, 0, 0));
+    EXPECT_EQ(frame.paneText(CMainFrame::passFailPane), "Fail Input 1 Time");
+    frame.setPassFail("Pass", true);
+    EXPECT_EQ(frame.passFailColour(), QColor(0, 255, 0));
+    auto* pane = frame.statusBar()->findChild<QLabel*>("pane61452");
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->palette().color(QPalette::Window), QColor(0, 255, 0));
+
+    // The cursor of the active scan window reports into the readout panes.
+    CChildFrame* child = frame.addChildFrame("Scan");
+    emit child->view(0)->readoutsChanged("X = 1.5", "Y = -2");
+    EXPECT_EQ(frame.paneText(61449), "X = 1.5");
+    EXPECT_EQ(frame.paneText(61450), "Y = -2");
+    emit child->view(0)->readoutsCleared();
+    EXPECT_TRUE(frame.paneText(61449).isEmpty());
+}
+
+TEST_F(MainFrameTest, PlacementIsMaximisedFirstAndRestoredAfterwards)
+{
+    const auto bytes = CMainFrame::encodePlacement({1, 10, 20, 810, 620});
+    ASSERT_EQ(bytes.size(), 44u);
+    EXPECT_EQ(bytes[0], 44);
+    EXPECT_EQ(bytes[8], 1);
+    const auto back = CMainFrame::decodePlacement(bytes.data(), bytes.size());
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->right, 810);
+    EXPECT_FALSE(CMainFrame::decodePlacement(bytes.data(), 40).has_value());
+    const auto tiny = CMainFrame::encodePlacement({1, 0, 0, 5, 5});
+    EXPECT_FALSE(CMainFrame::decodePlacement(tiny.data(), tiny.size()).has_value());
+
+    {
+        CMainFrame first;
+        first.showFirstTime();
+        EXPECT_TRUE(first.isMaximized() || first.windowState().testFlag(Qt::WindowMaximized));
+        first.showNormal();
+        first.setGeometry(40, 50, 700, 500);
+        first.close();
+    }
+    platform::RegistryKey key;
+    ASSERT_EQ(key.open(platform::RegistryRoot::CurrentUser, CMainFrame::placementKey, false), 0u);
+    std::array<std::uint8_t, 44> stored{};
+    ASSERT_EQ(key.queryBinary(CMainFrame::placementValue, stored.data(), stored.size()), 0u);
+    const auto saved = CMainFrame::decodePlacement(stored.data(), stored.size());
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->right - saved->left, 700);
+    EXPECT_EQ(saved->bottom - saved->top, 500);
+
+    CMainFrame second;
+    second.showFirstTime();
+    EXPECT_FALSE(second.isMaximized());
+    EXPECT_EQ(second.geometry().size(), QSize(700, 500));
+}
+
+TEST_F(MainFrameTest, GraphCommandsActOnTheChosenGraph)
+{
+    CMainFrame frame;
+    frame.resize(1000, 700);
+    frame.show();
+    CChildFrame* child = frame.addChildFrame("Scan");
+    for (int kind = 0; kind < 4; ++kind)
+        fill(*child->view(kind), 3, 500);
+    child->setInputsInUse(true, false);
+    std::vector<int> offered;
+    child->setGraphChooser([&](bool use1, bool use2) {
+        CInputGroupDlg dialog(use1, use2);
+        offered.push_back(dialog.entryCount());
+        dialog.selectRow(1);
+        return dialog.chosenPane();
+    });
+    child->setImageSizeChooser([](int* h, int* w) {
+        *h = 200;
+        *w = 350;
+        return true;
+    });
+    frame.action(CMainFrame::ID_COPY_GRAPHICS)->trigger();
+    EXPECT_EQ(offered, (std::vector<int>{2}));
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(350, 200));
+
+    child->setImageSizeChooser([](int*, int*) { return false; });
+    EXPECT_FALSE(child->copyGraphics());
+    child->setGraphChooser([](bool, bool) { return -1; });
+    EXPECT_FALSE(child->copyGraphics());
+    EXPECT_FALSE(child->printGraph());
+}
+
+TEST_F(MainFrameTest, GraphPopupFollowsTheSeries)
+{
+    CCorvelView view(GraphTables::TopTime);
+    fill(view, 3, 100);
+    std::unique_ptr<QMenu> menu(view.createGraphPopup(nullptr));
+    auto find = [&](const QString& text) -> QAction* {
+        for (QAction* a : menu->actions())
+            if (a->text() == text) return a;
+        return nullptr;
+    };
+    ASSERT_NE(find("Show Total Field"), nullptr);
+    EXPECT_FALSE(find("Show Total Field")->isEnabled());
+    EXPECT_TRUE(find("Show X")->isChecked());
+    EXPECT_FALSE(find("Undo Zoom")->isEnabled());
+
+    find("Show X")->trigger();
+    EXPECT_FALSE(view.chart().isSeriesVisible(0));
+    EXPECT_TRUE(view.chart().isSeriesVisible(1)); // only its own component
+    EXPECT_FALSE(view.chart().isCustomMenuChecked(CCorvelView::CustomX));
+
+    fill(view, 4, 100);
+    view.chart().setSeriesVisible(0, false);
+    view.chart().setSeriesVisible(1, false);
+    view.chart().setSeriesVisible(2, false);
+    menu.reset(view.createGraphPopup(nullptr));
+    EXPECT_TRUE(find("Show Total Field")->isEnabled());
+    EXPECT_TRUE(find("Show Total Field")->isChecked());
+    find("Show Cursor")->trigger();
+    EXPECT_TRUE(boxes.empty()); // the total is still visible
+    find("Show Total Field")->trigger();
+    EXPECT_FALSE(view.chart().isSeriesVisible(3));
+    view.runCommand(CCorvelView::ID_SHOW_CURSOR);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"Show Cursor|There are no active data sets"}));
+}
+
+TEST_F(MainFrameTest, ChartMenuEntriesToggleSeriesAndResetSavesTheGraph)
+{
+    CCorvelView view(GraphTables::BottomFrequency);
+    fill(view, 4, 50);
+    view.setLimitLinesShown(false);
+    emit view.chart().customMenuClicked(0); // separators do nothing
+    std::unique_ptr<QMenu> menu(view.chart().createPopupMenu(nullptr));
+    QAction* y = nullptr;
+    QAction* reset = nullptr;
+    for (QAction* a : menu->actions()) {
+        if (a->text() == "Y") y = a;
+        if (a->text() == "Reset Graph Settings") reset = a;
+    }
+    ASSERT_TRUE(y && reset);
+    EXPECT_TRUE(y->isChecked());
+    y->trigger();
+    EXPECT_FALSE(view.chart().isSeriesVisible(1));
+    EXPECT_FALSE(view.chart().isCustomMenuChecked(CCorvelView::CustomY));
+
+    // Reset goes back to the defaults and saves to the remembered file.
+    const auto folder = platform::applicationDataFolder() / "Tesselon";
+    std::filesystem::create_directories(folder);
+    GraphSettingsStore::loadGraph(view.persistedGraph(), "BottomFrequency");
+    view.chart().setDisplaySetting(ChartControl::Background, 2);
+    reset->trigger();
+    EXPECT_EQ(view.chart().displaySetting(ChartControl::Background), 0);
+    EXPECT_EQ(std::filesystem::file_size(folder / "Tesselon_GraphSettings_2024_BottomFrequency.bin"), 40u);
+}
+
+} // namespace
+
+namespace {
+
+// Saves a picture of a window when TESSELON_SCREENSHOT_DIR names a folder.
+void keepPicture(QWidget& widget, const char* name)
+{
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR"))
+        widget.grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+}
+
+int countColour(const QImage& image, QColor wanted)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - wanted.red()) < 70 && std::abs(c.green() - wanted.green()) < 70 &&
+                std::abs(c.blue() - wanted.blue()) < 70)
+                ++n;
+        }
+    return n;
+}
+
+TEST_F(MainFrameTest, ScanWindowDrawsFourTitledGraphs)
+{
+    CMainFrame frame;
+    frame.resize(1280, 860);
+    frame.show();
+    CChildFrame* child = frame.addChildFrame("Data_20240307_101500.ts6");
+    const GraphTables::TitleSettings titles{"Input 1 Time Domain", "Input 1 Frequency Domain",
+                                            "Input 2 Time Domain", "Input 2 Frequency Domain",
+                                            "Input 2 - Input 1",   "Input 2 - Input 1"};
+    for (int kind = 0; kind < 4; ++kind) {
+        CCorvelView& view = *child->view(kind);
+        const bool spectrum = GraphTables::isSpectrum(kind);
+        fill(view, 4, spectrum ? 1024 : 4000);
+        view.chart().setTitle(
+            GraphTables::graphTitle(kind, titles, false, true, "Magnetometer", "Accelerometer"));
+        view.chart().setXAxisTitle(GraphTables::xAxisTitle(spectrum));
+        view.chart().setYAxisTitle(
+            GraphTables::yAxisTitle(kind < 2 ? "Magnetometer" : "Accelerometer", 0, 1, spectrum, 1));
+        view.chart().redraw();
+    }
+    frame.setPassFail("Pass", true);
+    frame.setPaneText(61447, "Input1 On");
+    frame.setPaneText(61448, "Input2 On");
+    QCoreApplication::processEvents();
+    const QImage picture = child->grab().toImage();
+    keepPicture(frame, "main_frame");
+    EXPECT_GT(picture.width(), 600);
+    // Each series' colour shows up, so the curves were drawn.
+    EXPECT_GT(countColour(picture, QColor(255, 0, 0)), 100);
+    EXPECT_GT(countColour(picture, QColor(0, 0, 255)), 100);
+    EXPECT_GT(countColour(picture, QColor(0, 153, 0)), 100);
+    EXPECT_EQ(child->view(2)->chart().yAxisTitle(), "Vibration (mg)");
+}
+
+} // namespace
