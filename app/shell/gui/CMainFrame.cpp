@@ -93,6 +93,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    // The size it takes when not maximised, wide enough for every status pane.
+    resize(std::max(1100, statusBar()->sizeHint().width()), 760);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { updateCommandStates(); });
     updateCommandStates();
 }
