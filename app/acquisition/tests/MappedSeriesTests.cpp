@@ -65,22 +65,6 @@ TEST(MappedSeries, GrowthKeepsEveryEarlierValueAndWindowMovesBack)
     EXPECT_EQ(s[last], -1.0);
 }
 
-TEST(MappedSeries, AccessWithoutOpenOpensOnDemandAndSpanIsContiguous)
-{
-    MappedSeries s;
-    EXPECT_FALSE(s.isOpen());
-    double* p = s.span(10, 100'000);
-    for (int i = 0; i < 100'000; ++i)
-        p[i] = i;
-    EXPECT_EQ(s.get(10 + 99'999), 99'999.0);
-    EXPECT_EQ(s.highWaterCount(), 100'010u);
-
-    MappedSeries copy;
-    copy.copyFrom(s, 200'000);
-    EXPECT_EQ(copy.get(10 + 500), 500.0);
-    EXPECT_EQ(copy.get(199'999), 0.0);
-}
-
 TEST(MappedSeries, TemporaryFileNeverVisibleAndGoneWithTheSeries)
 {
     const int before = openSeriesFiles();

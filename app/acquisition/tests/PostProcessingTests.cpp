@@ -68,16 +68,3 @@ TEST(PostProcessing, CutOffAndWhichDocumentsStayOpen)
     EXPECT_FALSE(PostProcessClosesPrevious(0, 25, true));
     EXPECT_TRUE(PostProcessClosesPrevious(24, 25, true));
 }
-
-TEST(PostProcessing, FilterDocumentRecomputesSpectra)
-{
-    CCorvelDoc doc;
-    FillScanData(doc.scan.input1, 4096, 1000.0, [](int, int i) { return i % 2 ? 1.0 : -1.0; });
-    doc.settings.FFTWindowing = 0;
-    doc.RecomputeSpectra();
-    const double before = doc.scan.input1.spectrum[0].get(1023);
-    doc.FilterDocument(2, 1);
-    // Alternating samples averaged in pairs vanish, and so does most of their top bin.
-    EXPECT_GT(before, 0.1);
-    EXPECT_LT(doc.scan.input1.spectrum[0].get(1023), 1e-2 * before); // only the first sample is left
-}

@@ -177,20 +177,6 @@ TEST(Spectrum, DensityUnitsSubtractTheSmallestPower)
                 1e-12);
 }
 
-TEST(Spectrum, WindowsTakeTheirTableValues)
-{
-    EXPECT_DOUBLE_EQ(WindowValue(WindowBartlett, 1024), 1.0);
-    EXPECT_DOUBLE_EQ(WindowValue(WindowBartlett, 0), 0.0);
-    EXPECT_DOUBLE_EQ(WindowValue(WindowHann, 1024), 1.0);
-    EXPECT_NEAR(WindowValue(WindowHamming, 0), 0.086956, 1e-12);
-    EXPECT_DOUBLE_EQ(WindowValue(WindowWelch, 512), 0.75);
-    EXPECT_NEAR(WindowValue(WindowFlatTop, 1024), 0.2156 + 0.416 + 0.2781 + 0.0836 + 0.0069, 1e-12);
-    EXPECT_NEAR(WindowValue(WindowBlackman, 0), 0.0, 1e-12);
-    EXPECT_EQ(WindowValue(42, 17), 1.0);
-    EXPECT_EQ(WindowAmplitudeFactor(42), 1.0);
-    EXPECT_EQ(WindowBandwidthFactor(WindowFlatTop), 3.77);
-}
-
 TEST(Spectrum, NoSampleRateGivesNoSpectrum)
 {
     const AxisSpectrum one = Compute({1.0}, 1, true, WindowNone, UnitRms);

@@ -65,25 +65,6 @@ TEST(SpecificationTest, CurveLookupInterpolatesInsideAndIgnoresOutside)
     EXPECT_FALSE(curveLimitAt(spec, 0, 10.0).found);
 }
 
-TEST(SpecificationTest, FrequencyFailureClearsOnALaterPassingUpdate)
-{
-    SpecificationSettings spec;
-    spec.applyFrequencyTest[1] = 1;
-    spec.curve[1] = {{10.0, 1.0}, {20.0, 3.0}};
-    const std::vector<double> f = {5.0, 15.0, 25.0};
-    const std::vector<double> high = {50.0, 2.1, 50.0}; // only 15 Hz is inside the curve
-    const std::vector<double> low = {50.0, 2.0, 50.0};
-    EXPECT_FALSE(testFrequencySpecification(spec, 1, 3, f.data(), high.data(), 1.0));
-    EXPECT_EQ(spec.passedFrequency[1], 0);
-    EXPECT_TRUE(testFrequencySpecification(spec, 1, 3, f.data(), low.data(), 1.0));
-    EXPECT_EQ(spec.passedFrequency[1], 1);
-    // In milli-g a 2 g limit is 2000 mg.
-    const std::vector<double> mg = {0.0, 1999.0, 0.0};
-    EXPECT_TRUE(testFrequencySpecificationAxes(spec, 1, 3, f.data(), {mg.data(), low.data()},
-                                               SpecificationUnitFactor("mg")));
-    EXPECT_FALSE(testFrequencySpecificationAxes(spec, 1, 3, f.data(), {high.data(), mg.data()}, 1.0));
-}
-
 TEST(SpecificationTest, UnitFactors)
 {
     EXPECT_EQ(SpecificationUnitFactor("nT"), 0.001);
