@@ -41,6 +41,7 @@ bool FirmwareWatcher::start()
     {
         std::lock_guard<std::mutex> hold(mailbox_->lock);
         mailbox_->quit = false;
+        mailbox_->changes.clear(); // left from an earlier run
     }
     try {
         thread_ = std::make_unique<std::thread>([this] { threadMain(); });

@@ -185,7 +185,7 @@ TEST_P(FailingAction, StopsThereLeavesUploadedFalseAndTheNextArrivalRetries)
                         TorvaneDLL::errorText(TorvaneDLL::ErrorKind::Win32, 31)),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find(std::string("[ERROR] LoadTesselonFirmware: ") + actionText(action) + "\n"),
+    EXPECT_NE(text.find(std::string("[ERROR] LoadTesselonFirmware: ") + actionText(action)),
               std::string::npos)
         << text;
     EXPECT_NE(
