@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -265,5 +266,42 @@ TEST(Registry, ConcurrentProcessesDoNotLoseEachOthersValues)
             EXPECT_EQ(shared.queryDword("C" + std::to_string(c) + "_" + std::to_string(i), &v),
                       kErrorSuccess);
         }
+    }
+}
+
+TEST(Registry, DamagedFilesNeverCrashTheReader)
+{
+    // Cuts and byte flips of a valid file, plus raw noise: every read either
+    // finds the value or reports it missing, and nothing else happens.
+    const std::string valid =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\T]\r\n"
+        "\"S\"=\"a\\\\b\"\r\n\"D\"=dword:0000002a\r\n\"B\"=hex:01,02,\\\r\n  03\r\n"
+        "\"W\"=hex(1):41,00,00,00\r\n";
+    std::filesystem::create_directories(userConfigFolder());
+    std::mt19937 rng(7);
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = valid;
+        if (round % 4 == 0) {
+            bytes.resize(rng() % (valid.size() + 1));
+        } else if (round % 4 == 3) {
+            bytes.assign(rng() % 200, '\0');
+            for (char& c : bytes)
+                c = static_cast<char>(rng());
+        } else {
+            for (int flips = 0; flips < 3; ++flips)
+                bytes[rng() % bytes.size()] = static_cast<char>(rng());
+        }
+        if (round % 8 == 5) bytes = "\xFF\xFE" + bytes; // as UTF-16, odd length included
+        writeFile(userFile(), bytes);
+        RegistryKey key;
+        const std::uint32_t rc = key.open(RegistryRoot::CurrentUser, "Software\\T", false);
+        ASSERT_TRUE(rc == kErrorSuccess || rc == kErrorFileNotFound);
+        if (rc != kErrorSuccess) continue;
+        std::string text;
+        std::uint32_t dword = 0;
+        unsigned char three[3];
+        for (std::uint32_t r : {key.queryString("S", &text), key.queryDword("D", &dword),
+                                key.queryBinary("B", three, 3), key.queryString("W", &text)})
+            ASSERT_TRUE(r == kErrorSuccess || r == kErrorFileNotFound || r == kErrorInvalidData);
     }
 }
