@@ -1,0 +1,113 @@
+// Refresh of one graph pane holding long records while a scan runs: appending
+// the newest 65536 points to each of four 700000-point series and redrawing,
+// against resending all points of all series and redrawing, in the same run.
+#include "app/graphs/gui/QcpChartControl.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <qcustomplot.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t recordPoints = 700000;
+constexpr std::size_t newPoints = 65536;
+constexpr int seriesCount = 4;
+
+struct Records
+{
+    std::vector<double> x;
+    std::array<std::vector<double>, seriesCount> y;
+    Records()
+    {
+        const std::size_t n = recordPoints + newPoints;
+        x.resize(n);
+        for (auto& s : y)
+            s.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            x[i] = i * 1e-4;
+            for (int s = 0; s < seriesCount; ++s)
+                y[static_cast<std::size_t>(s)][i] = std::sin(i * 1e-3 * (s + 1)) + 0.01 * ((i * 7919) % 101);
+        }
+    }
+};
+
+const Records& records()
+{
+    static const Records r;
+    return r;
+}
+
+double appendSeconds = 0;
+double resendSeconds = 0;
+
+void prepare(QcpChartControl& chart)
+{
+    chart.resize(900, 520);
+    chart.setSeriesCount(seriesCount);
+    for (int s = 0; s < seriesCount; ++s)
+        chart.setSeriesData(s, records().x.data(), records().y[static_cast<std::size_t>(s)].data(),
+                            recordPoints);
+    chart.redraw();
+}
+
+void BM_RefreshAppendNewPoints(benchmark::State& state)
+{
+    QcpChartControl chart;
+    prepare(chart);
+    const double lastKey = records().x[recordPoints - 1];
+    double total = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int s = 0; s < seriesCount; ++s)
+            chart.plot()->graph(s)->data()->removeAfter(lastKey);
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        for (int s = 0; s < seriesCount; ++s)
+            chart.appendSeriesData(s, records().x.data() + recordPoints,
+                                   records().y[static_cast<std::size_t>(s)].data() + recordPoints, newPoints);
+        chart.redraw();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    appendSeconds = total / static_cast<double>(state.iterations());
+}
+
+void BM_RefreshFullResend(benchmark::State& state)
+{
+    QcpChartControl chart;
+    prepare(chart);
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int s = 0; s < seriesCount; ++s)
+            chart.setSeriesData(s, records().x.data(), records().y[static_cast<std::size_t>(s)].data(),
+                                recordPoints + newPoints);
+        chart.redraw();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    resendSeconds = total / static_cast<double>(state.iterations());
+}
+
+BENCHMARK(BM_RefreshAppendNewPoints)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RefreshFullResend)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (appendSeconds > 0 && resendSeconds > 0)
+        std::printf(
+            "refresh of 4 x %zu points after %zu new: append %.2f ms, full resend %.2f ms, ratio %.1fx\n",
+            recordPoints, newPoints, appendSeconds * 1e3, resendSeconds * 1e3, resendSeconds / appendSeconds);
+    return 0;
+}
