@@ -5,11 +5,14 @@
 
 #include "driver/Torvane.h"
 #include "simulator/Instrument.h"
+#include "simulator/SimulatorProfile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <fstream>
 
 namespace {
 
@@ -24,15 +27,21 @@ template <typename F> F* symbol(void* library, const char* name)
 
 TEST(Chain, BareDeviceGetsFirmwareAndTheDriverScansIt)
 {
+    // A simulator profile whose instrument starts bare, as TESSELON_SIMULATOR may name one.
+    const std::string profilePath = std::string(std::getenv("TESSELON_TEST_SCRATCH")) + "/bare.ini";
+    std::ofstream(profilePath)
+        << "[Simulator]\nInstruments = 1\n[Instrument1]\nProduct = TS6BARE\nStartBare = 1\n";
     auto& bus = emptyBus();
-    auto instrument = std::make_shared<FenmarlUsb::Instrument>();
-    auto bare = std::make_shared<FenmarlUsb::BareDevice>(instrument);
-    bus.plug(bare);
+    const auto instruments = FenmarlUsb::plugProfile(bus, FenmarlUsb::readProfile(profilePath));
+    ASSERT_EQ(instruments.size(), 1u);
+    const auto instrument = instruments.front();
+    ASSERT_EQ(bus.enumerate(FenmarlUsb::DeviceClassId::BareMicrocontroller).size(), 1u);
+    EXPECT_TRUE(bus.enumerate(FenmarlUsb::DeviceClassId::Instrument).empty());
 
     void* ambrel = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(ambrel, nullptr) << dlerror();
-    ASSERT_TRUE(waitFor([&] { return bare->reenumerated(); }, std::chrono::seconds(30)));
-    ASSERT_TRUE(waitFor([&] { return instrument->isPlugged(); }));
+    ASSERT_TRUE(waitFor([&] { return instrument->isPlugged(); }, std::chrono::seconds(30)));
+    EXPECT_TRUE(bus.enumerate(FenmarlUsb::DeviceClassId::BareMicrocontroller).empty());
 
     void* torvane = dlopen(besideProgram("libTorvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(torvane, nullptr) << dlerror();
@@ -48,6 +57,12 @@ TEST(Chain, BareDeviceGetsFirmwareAndTheDriverScansIt)
                 getMeasurement && closeDevice);
 
     EXPECT_EQ(findDevices(), 1);
+    char product[128] = {};
+    unsigned length = 0;
+    auto getDescriptor = DRIVER_FUNCTION(torvane, GetDescriptor);
+    ASSERT_NE(getDescriptor, nullptr);
+    getDescriptor(0, product, sizeof product, &length);
+    EXPECT_STREQ(product, "TS6BARE");
     ASSERT_EQ(openDevice(0), 0);
     ASSERT_EQ(setRate(1000.0, false), 0);
     constexpr int kPoints = 500;
