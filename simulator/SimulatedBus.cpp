@@ -302,7 +302,8 @@ std::string SimulatedBus::plug(std::shared_ptr<SimulatedDevice> device)
         std::lock_guard<std::mutex> hold(lock_);
         {
             std::lock_guard<std::mutex> place(device->placeLock_);
-            if (device->bus_) return device->path_;
+            if (device->bus_)
+                return device->bus_ == this ? device->path_ : std::string(); // one place at a time
         }
         const std::uint64_t number = nextNumber_++;
         path = makePath(*device, number);

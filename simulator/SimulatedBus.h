@@ -109,7 +109,8 @@ public:
 
     // Plugs a device and announces its arrival; returns its path, for example
     // "\\?\usb#vid_04b4&pid_8613#sim0001#{86130025-0ec1-4723-91cb-d14550ba6dfc}".
-    // A device already plugged keeps its path.
+    // A device already plugged here keeps its path; one plugged into another
+    // bus is refused (empty path).
     std::string plug(std::shared_ptr<SimulatedDevice> device);
     // Unplugs the device at path and announces its removal. False if none.
     bool unplug(const std::string& path);

@@ -71,6 +71,9 @@ TEST(SimulatedBus, EnumeratesByClassInPlugOrderWithWindowsStylePaths)
     const std::string pc = bus.plug(chip);
     const std::string pb = bus.plug(b);
     EXPECT_EQ(bus.plug(a), pa) << "plugging twice keeps the path";
+    SimulatedBus elsewhere;
+    EXPECT_EQ(elsewhere.plug(a), "") << "a device is in one place at a time";
+    EXPECT_TRUE(elsewhere.enumerate(DeviceClassId::Instrument).empty());
     EXPECT_EQ(bus.enumerate(DeviceClassId::Instrument), (std::vector<std::string>{pa, pb}));
     EXPECT_EQ(bus.enumerate(DeviceClassId::BareMicrocontroller), std::vector<std::string>{pc});
     EXPECT_NE(pa, pb);
