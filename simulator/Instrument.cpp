@@ -2,6 +2,8 @@
 
 #include "simulator/RecordCodec.h"
 
+#include "common/platform/Text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -222,12 +224,13 @@ std::uint32_t Instrument::descriptor(std::uint8_t type, std::uint8_t index, std:
     } else if (type == 3 && index == 2) {
         // The firmware's product string reply: a big-endian length that counts
         // one leading byte, the descriptor type 3, then the UTF-16LE text.
-        const std::size_t chars = std::min<std::size_t>(config_.product.size(), 120);
-        const std::size_t total = 3 + 2 * chars;
+        std::u16string text = FenmarlCommonDLL::platform::utf8ToUtf16(config_.product);
+        text.resize(std::min<std::size_t>(text.size(), 120));
+        const std::size_t total = 3 + 2 * text.size();
         d = {static_cast<std::uint8_t>(total >> 8), static_cast<std::uint8_t>(total & 0xFF), 3};
-        for (std::size_t i = 0; i < chars; ++i) {
-            d.push_back(static_cast<std::uint8_t>(config_.product[i]));
-            d.push_back(0);
+        for (char16_t c : text) {
+            d.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            d.push_back(static_cast<std::uint8_t>(c >> 8));
         }
     } else {
         return SimulatedDevice::descriptor(type, index, languageId, buffer, length, transferred);
