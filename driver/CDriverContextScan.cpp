@@ -168,10 +168,12 @@ void CDriverContext::ScanThread(std::int64_t totalSamples, std::int64_t wantedSa
         if (usb_->Read(outputs, static_cast<int>(chunkPoints * 24), &blockPoints_, N, blockPoints_.load()) !=
             0)
             break;
-        // A stop that came while this chunk was being set up must reach its threads too.
+        // A stop that came while this chunk was being set up must reach its
+        // threads too, even if the stop sequence already cleared its flags.
         if (abort_.load()) usb_->requestStop();
         sleepMs(50);
         while (usb_->readRunning() || usb_->processRunning()) {
+            if (abort_.load()) usb_->requestStop();
             sleepMs(100);
             sleepMs(50);
         }
