@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <new>
 #include <pthread.h>
 #include <sched.h>
@@ -237,6 +238,8 @@ void CUSBLib::ProcessThread()
     // dropped, so the points never run past the caller's arrays.
     const std::int64_t wantedRecords = static_cast<std::int64_t>(targetBytes_ / kRecordBytes) * N_;
     std::int64_t decodedRecords = 0;
+    // Logged once per chunk: a host that falls behind must not also flood the log.
+    std::uint32_t overflows = 0;
 
     std::uint8_t block[kBlockBytes];
     std::size_t fill = 0; // bytes of a record still waiting for the rest of it stay at the front
@@ -262,8 +265,7 @@ void CUSBLib::ProcessThread()
             // overflowed: samples were lost before this one.
             if (record[0] & kFifoOverflowMark) {
                 fifoOverflows_.fetch_add(1);
-                logWarning("TorvaneDLL::ProcessThread",
-                           "The instrument's FIFO overflowed: samples were lost");
+                ++overflows;
             }
             double volts[kChannels];
             decodeRecord(record, zeroOffsets_, volts);
@@ -288,6 +290,12 @@ void CUSBLib::ProcessThread()
             produced += stored;
         }
         std::this_thread::yield();
+    }
+    if (overflows > 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "The instrument's FIFO overflowed %u times: samples were lost",
+                      overflows);
+        logWarning("TorvaneDLL::ProcessThread", text);
     }
     processRunning_ = false;
 }
