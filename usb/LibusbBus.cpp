@@ -23,7 +23,6 @@ namespace {
 
 constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kInvalidParameter = 87;
-constexpr std::uint32_t kDeviceNotConnected = 1167;
 constexpr std::uint32_t kDefaultControlTimeoutMs = 5000;
 
 std::string lowerCase(std::string text)
