@@ -112,6 +112,20 @@ void CCorvelDoc::RecomputeSpectra()
     UpdateAllViews();
 }
 
+void CCorvelDoc::ApplyDataSettings(const CScanConfiguration& configuration,
+                                   const DefaultSettings& newSettings)
+{
+    {
+        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+        const std::string fileName = scan.configuration.FileName;
+        scan.configuration = configuration;
+        scan.configuration.FileName = fileName;
+    }
+    settings = newSettings;
+    modified_ = true;
+    RecomputeSpectra();
+}
+
 bool CCorvelDoc::InputMeansEnabled(int input) const
 {
     const CScanConfiguration& c = scan.configuration;

@@ -71,6 +71,9 @@ public:
     // Both inputs' spectra again from their time records with the document's
     // own FFT settings; then the views are updated.
     void RecomputeSpectra();
+    // The data-settings command's OK: the edited copies replace the
+    // document's own, then the spectra are computed again.
+    void ApplyDataSettings(const CScanConfiguration& configuration, const DefaultSettings& newSettings);
 
     // "Input 1 Mean" / "Input 2 Mean" (index 0 or 1).
     bool InputMeansEnabled(int input) const;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -103,6 +104,13 @@ TEST(Document, RecomputeUsesTheDocumentsOwnSettingsAndMicrophoneScaling)
     EXPECT_EQ(doc.scan.input2.spectrumPointCount, 1024);
     EXPECT_NEAR(doc.scan.input2.spectrum[0].get(64), 4.0, 1e-9);
     EXPECT_NEAR(doc.scan.input2.frequencyAxis.get(64), 64.0, 1e-9);
+
+    // Changed data settings take effect at once: RMS instead of PkPk.
+    DefaultSettings rms = doc.settings;
+    rms.Input2Scaling = 0;
+    doc.ApplyDataSettings(doc.scan.configuration, rms);
+    EXPECT_NEAR(doc.scan.input2.spectrum[0].get(64), 2.0 / std::sqrt(2.0), 1e-9);
+    EXPECT_TRUE(doc.isModified());
 }
 
 TEST(Document, PropertiesLines)
