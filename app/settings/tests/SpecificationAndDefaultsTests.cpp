@@ -1,0 +1,112 @@
+#include "app/settings/Archive.h"
+#include "app/settings/DefaultSettings.h"
+#include "app/settings/RegistryKey.h"
+#include "app/settings/tests/ByteBuilder.h"
+#include "app/specification/SpecificationSettings.h"
+#include "common/platform/KnownFolders.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kScanKey = "Software\\Fenmarl\\Tesselon-6\\ScanConfiguration";
+
+// The data-settings block up to the version-dependent tail.
+void dataSettingsHead(ByteBuilder& b, int version)
+{
+    b.text("D:\\Data\\").i32(1);
+    if (version <= -6) b.i32(1);
+    b.text("T1").text("F1").text("T2").text("F2");
+    if (version <= -7) b.text("DT").text("DF");
+    b.i32(2).i32(3).i32(1);
+    b.f64(10).f64(11).f64(12).f64(13).f64(0.14).f64(0.15);
+    b.i32(6).i32(4).i32(0);
+    if (version <= -2) b.i32(1).i32(2);
+    if (version <= -4) b.f64(21).f64(22);
+    if (version <= -6) b.f64(23).f64(24);
+}
+
+} // namespace
+
+TEST(DefaultSettingsBlock, EveryVersionReadsItsFields)
+{
+    for (int version : {-9, -7, -6, -4, -2, -1, 0}) {
+        SCOPED_TRACE(version);
+        ByteBuilder b;
+        dataSettingsHead(b, version);
+        DefaultSettings d;
+        ArchiveReader r(b.bytes);
+        d.load(r, version);
+        EXPECT_TRUE(r.atEnd());
+        EXPECT_EQ(d.FilePath, "D:\\Data\\");
+        EXPECT_EQ(d.ScanOnExit, 1);
+        EXPECT_EQ(d.ExportMultiASCII, version <= -6 ? 1 : 0);
+        EXPECT_EQ(d.Input2FTitle, "F2");
+        EXPECT_EQ(d.Input2TDifGradTitle, version <= -7 ? "DT" : "Input 2 - Input 1 Time");
+        EXPECT_EQ(d.MicrophoneUnits, 1);
+        EXPECT_EQ(d.Input2MicrophoneScaling, 0.15);
+        EXPECT_EQ(d.FFTWindowing, 6);
+        EXPECT_EQ(d.Input2Scaling, version <= -2 ? 2 : 0);
+        EXPECT_EQ(d.Input2CustomVibrationScaling, version <= -4 ? 22.0 : 1.0);
+        EXPECT_EQ(d.Input2CustomMagneticScaling, version <= -6 ? 24.0 : 1.0);
+    }
+
+    ByteBuilder newest;
+    dataSettingsHead(newest, -9);
+    DefaultSettings d;
+    ArchiveReader r(newest.bytes);
+    d.load(r, -9);
+    std::vector<std::uint8_t> out;
+    ArchiveWriter w(out);
+    d.store(w);
+    EXPECT_EQ(out, newest.bytes);
+
+    for (std::size_t n = 0; n < newest.bytes.size(); ++n) {
+        DefaultSettings untouched;
+        ArchiveReader cut(newest.bytes.data(), n);
+        EXPECT_THROW(untouched.load(cut, -9), ArchiveException);
+        ASSERT_EQ(untouched, DefaultSettings()) << n;
+    }
+}
+
+TEST(SpecificationRegistry, CurvesAndFlagsRoundTripAndDamageIsContained)
+{
+    std::filesystem::remove(FenmarlCommonDLL::platform::userConfigFolder() / "registry.reg");
+    SpecificationSettings s;
+    EXPECT_FALSE(s.readFromRegistry(kScanKey)); // no key: nothing changes
+    EXPECT_EQ(s, SpecificationSettings());
+
+    s.applyTimeTest[1] = 1;
+    s.applyFrequencyTest[0] = 1;
+    s.passedFrequency[1] = 0;
+    s.displayCurves = 0;
+    s.audioAlert = 1;
+    s.maximumExcursion[0] = 0.5;
+    s.maximumExcursion[1] = 1.5;
+    s.curve[0] = {{10, 1}, {20, 3}};
+    s.curve[1] = {{1, 0.1}, {2, 0.2}, {3, 0.3}};
+    ASSERT_EQ(s.writeToRegistry(kScanKey), 0u);
+
+    SpecificationSettings back;
+    back.curve[0] = {{99, 99}}; // replaced, not appended to
+    ASSERT_TRUE(back.readFromRegistry(kScanKey));
+    EXPECT_EQ(back, s);
+
+    CRegistryKey key;
+    ASSERT_EQ(key.open(SpecificationSettings::registryPath(kScanKey)), 0u);
+    key.writeInt("Curve 2 Point 1", 7); // malformed point
+    key.writeInt("Display", 0x7FFF);    // kept as stored
+    std::uint8_t wrong[4] = {1, 0, 0, 0};
+    key.writeBinary("Apply Time", wrong, 4); // wrong size: ignored
+    key.writeInt("Points 1", 2000000000);    // no curve has that many points
+    key.close();
+
+    SpecificationSettings damaged;
+    ASSERT_TRUE(damaged.readFromRegistry(kScanKey));
+    EXPECT_TRUE(damaged.curve[0].empty());
+    EXPECT_EQ(damaged.curve[1], (std::vector<CurvePoint>{{1, 0.1}, {0, 0}, {3, 0.3}}));
+    EXPECT_EQ(damaged.applyTimeTest[1], 0);
+    EXPECT_EQ(damaged.displayCurves, 0x7FFF);
+    EXPECT_EQ(damaged.maximumExcursion[1], 1.5);
+    EXPECT_EQ(damaged.audioAlert, 1);
+}
