@@ -1,0 +1,47 @@
+// Scan data file reader: any bytes must either load or fail with an archive
+// error that leaves the document untouched; never crash, read out of bounds
+// or allocate more than the input can describe.
+#include "app/acquisition/CCorvelDoc.h"
+#include "app/settings/Archive.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    CCorvelDoc doc;
+    doc.scan.configuration.NoOfSamples = 4321;
+    doc.settings.FFTK = 9;
+    try {
+        ArchiveReader archive(data, size);
+        doc.Serialize(archive);
+    } catch (const ArchiveException&) {
+        if (doc.scan.configuration.NoOfSamples != 4321 || doc.settings.FFTK != 9 ||
+            doc.scan.input1.pointCount != 0 || doc.scan.input2.axisCount != 0)
+            std::abort();
+        return 0;
+    }
+    const ScanData& in = doc.scan.input1;
+    if (in.samplesAcquired < 0 || in.samplesAcquired > in.pointCount || in.spectrumPointCount < 0 ||
+        in.spectrumPointCount > 1024 || in.axisCount < 0 || in.axisCount > 3)
+        std::abort();
+    // What loaded stores and loads back with the same counts.
+    std::vector<std::uint8_t> again;
+    {
+        ArchiveWriter writer(again);
+        doc.Serialize(writer);
+    }
+    CCorvelDoc back;
+    ArchiveReader reader(again);
+    back.Serialize(reader);
+    for (int i = 0; i < 2; ++i) {
+        const ScanData& a = doc.scan.input(i);
+        const ScanData& b = back.scan.input(i);
+        if (a.pointCount != b.pointCount || a.axisCount != b.axisCount ||
+            a.samplesAcquired != b.samplesAcquired || a.spectrumPointCount != b.spectrumPointCount)
+            std::abort();
+    }
+    return 0;
+}
