@@ -54,8 +54,7 @@ std::uint32_t CRegistryKey::readBinary(const std::string& name, void* value, std
 
 std::uint32_t CRegistryKey::readInt(const std::string& name, std::int32_t* value) const
 {
-    if (!value)
-        return open_ ? kNotReadable : kKeyNotOpen;
+    if (!value) return open_ ? kNotReadable : kKeyNotOpen;
     std::uint8_t b[4];
     const std::uint32_t rc = readBinary4(name, b);
     if (rc == platform::kErrorSuccess)
@@ -66,8 +65,7 @@ std::uint32_t CRegistryKey::readInt(const std::string& name, std::int32_t* value
 
 std::uint32_t CRegistryKey::readDouble(const std::string& name, double* value) const
 {
-    if (!value)
-        return open_ ? kNotReadable : kKeyNotOpen;
+    if (!value) return open_ ? kNotReadable : kKeyNotOpen;
     std::uint8_t b[8];
     const std::uint32_t rc = readBinary8(name, b);
     if (rc == platform::kErrorSuccess) {
