@@ -1,8 +1,9 @@
 # Shared helpers for the sub-projects.
 
 # tesselon_add_test(<name> [LABEL unit|integration|gui [tsan]] [TIMEOUT s] SOURCES ... LIBS ...)
-# Tests link the project's own gtest main (testsupport/TestMain.cpp), which
-# gives every test process a private HOME, XDG folders and TMPDIR.
+# Tests link the project's own gtest main (testsupport/TestMain.cpp) and run
+# under testsupport/run-test.sh, which gives every test process a private
+# HOME, XDG folders and TMPDIR.
 function(tesselon_add_test name)
   if(NOT TESSELON_BUILD_TESTS)
     return()
@@ -17,6 +18,8 @@ function(tesselon_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE TesselonTestMain GTest::gtest GTest::gmock Threads::Threads ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # CTest starts every test through the scratch-HOME launcher.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/testsupport/run-test.sh)
   if("tsan" IN_LIST T_LABEL)
     if(NOT TARGET tsan_tests)
       add_custom_target(tsan_tests)

@@ -1,6 +1,8 @@
 // gtest main shared by every test binary. Each process gets its own scratch
 // HOME so tests never read or write the real user's registry store, logs or
-// documents, and tests running in parallel never share files.
+// documents, and tests running in parallel never share files. Under CTest the
+// launcher testsupport/run-test.sh has already made one (before the libraries
+// loaded); a binary started by hand makes its own here.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -26,6 +28,8 @@ std::string makeScratch()
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    if (std::getenv("TESSELON_TEST_SCRATCH"))
+        return RUN_ALL_TESTS();
     const std::string scratch = makeScratch();
     if (!scratch.empty()) {
         for (const char* sub : {"/home", "/config", "/data", "/tmp", "/machine", "/home/Documents"})
