@@ -1,0 +1,304 @@
+#include "app/settings/gui/ConfigureRules.h"
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace ConfigureRules {
+
+namespace {
+
+std::string format(const char* pattern, double value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, pattern, value);
+    return buf;
+}
+
+bool onlyBlanks(const char* p)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return *p == '\0';
+}
+
+} // namespace
+
+const std::vector<std::string>& sensorTypes()
+{
+    static const std::vector<std::string> v{"Accelerometer", "Magnetometer", "Microphone"};
+    return v;
+}
+const std::vector<std::string>& couplings()
+{
+    static const std::vector<std::string> v{"DC", "AC"};
+    return v;
+}
+const std::vector<std::string>& displayTypes()
+{
+    static const std::vector<std::string> v{"Time Domain", "Frequency Domain", "Both"};
+    return v;
+}
+const std::vector<std::string>& displayModes()
+{
+    static const std::vector<std::string> v{"Normal", "Mean Zero", "Offset To Zero"};
+    return v;
+}
+const std::vector<std::string>& intervalChoices()
+{
+    static const std::vector<std::string> v{"100us", "200us", "500us", "1ms",   "2ms", "5ms", "10ms", "20ms",
+                                            "50ms",  "100ms", "200ms", "500ms", "1s",  "5s",  "10s"};
+    return v;
+}
+const std::vector<std::string>& spectrumUnits()
+{
+    static const std::vector<std::string> v{"RMS", "RMS/sqrt(Hz)", "PkPk", "PkPk/sqrt(Hz)"};
+    return v;
+}
+const std::vector<std::string>& magneticUnits()
+{
+    static const std::vector<std::string> v{"nT", "uT", "mG"};
+    return v;
+}
+const std::vector<std::string>& vibrationUnits()
+{
+    static const std::vector<std::string> v{"ug", "mg", "g", "mms-2"};
+    return v;
+}
+const std::vector<std::string>& microphoneUnits()
+{
+    static const std::vector<std::string> v{"Pa"};
+    return v;
+}
+const std::vector<std::string>& standardScalings()
+{
+    static const std::vector<std::string> v{"100", "250", "500", "1000", "Custom"};
+    return v;
+}
+
+double parseSampleInterval(const std::string& text)
+{
+    // Leading decimal number, as atof reads it (0 when there is none).
+    double value = std::atof(text.c_str());
+    const std::size_t unit = text.find_first_of("mu");
+    if (unit != std::string::npos) value *= text[unit] == 'm' ? 0.001 : 0.000001;
+    return value;
+}
+
+bool intervalCharactersValid(const std::string& text)
+{
+    return text.find_first_not_of("1234567890.musS ") == std::string::npos;
+}
+
+std::string sampleIntervalText(double t)
+{
+    if (t >= 1 && t < 1000) return format("%gs", t);
+    if (t * 1000 >= 1 && t * 1000 < 1000) return format("%gms", t * 1000);
+    if (t * 1000000 >= 1 && t * 1000000 < 1000) return format("%gus", t * 1000000);
+    return format("%g", t);
+}
+
+std::string maximumFrequencyText(double t)
+{
+    return format("%.6g", 0.5 / t);
+}
+
+std::string intervalTextForFrequency(double f)
+{
+    if (!(f > 1e-20)) return {};
+    const double interval = 1.0 / (2.0 * f);
+    if (interval < 0.001) return format("%5gus", interval * 1000000);
+    if (interval < 1) return format("%5gms", interval * 1000);
+    return format("%5gs", interval);
+}
+
+std::string cutOffText(int rollingPoints, double t)
+{
+    return format("%.6g", std::pow(static_cast<double>(rollingPoints), -1.0206) * 0.4776 / t);
+}
+
+bool isIntervalChoice(const std::string& text)
+{
+    for (const auto& c : intervalChoices())
+        if (c == text) return true;
+    return false;
+}
+
+std::string integerRangeMessage(int minimum, int maximum)
+{
+    return "Please enter an integer between " + std::to_string(minimum) + " and " + std::to_string(maximum) +
+           ".";
+}
+
+std::string numberRangeMessage(double minimum, double maximum)
+{
+    const std::string pattern = "%." + std::to_string(DBL_DIG) + "g";
+    return "Please enter a number between " + format(pattern.c_str(), minimum) + " and " +
+           format(pattern.c_str(), maximum) + ".";
+}
+
+std::optional<int> readInteger(const std::string& text)
+{
+    const char* p = text.c_str();
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p == '\0') return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(p, &end, 10);
+    if (end == p || errno == ERANGE || v < INT32_MIN || v > INT32_MAX || !onlyBlanks(end))
+        return std::nullopt;
+    return static_cast<int>(v);
+}
+
+std::optional<double> readNumber(const std::string& text)
+{
+    const char* p = text.c_str();
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p == '\0') return std::nullopt;
+    char* end = nullptr;
+    const double v = std::strtod(p, &end);
+    if (end == p || !onlyBlanks(end) || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+std::optional<Refusal> validateScanPage(const ScanPageInput& in)
+{
+    if (in.samples < kMinSamples || in.samples > kMaxSamples)
+        return Refusal{Refusal::Samples, integerRangeMessage(kMinSamples, kMaxSamples)};
+    if (in.averages < kMinAverages || in.averages > kMaxAverages)
+        return Refusal{Refusal::Averages, integerRangeMessage(kMinAverages, kMaxAverages)};
+    if (in.runs < kMinRuns || in.runs > kMaxRuns)
+        return Refusal{Refusal::Runs, integerRangeMessage(kMinRuns, kMaxRuns)};
+    if (!intervalCharactersValid(in.intervalText))
+        return Refusal{Refusal::Interval, "Please enter a valid interval"};
+    if (in.scanMode == 1) {
+        if (in.averages != 1)
+            return Refusal{Refusal::Averages,
+                           "Number of averages must be set to 1 for continuous acquisition"};
+        if (in.interval < 5.0)
+            return Refusal{Refusal::Interval,
+                           "Sample interval must be 5s or greater for continuous acquisition"};
+    }
+    if (in.scanMode == 2 && in.interval < 0.000199)
+        return Refusal{Refusal::Interval,
+                       "Sample interval must be 200uS or greater for multiple acquisition"};
+    if (in.rollingPoints < kMinRollingPoints || in.rollingPoints > kMaxRollingPoints)
+        return Refusal{Refusal::RollingPoints, integerRangeMessage(kMinRollingPoints, kMaxRollingPoints)};
+    return std::nullopt;
+}
+
+bool validGain(int gain)
+{
+    return gain == 1 || gain == 10 || gain == 100 || gain == 1000;
+}
+
+std::optional<Refusal> validateGains(int gain1, int gain2)
+{
+    if (!validGain(gain1)) return Refusal{Refusal::Gain1, "Input 1 sensor gain must be 1, 10, 100 or 1000"};
+    if (!validGain(gain2)) return Refusal{Refusal::Gain2, "Input 2 sensor gain must be 1, 10, 100 or 1000"};
+    return std::nullopt;
+}
+
+std::optional<Refusal> validateCustomVibration(double custom1, double custom2)
+{
+    if (custom1 == 0.0) return Refusal{Refusal::CustomVibration1, kCustomScalingZero};
+    if (custom2 == 0.0) return Refusal{Refusal::CustomVibration2, kCustomScalingZero};
+    return std::nullopt;
+}
+
+std::string folderWithSeparator(const std::string& folder)
+{
+    if (folder.empty()) return folder;
+    const char last = folder.back();
+    if (last == '/' || last == '\\') return folder;
+    return folder + "/";
+}
+
+namespace {
+// Button order None, Bartlett, Blackman, Flat Top, Hamming, Hann, Welch.
+constexpr int kButtonCodes[7] = {0, 1, 6, 5, 3, 2, 4};
+} // namespace
+
+int windowCodeForButton(int button)
+{
+    return button >= 0 && button < 7 ? kButtonCodes[button] : 0;
+}
+
+int buttonForWindowCode(int code)
+{
+    for (int b = 0; b < 7; ++b)
+        if (kButtonCodes[b] == code) return b;
+    return 0;
+}
+
+bool windowButtonHidden(int button)
+{
+    return button == 2 || button == 3;
+}
+
+double magneticUnitFactor(int units)
+{
+    switch (units) {
+    case 0:
+        return 1000.0;
+    case 2:
+        return 10.0;
+    default:
+        return 1.0;
+    }
+}
+
+double vibrationUnitFactor(int units)
+{
+    switch (units) {
+    case 0:
+        return 1000000.0;
+    case 1:
+        return 1000.0;
+    case 3:
+        return 9806.65;
+    default:
+        return 1.0;
+    }
+}
+
+double magneticScalingFor(double sensitivity, int units)
+{
+    return sensitivity * magneticUnitFactor(units) / 10.0;
+}
+
+double magneticSensitivityFrom(double scaling, int units)
+{
+    return scaling * 10.0 / magneticUnitFactor(units);
+}
+
+double vibrationScalingFor(double sensitivity, int units)
+{
+    return vibrationUnitFactor(units) / sensitivity;
+}
+
+double vibrationSensitivityFrom(double scaling, int units, double fallback)
+{
+    return scaling != 0.0 ? vibrationUnitFactor(units) / scaling : fallback;
+}
+
+int standardScalingChoice(double sensitivity)
+{
+    for (int i = 0; i < 4; ++i)
+        if (std::fabs(sensitivity - standardScalingValue(i)) <= 1e-9 * standardScalingValue(i)) return i;
+    return 4;
+}
+
+double standardScalingValue(int choice)
+{
+    static const double values[4] = {100.0, 250.0, 500.0, 1000.0};
+    return choice >= 0 && choice < 4 ? values[choice] : 0.0;
+}
+
+} // namespace ConfigureRules

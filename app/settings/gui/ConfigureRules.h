@@ -1,0 +1,125 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The Settings sheet's rules without widgets: interval texts, derivations,
+// the pages' checks and messages. The pages only move values between these
+// functions and their controls.
+namespace ConfigureRules {
+
+inline constexpr const char* kCaption = "Tesselon-6";
+
+// Choice lists, in stored/compared index order.
+const std::vector<std::string>& sensorTypes();      // "Accelerometer", "Magnetometer", "Microphone"
+const std::vector<std::string>& couplings();        // "DC", "AC"
+const std::vector<std::string>& displayTypes();     // "Time Domain", "Frequency Domain", "Both"
+const std::vector<std::string>& displayModes();     // "Normal", "Mean Zero", "Offset To Zero"
+const std::vector<std::string>& intervalChoices();  // "100us" … "10s"
+const std::vector<std::string>& spectrumUnits();    // "RMS", "RMS/sqrt(Hz)", "PkPk", "PkPk/sqrt(Hz)"
+const std::vector<std::string>& magneticUnits();    // "nT", "uT", "mG"
+const std::vector<std::string>& vibrationUnits();   // "ug", "mg", "g", "mms-2"
+const std::vector<std::string>& microphoneUnits();  // "Pa"
+const std::vector<std::string>& standardScalings(); // "100", "250", "500", "1000", "Custom"
+
+// Spin ranges of the Scan Configuration page.
+inline constexpr int kMinSamples = 5, kMaxSamples = 700000;
+inline constexpr int kMinAverages = 1, kMaxAverages = 1000;
+inline constexpr int kMinRollingPoints = 2, kMaxRollingPoints = 60;
+inline constexpr int kMinRuns = 2, kMaxRuns = 10000;
+inline constexpr int kMinDiscreteFrequencies = 1, kMaxDiscreteFrequencies = 16;
+
+// The leading decimal number of the text, scaled by the first 'm' (0.001) or
+// 'u' (0.000001) found in it; otherwise seconds. "1.5 ms" gives 0.0015.
+double parseSampleInterval(const std::string& text);
+// Only "1234567890.musS " may appear in an interval text.
+bool intervalCharactersValid(const std::string& text);
+// The interval as the page shows it on opening: "%gs", "%gms", "%gus" or "%g".
+std::string sampleIntervalText(double seconds);
+// "%.6g" of 0.5 ÷ interval.
+std::string maximumFrequencyText(double seconds);
+// The interval typed for a maximum frequency f: "%5gus", "%5gms" or "%5gs"
+// of 1 ÷ (2 f); empty when f is not above 1e-20.
+std::string intervalTextForFrequency(double frequency);
+// The low-pass cut-off display: "%.6g" of N^(−1.0206) × 0.4776 ÷ interval.
+std::string cutOffText(int rollingPoints, double seconds);
+// Whether an interval text is one of the list's entries (exact match).
+bool isIntervalChoice(const std::string& text);
+
+// The framework's range and number messages.
+std::string integerRangeMessage(int minimum, int maximum);
+std::string numberRangeMessage(double minimum, double maximum);
+inline constexpr const char* kEnterInteger = "Please enter an integer.";
+inline constexpr const char* kEnterNumber = "Please enter a number.";
+// Whole-text integer/number reading as the framework's data exchange does
+// it (surrounding blanks allowed); nothing on anything else.
+std::optional<int> readInteger(const std::string& text);
+std::optional<double> readNumber(const std::string& text);
+
+// A refused value: which field and what to say.
+struct Refusal
+{
+    enum Field {
+        Samples,
+        Averages,
+        Runs,
+        Interval,
+        RollingPoints,
+        Gain1,
+        Gain2,
+        CustomVibration1,
+        CustomVibration2,
+    };
+    Field field;
+    std::string message;
+    bool operator==(const Refusal&) const = default;
+};
+
+struct ScanPageInput
+{
+    int scanMode = 0; // 0 Single, 1 Continuous, 2 Multiple
+    int samples = 1000;
+    int averages = 1;
+    int runs = 5;
+    int rollingPoints = 2;
+    std::string intervalText;
+    double interval = 0.001; // parsed before the check
+};
+// The Scan Configuration page's checks in their order; the first refusal.
+std::optional<Refusal> validateScanPage(const ScanPageInput& input);
+
+// Instrument Setup: each gain exactly 1, 10, 100 or 1000.
+bool validGain(int gain);
+std::optional<Refusal> validateGains(int gain1, int gain2);
+
+// Sensor page: custom vibration scalings may not be 0.
+inline constexpr const char* kCustomScalingZero = "Custom scaling cannot be zero";
+std::optional<Refusal> validateCustomVibration(double custom1, double custom2);
+
+// General page: the folder with exactly one trailing separator.
+std::string folderWithSeparator(const std::string& folder);
+
+// FFT page: radio buttons None, Bartlett, Blackman, Flat Top, Hamming, Hann,
+// Welch and the window codes they stand for.
+int windowCodeForButton(int button);
+int buttonForWindowCode(int code); // unknown codes show "None"
+bool windowButtonHidden(int button);
+
+// Sensor page scalings. Magnetic: sensitivity s in uT/10V, stored as
+// s × u ÷ 10 with u = 1000 (nT), 1 (uT), 10 (mG). Vibration: sensitivity in
+// V/g, stored as u ÷ s with u = 1e6 (ug), 1000 (mg), 1 (g), 9806.65 (mms-2).
+// Microphone: mV/Pa on the page, V/Pa stored.
+double magneticUnitFactor(int units);
+double vibrationUnitFactor(int units);
+double magneticScalingFor(double sensitivity, int units);
+double magneticSensitivityFrom(double scaling, int units);
+double vibrationScalingFor(double sensitivity, int units);
+// The sensitivity behind a stored vibration scaling; `fallback` when it is 0.
+double vibrationSensitivityFrom(double scaling, int units, double fallback);
+// Index in standardScalings() for a sensitivity: a standard value or 4 (Custom).
+int standardScalingChoice(double sensitivity);
+// The sensitivity of a standard choice; 0 for Custom.
+double standardScalingValue(int choice);
+
+} // namespace ConfigureRules

@@ -1,0 +1,146 @@
+#include "app/shell/gui/tests/QtTestApp.h"
+#include "app/specification/gui/CSpecificationPage.h"
+#include "app/specification/gui/SpecificationRules.h"
+#include "common/platform/Hooks.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace hooks = FenmarlCommonDLL::platform;
+namespace S = SpecificationRules;
+
+class SpecificationPageTest : public QtTest
+{
+protected:
+    void SetUp() override
+    {
+        hooks::setMessageBoxHandler(
+            [this](const std::string& text, const std::string& caption, unsigned flags) {
+                boxes.push_back(caption + "|" + text);
+                flagsShown.push_back(flags);
+                return hooks::IDOK_;
+            });
+    }
+    void TearDown() override { hooks::setMessageBoxHandler({}); }
+
+    void addRows(CSpecificationPage& page, int input,
+                 const std::vector<std::pair<const char*, const char*>>& rows)
+    {
+        for (const auto& [f, v] : rows) {
+            page.frequencyEntry[input]->setText(f);
+            page.intensityEntry[input]->setText(v);
+            ASSERT_TRUE(page.addRow(input)) << f;
+        }
+    }
+
+    std::vector<std::string> boxes;
+    std::vector<unsigned> flagsShown;
+};
+
+TEST_F(SpecificationPageTest, CurveRulesRefuseFlatAndDecreasingCurves)
+{
+    using Rows = std::vector<S::CurveRow>;
+    EXPECT_EQ(S::validateCurve(0, Rows{{"10", "1"}, {"10", "1"}, {"10", "1"}}), S::kTooFewFrequencies);
+    EXPECT_EQ(S::validateCurve(0, Rows{{"10", "1"}, {"20", "1"}, {"15", "1"}}), S::kDecreasingFrequencies);
+    EXPECT_EQ(S::validateCurve(0, Rows{{"10", "1"}}), S::kTooFewFrequencies);
+    EXPECT_EQ(S::validateCurve(1, Rows{}), S::kTooFewFrequencies);
+    EXPECT_FALSE(S::validateCurve(0, Rows{{"10", "1"}, {"20", "3"}}));
+    // Distinct means more than 1e-6 apart for input 1 and 2e-6 for input 2.
+    const Rows close{{"10", "1"}, {"10.0000015", "1"}};
+    EXPECT_FALSE(S::validateCurve(0, close));
+    EXPECT_EQ(S::validateCurve(1, close), S::kTooFewFrequencies);
+    // A step back within 1e-6 is not a decrease; equal frequencies may repeat.
+    EXPECT_FALSE(S::validateCurve(0, Rows{{"10", "1"}, {"20", "1"}, {"19.9999995", "1"}}));
+    EXPECT_FALSE(S::validateCurve(0, Rows{{"10", "1"}, {"10", "5"}, {"20", "1"}}));
+
+    EXPECT_EQ(S::formatValue(1.234567), "1.2346");
+    EXPECT_EQ(S::formatValue(123456789.0), "1.2346e+08");
+    EXPECT_EQ(S::formatValue(20.0), "20");
+    EXPECT_EQ(S::unitFor("Magnetometer"), "uT");
+    EXPECT_EQ(S::unitFor("Accelerometer"), "g");
+    EXPECT_EQ(S::intensityLabel("Microphone"), "Intensity / Pa");
+}
+
+TEST_F(SpecificationPageTest, PageRefusesBadCurvesAndStoresTheShownDigits)
+{
+    CSpecificationPage page;
+    page.setInputs(true, true, "Magnetometer", "Accelerometer");
+    EXPECT_EQ(page.excursionUnit[0]->text(), "Maximum Excursion / uT");
+    EXPECT_EQ(page.intensityUnit[1]->text(), "Intensity / g");
+    page.applyFrequency[0]->setChecked(true);
+    addRows(page, 0, {{"10", "1"}, {"10", "2"}, {"10", "3"}});
+    EXPECT_FALSE(page.validate());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], std::string("Invalid Frequency Curve|") + S::kTooFewFrequencies);
+    EXPECT_EQ(flagsShown[0], hooks::MB_OK_ | hooks::MB_ICONEXCLAMATION_);
+
+    page.clearRows(0);
+    EXPECT_EQ(page.curveList[0]->topLevelItemCount(), 0);
+    addRows(page, 0, {{"10", "1"}, {"20", "2"}, {"15", "3"}});
+    EXPECT_FALSE(page.validate());
+    EXPECT_EQ(boxes.back(), std::string("Invalid Frequency Curve|") + S::kDecreasingFrequencies);
+
+    // Remove takes out the selected row only; rows stay in the order added.
+    page.curveList[0]->setCurrentItem(page.curveList[0]->topLevelItem(2));
+    page.removeSelectedRow(0);
+    addRows(page, 0, {{"1234.5678", "0.000123456"}});
+    ASSERT_EQ(page.curveList[0]->topLevelItemCount(), 3);
+    EXPECT_EQ(page.curveList[0]->topLevelItem(2)->text(0), "1234.6");
+    EXPECT_EQ(page.curveList[0]->topLevelItem(2)->text(1), "0.00012346");
+    EXPECT_TRUE(page.validate());
+
+    // A curve that is not applied is not checked.
+    page.applyFrequency[1]->setChecked(false);
+    addRows(page, 1, {{"5", "1"}});
+    EXPECT_TRUE(page.validate());
+
+    SpecificationSettings s;
+    s.passedTime[0] = 0; // results are not page values
+    page.store(s);
+    ASSERT_EQ(s.curve[0].size(), 3u);
+    EXPECT_DOUBLE_EQ(s.curve[0][2].frequency, 1234.6);
+    EXPECT_DOUBLE_EQ(s.curve[0][2].intensity, 0.00012346);
+    EXPECT_EQ(s.applyFrequencyTest[0], 1);
+    ASSERT_EQ(s.curve[1].size(), 1u);
+    EXPECT_EQ(s.passedTime[0], 0);
+}
+
+TEST_F(SpecificationPageTest, RangesAndEnablingFollowTheInputs)
+{
+    CSpecificationPage page;
+    page.setInputs(true, false, "Accelerometer", "Accelerometer");
+    EXPECT_FALSE(page.excursion[0]->isEnabled()); // apply check not set
+    page.applyTime[0]->setChecked(true);
+    EXPECT_TRUE(page.excursion[0]->isEnabled());
+    page.applyTime[1]->setChecked(true);
+    EXPECT_FALSE(page.excursion[1]->isEnabled()); // input 2 not in use
+    for (QWidget* w : std::initializer_list<QWidget*>{page.applyFrequency[1], page.curveList[1],
+                                                      page.addButton[1], page.clearButton[1]})
+        EXPECT_FALSE(w->isEnabled());
+    page.setInputs(false, true, "Accelerometer", "Microphone");
+    EXPECT_FALSE(page.excursion[0]->isEnabled());
+    EXPECT_TRUE(page.excursion[1]->isEnabled());
+    EXPECT_FALSE(page.applyTime[0]->isEnabled());
+
+    page.excursion[1]->setText("2e10");
+    EXPECT_FALSE(page.validate());
+    EXPECT_EQ(boxes.back(), "Tesselon-6|Please enter a number between 0 and 10000000000.");
+    page.excursion[1]->setText("-1");
+    EXPECT_FALSE(page.validate());
+    page.excursion[1]->setText("1e10");
+    EXPECT_TRUE(page.validate());
+    page.frequencyEntry[1]->setText("abc");
+    EXPECT_FALSE(page.addRow(1));
+    EXPECT_EQ(boxes.back(), "Tesselon-6|Please enter a number.");
+    EXPECT_EQ(page.curveList[1]->topLevelItemCount(), 0);
+}
+
+} // namespace
