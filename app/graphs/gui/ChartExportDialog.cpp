@@ -55,6 +55,7 @@ ChartExportDialog::ChartExportDialog(int width, int height, QWidget* parent) : Q
     height_->setValue(height > 0 ? height : 400);
 
     path_ = new QLineEdit(this);
+    path_->setMinimumWidth(300);
     auto* browse = new QPushButton(tr("Browse..."), this);
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(path_, 1);

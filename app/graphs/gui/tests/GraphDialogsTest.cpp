@@ -1,9 +1,12 @@
 #include "app/graphs/gui/CImageSizeDlg.h"
 #include "app/graphs/gui/CInputGroupDlg.h"
+#include "app/graphs/gui/ChartExportDialog.h"
+#include "app/graphs/gui/QcpChartControl.h"
 #include "app/shell/gui/tests/QtTestApp.h"
 #include "common/platform/Hooks.h"
 
 #include <QLineEdit>
+#include <QMenu>
 
 #include <string>
 #include <vector>
@@ -88,13 +91,35 @@ TEST_F(GraphDialogsTest, DialogsKeepTheirPictures)
     const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
     CInputGroupDlg chooser(true, true);
     CImageSizeDlg size;
-    for (QWidget* w : std::initializer_list<QWidget*>{&chooser, &size}) {
+    ChartExportDialog exporter(600, 400);
+    QcpChartControl chart;
+    chart.setCustomMenu({"|", "X", "Y", "Z", "Total Field", "|", "Reset Graph Settings"});
+    std::unique_ptr<QMenu> menu(chart.createPopupMenu(nullptr));
+    for (QWidget* w : std::initializer_list<QWidget*>{&chooser, &size, &exporter, menu.get()}) {
         w->show();
         QCoreApplication::processEvents();
         const QPixmap picture = w->grab();
         EXPECT_FALSE(picture.isNull());
         if (dir) picture.save(QString::fromLocal8Bit(dir) + "/" + w->metaObject()->className() + ".png");
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(GraphDialogsTest, ExportDialogKeepsTheFileExtensionWithTheFormat)
+{
+    using F = ChartControl::ImageFormat;
+    EXPECT_EQ(ChartExportDialog::withExtension("/tmp/graph.png", F::Pdf), "/tmp/graph.pdf");
+    EXPECT_EQ(ChartExportDialog::withExtension("/tmp/graph", F::Jpeg), "/tmp/graph.jpg");
+    EXPECT_EQ(ChartExportDialog::withExtension("/tmp/a.b/graph.BMP", F::Bmp), "/tmp/a.b/graph.BMP");
+    ChartExportDialog dialog(0, 0);
+    EXPECT_EQ(dialog.imageWidth(), 600);
+    dialog.setFilePath("/tmp/out.png");
+    dialog.setFormat(F::Pdf);
+    EXPECT_EQ(dialog.format(), F::Pdf);
+    EXPECT_EQ(dialog.filePath(), "/tmp/out.pdf");
 }
 
 } // namespace
