@@ -139,6 +139,7 @@ CConfigureDlg::CConfigureDlg(QWidget* parent) : CSettingsPage(tr("Scan Configura
     filterLayout->addRow(tr("Number of Rolling Points"), rollingPoints);
     cutOff = new QLineEdit(filterBox);
     cutOff->setReadOnly(true);
+    cutOff->setMinimumWidth(90); // room for "%.6g" values
     filterLayout->addRow(tr("Cut Off Frequency / Hz"), cutOff);
     grid->addWidget(filterBox, 1, 2);
 

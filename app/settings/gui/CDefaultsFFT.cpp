@@ -31,7 +31,7 @@ CDefaultsFFT::CDefaultsFFT(QWidget* parent) : CSettingsPage(tr("FFT"), parent)
         }
     }
     windowLayout->addStretch();
-    grid->addWidget(windowBox, 0, 0, 2, 1);
+    grid->addWidget(windowBox, 0, 0, 2, 1, Qt::AlignTop);
 
     auto* transform = new QGroupBox(tr("Transform"), this);
     auto* form = new QFormLayout(transform);
@@ -40,7 +40,7 @@ CDefaultsFFT::CDefaultsFFT(QWidget* parent) : CSettingsPage(tr("FFT"), parent)
     discreteFrequencies = new QSpinBox(transform);
     discreteFrequencies->setRange(R::kMinDiscreteFrequencies, R::kMaxDiscreteFrequencies);
     form->addRow(tr("Number of Discrete Frequencies"), discreteFrequencies);
-    grid->addWidget(transform, 0, 1);
+    grid->addWidget(transform, 0, 1, Qt::AlignTop);
 
     auto* unitsBox = new QGroupBox(tr("Amplitude and Power Spectrum Units"), this);
     auto* unitsForm = new QFormLayout(unitsBox);
@@ -50,7 +50,8 @@ CDefaultsFFT::CDefaultsFFT(QWidget* parent) : CSettingsPage(tr("FFT"), parent)
             spectrumUnits[i]->addItem(QString::fromStdString(u));
         unitsForm->addRow(tr("Input %1").arg(i + 1), spectrumUnits[i]);
     }
-    grid->addWidget(unitsBox, 1, 1);
+    grid->addWidget(unitsBox, 1, 1, Qt::AlignTop);
+    grid->setRowStretch(2, 1);
     load(DefaultSettings());
 }
 
