@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdlib>
@@ -369,6 +370,36 @@ TEST_F(SettingsSheetTest, RefusedPageStaysOpenAndOkTakesEveryPage)
     EXPECT_EQ(out.defaults.FilePath, "/scans/");
     EXPECT_EQ(out.specification.applyTimeTest[0], 1);
     EXPECT_DOUBLE_EQ(out.specification.maximumExcursion[0], 0.25);
+}
+
+TEST_F(SettingsSheetTest, RunShowsTheSheetAndHandsBackTheEditedPagesOnlyOnOk)
+{
+    CDefaultsSheet sheet;
+    SettingsSheetValues v;
+    v.scanConfiguration.NoOfSamples = 2000;
+    v.scanConfiguration.Input1Mode = "Magnetometer";
+    v.coupling1 = 1;
+    // The modal loop is running when the edits and the button press arrive.
+    QTimer::singleShot(0, &sheet, [&] {
+        EXPECT_TRUE(sheet.isVisible());
+        EXPECT_EQ(sheet.configurePage()->samples->value(), 2000);
+        sheet.configurePage()->samples->setValue(3000);
+        sheet.reject();
+    });
+    EXPECT_FALSE(sheet.run(v));
+    EXPECT_EQ(v.scanConfiguration.NoOfSamples, 2000);
+
+    QTimer::singleShot(0, &sheet, [&] {
+        sheet.configurePage()->samples->setValue(3000);
+        sheet.configurePage()->intervalList->setEditText("2ms");
+        sheet.instrumentPage()->gainEdit[1]->setText("1000");
+        sheet.accept();
+    });
+    ASSERT_TRUE(sheet.run(v));
+    EXPECT_EQ(v.scanConfiguration.NoOfSamples, 3000);
+    EXPECT_DOUBLE_EQ(v.scanConfiguration.SampleInterval, 0.002);
+    EXPECT_EQ(v.gain2, 1000);
+    EXPECT_EQ(v.coupling1, 1);
 }
 
 TEST_F(SettingsSheetTest, TemplateSavedFromTheSheetRestoresEveryPage)
