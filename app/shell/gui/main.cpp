@@ -1,3 +1,7 @@
+#include "app/graphs/gui/ScanPicture.h"
+#include "app/shell/ApplicationSequence.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/SilentUserInteraction.h"
 #include "app/shell/gui/CMainFrame.h"
 #include "app/shell/gui/GuiMessageBox.h"
 #include "app/shell/gui/GuiResources.h"
@@ -9,8 +13,51 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool silentRequested(int argc, char** argv)
+{
+    CommandLineSwitches switches;
+    // Only -s matters here; errors are reported once, by the run itself.
+    ParseCommandLine(RawCommandLineFromArguments(std::vector<std::string>(argv + 1, argv + argc)), switches,
+                     [](const std::string&) {});
+    return switches.silentMode;
+}
+
+// The unattended run: no window, messages on stderr and in the log. With
+// TESSELON_SNAPSHOT naming a PNG file, a picture of the saved scan's graphs
+// is left there as well.
+int runSilent(int argc, char** argv)
+{
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto started = std::filesystem::file_time_type::clock::now();
+    SilentUserInteraction ui;
+    const int result = RunUnattendedProgram(arguments, ui);
+    const char* snapshot = std::getenv("TESSELON_SNAPSHOT");
+    if (result != 0 || !snapshot || !*snapshot) return result;
+
+    CommandLineSwitches switches;
+    ParseCommandLine(RawCommandLineFromArguments(arguments), switches, [](const std::string&) {});
+    std::string error = "the output folder (-o) is not given";
+    if (switches.isOutputFolderSet()) {
+        const std::filesystem::path scanFile = ScanPicture::newestScanFile(switches.outputFolder, started);
+        if (scanFile.empty())
+            error = "no scan file was written to " + switches.outputFolder;
+        else if (ScanPicture::saveScanFile(scanFile, snapshot, &error))
+            return result;
+    }
+    std::fprintf(stderr, "Tesselon-6: no picture of the graphs: %s\n", error.c_str());
+    return result;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -25,7 +72,13 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(applicationDirectory, ec);
     dumper.setDumpDirectory(applicationDirectory.string());
 
+    const bool silent = silentRequested(argc, argv);
+    // A silent run still draws its picture of the graphs, with or without a display.
+    if (silent && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
+    if (silent) return runSilent(argc, argv);
     initGuiResources();
     QApplication::setApplicationName(QStringLiteral("Tesselon-6"));
     QApplication::setOrganizationName(QStringLiteral("Fenmarl"));
