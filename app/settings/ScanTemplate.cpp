@@ -2,32 +2,6 @@
 
 #include "app/settings/Archive.h"
 
-namespace {
-
-void storeCurve(ArchiveWriter& archive, const std::vector<CurvePoint>& curve)
-{
-    archive.writeInt32(static_cast<std::int32_t>(curve.size()));
-    for (const auto& p : curve) {
-        archive.writeDouble(p.frequency);
-        archive.writeDouble(p.intensity);
-    }
-}
-
-std::vector<CurvePoint> loadCurve(ArchiveReader& archive)
-{
-    const std::int32_t count = archive.readInt32();
-    if (count < 0) throw ArchiveException(ArchiveException::Cause::BadFormat, "Negative curve point count");
-    archive.requireAvailable(static_cast<std::uint64_t>(count), 16);
-    std::vector<CurvePoint> curve(static_cast<std::size_t>(count));
-    for (auto& p : curve) {
-        p.frequency = archive.readDouble();
-        p.intensity = archive.readDouble();
-    }
-    return curve;
-}
-
-} // namespace
-
 ScanTemplate ScanTemplate::fromSettings(const CScanConfiguration& c, const DefaultSettings& d,
                                         const std::string& intervalText)
 {
@@ -123,8 +97,8 @@ void ScanTemplate::store(ArchiveWriter& a) const
     a.writeInt32(audioAlert);
     a.writeDouble(maximumExcursion[0]);
     a.writeDouble(maximumExcursion[1]);
-    storeCurve(a, curve[0]);
-    storeCurve(a, curve[1]);
+    StoreCurve(a, curve[0]);
+    StoreCurve(a, curve[1]);
     a.writeInt32(sensorGain[0]);
     a.writeInt32(sensorGain[1]);
     a.writeText(dataFolder);
@@ -166,8 +140,8 @@ void ScanTemplate::loadBody(ArchiveReader& a, int version)
     t.audioAlert = version <= -8 ? a.readInt32() : 0;
     t.maximumExcursion[0] = a.readDouble();
     t.maximumExcursion[1] = a.readDouble();
-    t.curve[0] = loadCurve(a);
-    t.curve[1] = loadCurve(a);
+    t.curve[0] = LoadCurve(a);
+    t.curve[1] = LoadCurve(a);
     t.sensorGain[0] = a.readInt32();
     t.sensorGain[1] = a.readInt32();
     t.dataFolder = a.readText();

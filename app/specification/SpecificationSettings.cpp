@@ -95,7 +95,9 @@ std::uint32_t writeCurve(CRegistryKey& key, int number, const std::vector<CurveP
     return rc;
 }
 
-void storeCurve(ArchiveWriter& archive, const std::vector<CurvePoint>& curve)
+} // namespace
+
+void StoreCurve(ArchiveWriter& archive, const std::vector<CurvePoint>& curve)
 {
     archive.writeInt32(static_cast<std::int32_t>(curve.size()));
     for (const auto& p : curve) {
@@ -104,7 +106,7 @@ void storeCurve(ArchiveWriter& archive, const std::vector<CurvePoint>& curve)
     }
 }
 
-std::vector<CurvePoint> loadCurve(ArchiveReader& archive)
+std::vector<CurvePoint> LoadCurve(ArchiveReader& archive)
 {
     const std::int32_t count = archive.readInt32();
     if (count < 0) throw ArchiveException(ArchiveException::Cause::BadFormat, "Negative curve point count");
@@ -116,8 +118,6 @@ std::vector<CurvePoint> loadCurve(ArchiveReader& archive)
     }
     return curve;
 }
-
-} // namespace
 
 bool SpecificationSettings::readFromRegistry(const std::string& scanConfigurationPath)
 {
@@ -177,8 +177,8 @@ void SpecificationSettings::store(ArchiveWriter& archive) const
     archive.writeInt32(passedFrequency[1]);
     archive.writeInt32(displayCurves);
     archive.writeInt32(audioAlert);
-    storeCurve(archive, curve[0]);
-    storeCurve(archive, curve[1]);
+    StoreCurve(archive, curve[0]);
+    StoreCurve(archive, curve[1]);
 }
 
 void SpecificationSettings::load(ArchiveReader& archive, int version)
@@ -196,7 +196,7 @@ void SpecificationSettings::load(ArchiveReader& archive, int version)
     s.passedFrequency[1] = archive.readInt32();
     s.displayCurves = archive.readInt32();
     s.audioAlert = version <= -8 ? archive.readInt32() : 0;
-    s.curve[0] = loadCurve(archive);
-    s.curve[1] = loadCurve(archive);
+    s.curve[0] = LoadCurve(archive);
+    s.curve[1] = LoadCurve(archive);
     *this = std::move(s);
 }

@@ -17,6 +17,10 @@ struct CurvePoint
 };
 
 // Pass/fail limits, flags and curves; index 0 is input group 1, index 1 input group 2.
+// A limit curve in an archive: point count, then frequency and intensity per point.
+void StoreCurve(ArchiveWriter& archive, const std::vector<CurvePoint>& curve);
+std::vector<CurvePoint> LoadCurve(ArchiveReader& archive);
+
 struct SpecificationSettings
 {
     std::int32_t applyTimeTest[2] = {0, 0};
