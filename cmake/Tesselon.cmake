@@ -26,10 +26,14 @@ function(tesselon_add_test name)
     endif()
     add_dependencies(tsan_tests ${name})
   endif()
+  # gtest_discover_tests cannot pass a list as one property value, so several
+  # labels travel as one ("integration-tsan"); ctest -L takes a regular
+  # expression, so -L integration and -L tsan both select it.
+  list(JOIN T_LABEL "-" label)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
+    PROPERTIES LABELS ${label} TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # Public include root: headers are included as "common/Logger.h",
