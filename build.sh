@@ -4,7 +4,7 @@
 #
 #   ./build.sh            build (RelWithDebInfo) into build/default
 #   ./build.sh test       build and run every test
-#   ./build.sh asan       the same under AddressSanitizer + UBSan
+#   ./build.sh asan       libraries and core with their tests under AddressSanitizer + UBSan
 #   ./build.sh tsan       ThreadSanitizer build of the threaded libraries and their tests
 #   ./build.sh fuzz [s]   build the libFuzzer targets and run each for s seconds (default 60)
 #   ./build.sh demo       one unattended scan on the simulated instrument into demo-output/
@@ -32,6 +32,9 @@ install_packages() {
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
+
+# Builds in different folders share compiled objects through ccache.
+export CCACHE_BASEDIR="$top"
 
 configure() {
   local preset=$1
