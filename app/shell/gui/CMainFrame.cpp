@@ -95,17 +95,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     buildStatusBar();
     // The size it takes when not maximised, wide enough for every status pane.
     resize(std::max(1100, statusBar()->sizeHint().width()), 760);
-    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { updateCommandStates(); });
+    connect(mdi_, &QMdiArea::subWindowActivated, alive_.get(), [this] { updateCommandStates(); });
     updateCommandStates();
 }
 
-CMainFrame::~CMainFrame()
-{
-    // The scan windows go with the base class, after this object's own state.
-    mdi_->disconnect(this);
-    for (QMdiSubWindow* sub : mdi_->subWindowList())
-        sub->disconnect(this);
-}
+CMainFrame::~CMainFrame() = default;
 
 QAction* CMainFrame::action(int id) const
 {
@@ -312,16 +306,19 @@ CChildFrame* CMainFrame::addChildFrame(const QString& title)
     QMdiSubWindow* sub = mdi_->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
-    connect(child, &CChildFrame::readoutsChanged, this, [this](const QString& x, const QString& y) {
+    // The scan windows outlive this object's own members during destruction, so
+    // their notices are tied to alive_, which goes first.
+    QObject* alive = alive_.get();
+    connect(child, &CChildFrame::readoutsChanged, alive, [this](const QString& x, const QString& y) {
         setPaneText(61449, x);
         setPaneText(61450, y);
     });
-    connect(child, &CChildFrame::readoutsCleared, this, [this] {
+    connect(child, &CChildFrame::readoutsCleared, alive, [this] {
         for (int id : {61449, 61450, 61451})
             setPaneText(id, QString());
     });
-    connect(child, &CChildFrame::panesChanged, this, &CMainFrame::updateCommandStates);
-    connect(sub, &QObject::destroyed, this, [this] { updateCommandStates(); });
+    connect(child, &CChildFrame::panesChanged, alive, [this] { updateCommandStates(); });
+    connect(sub, &QObject::destroyed, alive, [this] { updateCommandStates(); });
     sub->showMaximized();
     mdi_->setActiveSubWindow(sub);
     updateCommandStates();

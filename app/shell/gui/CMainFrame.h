@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 
 class CChildFrame;
@@ -117,4 +118,6 @@ private:
     bool scanThreadActive_ = false;
     bool placementRestored_ = false;
     bool passed_ = true;
+    // Context of every connection that calls back into this object; destroyed first.
+    std::unique_ptr<QObject> alive_ = std::make_unique<QObject>();
 };
