@@ -13,7 +13,7 @@ bin=$(cd "$1" && pwd) || { echo "demo: no such folder: $1" >&2; exit 2; }
 repo=$(cd "$(dirname "$0")/.." && pwd)
 out=$2
 program="$bin/tesselon-6"
-settings="$repo/examples/simulator-scan.ini"
+settings="$repo/examples/demo-scan.ini"
 
 if [ ! -x "$program" ]; then
   echo "demo: $program is not built" >&2

@@ -262,7 +262,7 @@ void copyTimeRecords(ScanData& data)
 }
 
 // The scan's own settings, taken once: nothing else changes them while the
-// thread runs (the views only write the specification results).
+// thread runs (the views only write the pass/fail results).
 struct ScanSetup
 {
     int scanMode = 0;

@@ -40,7 +40,7 @@ bool LaunchScanThread(ScanThreadParams* params);
 // Waits until the last launched scan thread has ended (exit, tests).
 void WaitForScanThreadExit();
 
-// Starts the document's scan: marks it modified, resets the specification
+// Starts the document's scan: marks it modified, resets the pass/fail
 // results, sets scanActive and the acquisition time, sizes both data sets and
 // starts the thread. The configuration must already be in the document.
 // A thread that cannot be created gives "Cannot start scan thread" (caption

@@ -1,5 +1,7 @@
 #include "app/graphs/GraphTables.h"
 
+#include "app/specification/SpecificationTest.h"
+
 #include <cstdio>
 
 namespace GraphTables {
@@ -80,13 +82,8 @@ std::string yAxisTitle(const std::string& sensorType, int magneticUnits, int vib
 
 double unitFactor(const std::string& sensorType, int magneticUnits, int vibrationUnits)
 {
-    const std::string unit = unitName(sensorType, magneticUnits, vibrationUnits);
-    if (unit == "nT") return 0.001;
-    if (unit == "mG") return 0.1;
-    if (unit == "ug") return 0.000001;
-    if (unit == "mg") return 0.001;
-    if (unit == "mms-2") return 9806.65;
-    return 1.0; // uT, g, Pa
+    // One table for graphs and the limit test: one mm/s² is 1/9806.65 g, not 9806.65 g.
+    return SpecificationUnitFactor(unitName(sensorType, magneticUnits, vibrationUnits));
 }
 
 bool usesDifferentialTitles(bool diffGrad, bool useInput1, const std::string& input1Mode,

@@ -32,7 +32,7 @@ std::string yAxisTitle(const std::string& sensorType, int magneticUnits, int vib
                        int spectrumUnit);
 // The unit word inside the title: "nT", "uT", "mG", "ug", "mg", "g", "mms-2" or "Pa".
 std::string unitName(const std::string& sensorType, int magneticUnits, int vibrationUnits);
-// The factor handed to the specification test with a graph's series.
+// The factor handed to the limit test with a graph's series.
 double unitFactor(const std::string& sensorType, int magneticUnits, int vibrationUnits);
 
 struct TitleSettings

@@ -13,37 +13,37 @@ bool validInput(int input)
 
 } // namespace
 
-void ResetSpecificationResults(SpecificationSettings& spec)
+void ResetSpecificationResults(SpecificationSettings& limits)
 {
     for (int i = 0; i < 2; ++i) {
-        spec.passedTime[i] = 1;
-        spec.passedFrequency[i] = 1;
-        spec.takeReference[i] = 1;
+        limits.passedTime[i] = 1;
+        limits.passedFrequency[i] = 1;
+        limits.takeReference[i] = 1;
     }
 }
 
-bool testTimeSpecification(SpecificationSettings& spec, int input, int n, const double* series, double f)
+bool testTimeSpecification(SpecificationSettings& limits, int input, int n, const double* series, double f)
 {
     if (!validInput(input)) return true;
-    const double limit = spec.maximumExcursion[input] / f;
-    if (spec.takeReference[input] == 1 && n > 0) {
-        spec.referenceValue[input] = series[0];
-        spec.takeReference[input] = 0;
+    const double limit = limits.maximumExcursion[input] / f;
+    if (limits.takeReference[input] == 1 && n > 0) {
+        limits.referenceValue[input] = series[0];
+        limits.takeReference[input] = 0;
     }
     for (int i = 0; i < n; ++i) {
-        if (std::fabs(series[i] - spec.referenceValue[input]) > limit) {
-            spec.passedTime[input] = 0;
+        if (std::fabs(series[i] - limits.referenceValue[input]) > limit) {
+            limits.passedTime[input] = 0;
             return false;
         }
     }
-    return spec.passedTime[input] == 1;
+    return limits.passedTime[input] == 1;
 }
 
-CurveLimit curveLimitAt(const SpecificationSettings& spec, int input, double x)
+CurveLimit curveLimitAt(const SpecificationSettings& limits, int input, double x)
 {
     CurveLimit result;
-    if (!validInput(input) || spec.applyFrequencyTest[input] == 0) return result;
-    const std::vector<CurvePoint>& curve = spec.curve[input];
+    if (!validInput(input) || limits.applyFrequencyTest[input] == 0) return result;
+    const std::vector<CurvePoint>& curve = limits.curve[input];
     if (curve.empty() || x < curve.front().frequency || x > curve.back().frequency) return result;
     for (std::size_t k = 0; k < curve.size(); ++k) {
         if (curve[k].frequency == x) {
@@ -62,38 +62,38 @@ CurveLimit curveLimitAt(const SpecificationSettings& spec, int input, double x)
     return result;
 }
 
-bool testFrequencySpecification(SpecificationSettings& spec, int input, int n, const double* frequency,
+bool testFrequencySpecification(SpecificationSettings& limits, int input, int n, const double* frequency,
                                 const double* amplitude, double f)
 {
     if (!validInput(input)) return true;
     for (int k = 0; k < n; ++k) {
-        const CurveLimit limit = curveLimitAt(spec, input, frequency[k]);
+        const CurveLimit limit = curveLimitAt(limits, input, frequency[k]);
         if (limit.found && amplitude[k] > limit.limit / f) {
-            spec.passedFrequency[input] = 0;
+            limits.passedFrequency[input] = 0;
             return false;
         }
     }
-    spec.passedFrequency[input] = 1;
+    limits.passedFrequency[input] = 1;
     return true;
 }
 
-bool testTimeSpecificationAxes(SpecificationSettings& spec, int input, int n,
+bool testTimeSpecificationAxes(SpecificationSettings& limits, int input, int n,
                                const std::vector<const double*>& axes, double f)
 {
     bool passed = true;
     for (const double* series : axes) {
-        passed = testTimeSpecification(spec, input, n, series, f);
+        passed = testTimeSpecification(limits, input, n, series, f);
         if (!passed) break;
     }
     return passed;
 }
 
-bool testFrequencySpecificationAxes(SpecificationSettings& spec, int input, int n, const double* frequency,
+bool testFrequencySpecificationAxes(SpecificationSettings& limits, int input, int n, const double* frequency,
                                     const std::vector<const double*>& axes, double f)
 {
     bool passed = true;
     for (const double* series : axes) {
-        passed = testFrequencySpecification(spec, input, n, frequency, series, f);
+        passed = testFrequencySpecification(limits, input, n, frequency, series, f);
         if (!passed) break;
     }
     return passed;
@@ -110,10 +110,10 @@ double SpecificationUnitFactor(const std::string& unit)
     return 1.0; // uT, g, Pa
 }
 
-bool AllSpecificationsPassed(const SpecificationSettings& spec)
+bool AllSpecificationsPassed(const SpecificationSettings& limits)
 {
-    return spec.passedTime[0] == 1 && spec.passedFrequency[0] == 1 && spec.passedTime[1] == 1 &&
-           spec.passedFrequency[1] == 1;
+    return limits.passedTime[0] == 1 && limits.passedFrequency[0] == 1 && limits.passedTime[1] == 1 &&
+           limits.passedFrequency[1] == 1;
 }
 
 std::string SpecificationDisplay::text() const
@@ -126,31 +126,31 @@ std::string SpecificationDisplay::text() const
     return joined;
 }
 
-SpecificationDisplay SpecificationResultDisplay(const SpecificationSettings& spec)
+SpecificationDisplay SpecificationResultDisplay(const SpecificationSettings& limits)
 {
     SpecificationDisplay display;
-    if (AllSpecificationsPassed(spec)) {
+    if (AllSpecificationsPassed(limits)) {
         display.lines = {"Pass"};
         return display;
     }
     display.passed = false;
     display.colour = 255;
     display.lines = {"Fail"};
-    if (spec.passedTime[0] == 0) display.lines.emplace_back("Input 1 Time");
-    if (spec.passedFrequency[0] == 0) display.lines.emplace_back("Input 1 Frequency");
-    if (spec.passedTime[1] == 0) display.lines.emplace_back("Input 2 Time");
-    if (spec.passedFrequency[1] == 0) display.lines.emplace_back("Input 2 Frequency");
+    if (limits.passedTime[0] == 0) display.lines.emplace_back("Input 1 Time");
+    if (limits.passedFrequency[0] == 0) display.lines.emplace_back("Input 1 Frequency");
+    if (limits.passedTime[1] == 0) display.lines.emplace_back("Input 2 Time");
+    if (limits.passedFrequency[1] == 0) display.lines.emplace_back("Input 2 Frequency");
     return display;
 }
 
-bool ShouldSoundAlert(const SpecificationSettings& spec, bool muted)
+bool ShouldSoundAlert(const SpecificationSettings& limits, bool muted)
 {
-    return !AllSpecificationsPassed(spec) && spec.audioAlert != 0 && !muted;
+    return !AllSpecificationsPassed(limits) && limits.audioAlert != 0 && !muted;
 }
 
-bool SoundSpecificationAlert(const SpecificationSettings& spec, bool muted)
+bool SoundSpecificationAlert(const SpecificationSettings& limits, bool muted)
 {
-    if (!ShouldSoundAlert(spec, muted)) return false;
+    if (!ShouldSoundAlert(limits, muted)) return false;
     FenmarlCommonDLL::platform::beep(kAlertFrequencyHz, kAlertDurationMs);
     return true;
 }

@@ -209,7 +209,9 @@ void outputDebugString(const std::string& text)
         handler(text);
         return;
     }
+    // A debugger shows each message on its own line; so does the terminal.
     std::fputs(text.c_str(), stderr);
+    if (text.empty() || text.back() != '\n') std::fputc('\n', stderr);
     std::fflush(stderr);
 }
 

@@ -46,15 +46,15 @@ TEST(Document, UpdateViewsThenAlertOnlyWhenFailedAlertOnAndNotMuted)
     doc.addView(&a);
     doc.addView(&b);
     doc.addView(&a); // listed once
-    SpecificationSettings& spec = doc.scan.configuration.Specification;
+    SpecificationSettings& limits = doc.scan.configuration.Specification;
 
-    spec.audioAlert = 1;
+    limits.audioAlert = 1;
     EXPECT_FALSE(doc.UpdateViewsAndAlert()); // all passed
-    spec.passedFrequency[1] = 0;
+    limits.passedFrequency[1] = 0;
     EXPECT_TRUE(doc.UpdateViewsAndAlert());
-    spec.audioAlert = 0;
+    limits.audioAlert = 0;
     EXPECT_FALSE(doc.UpdateViewsAndAlert());
-    spec.audioAlert = 1;
+    limits.audioAlert = 1;
     doc.MuteAlert();
     EXPECT_FALSE(doc.UpdateViewsAndAlert());
     EXPECT_EQ(recorder.tones, (std::vector<std::pair<unsigned, unsigned>>{{500u, 500u}}));

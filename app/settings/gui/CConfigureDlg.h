@@ -66,7 +66,7 @@ public:
     QPushButton* loadTemplate = nullptr;
 
 signals:
-    // Use-input flags or sensor types changed (the Specification page follows).
+    // Use-input flags or sensor types changed (so the limits page follows).
     void inputsChanged();
     void saveTemplateRequested();
     void loadTemplateRequested();

@@ -165,7 +165,7 @@ TEST_F(ScanConfigurationStoreTest, MissingValueEndsTheReadKeepingWhatWasRead)
     EXPECT_EQ(c.Input2HPFilter, 0);
     EXPECT_EQ(c.Filter, 0);
     EXPECT_EQ(c.NumberofRuns, 5);
-    // The specification is read on its own.
+    // The pass/fail limits are read on their own.
     EXPECT_EQ(c.Specification.curve[0].size(), 3u);
     EXPECT_TRUE(ui.messages().empty());
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// The Specification page's rules without widgets.
+// Rules of the pass/fail limits page, without widgets.
 namespace SpecificationRules {
 
 inline constexpr const char* kCurveCaption = "Invalid Frequency Curve";

@@ -193,20 +193,20 @@ TEST_F(SettingsSheetTest, InputEnablingRulesAndOneInputAlwaysInUse)
 {
     CDefaultsSheet sheet;
     CConfigureDlg& page = *sheet.configurePage();
-    CSpecificationPage& spec = *sheet.specificationPage();
+    CSpecificationPage& limitsPage = *sheet.specificationPage();
     CScanConfiguration c; // input 1 only, accelerometers
     page.load(c, 1, 1);
     EXPECT_FALSE(page.sensorTypeList[1]->isEnabled());
     EXPECT_FALSE(page.couplingList[0]->isEnabled()); // not a magnetometer
-    EXPECT_FALSE(spec.applyTime[1]->isEnabled());
+    EXPECT_FALSE(limitsPage.applyTime[1]->isEnabled());
 
     page.useInput[0]->setChecked(false); // the only input: ticked again
     EXPECT_TRUE(page.useInput[0]->isChecked());
     page.useInput[1]->setChecked(true);
     page.useInput[0]->setChecked(false);
     EXPECT_FALSE(page.useInput[0]->isChecked());
-    EXPECT_FALSE(spec.applyTime[0]->isEnabled());
-    EXPECT_TRUE(spec.applyTime[1]->isEnabled());
+    EXPECT_FALSE(limitsPage.applyTime[0]->isEnabled());
+    EXPECT_TRUE(limitsPage.applyTime[1]->isEnabled());
     page.useInput[1]->setChecked(false);
     EXPECT_TRUE(page.useInput[1]->isChecked());
     page.useInput[0]->setChecked(true);
@@ -217,10 +217,10 @@ TEST_F(SettingsSheetTest, InputEnablingRulesAndOneInputAlwaysInUse)
     EXPECT_FALSE(page.differential->isEnabled());
     page.sensorTypeList[1]->setCurrentIndex(1);
     EXPECT_TRUE(page.differential->isEnabled());
-    EXPECT_EQ(spec.excursionUnit[1]->text(), "Maximum Excursion / uT");
+    EXPECT_EQ(limitsPage.excursionUnit[1]->text(), "Maximum Excursion / uT");
     page.sensorTypeList[1]->setCurrentIndex(2);
-    EXPECT_EQ(spec.intensityUnit[1]->text(), "Intensity / Pa");
-    EXPECT_EQ(spec.excursionUnit[0]->text(), "Maximum Excursion / uT");
+    EXPECT_EQ(limitsPage.intensityUnit[1]->text(), "Intensity / Pa");
+    EXPECT_EQ(limitsPage.excursionUnit[0]->text(), "Maximum Excursion / uT");
 
     EXPECT_FALSE(page.yMinimum[0]->isEnabled()); // auto scale
     page.autoScale[0]->setChecked(false);
