@@ -33,9 +33,6 @@ install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# Builds in different folders share compiled objects through ccache.
-export CCACHE_BASEDIR="$top"
-
 configure() {
   local preset=$1
   local launcher=()

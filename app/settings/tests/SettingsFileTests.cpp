@@ -232,7 +232,7 @@ TEST(SettingsFile, LongAndBrokenTextsAreTamed)
 TEST(SettingsFile, ShippedExampleLoadsAsASensibleScan)
 {
     const auto example =
-        std::filesystem::path(__FILE__).parent_path() / "../../../examples/simulator-scan.ini";
+        std::filesystem::path(TESSELON_SOURCE_DIR) / "examples/simulator-scan.ini";
     ASSERT_TRUE(std::filesystem::exists(example)) << example;
     CScanConfiguration c;
     DefaultSettings d;
