@@ -35,6 +35,23 @@ struct DisplaySeries
     std::vector<MappedSeries*> axes() { return {&y[0], &y[1], &y[2]}; }
 };
 
+// Hands the converted axes (and their total field, over the same points) to a chart.
+void plotSeries(QcpChartControl& chart, DisplaySeries& s, int axes, bool withTotal, int count)
+{
+    if (withTotal) {
+        std::vector<MappedSeries*> used = s.axes();
+        used.resize(static_cast<std::size_t>(axes));
+        TotalField(used, static_cast<std::uint32_t>(count), s.total);
+    }
+    chart.setSeriesCount(axes + (withTotal ? 1 : 0));
+    if (count <= 0) return;
+    const auto n = static_cast<std::uint32_t>(count);
+    const double* x = s.x.span(0, n);
+    for (int a = 0; a < axes; ++a)
+        chart.setSeriesData(a, x, s.y[static_cast<std::size_t>(a)].span(0, n), n);
+    if (withTotal) chart.setSeriesData(axes, x, s.total.span(0, n), n);
+}
+
 } // namespace
 
 ScanPicture::ScanPicture(CCorvelDoc& document, int width, int height, QWidget* parent) : QWidget(parent)
@@ -100,21 +117,8 @@ void ScanPicture::fillTime(CCorvelDoc& document, int kind)
     DisplaySeries s;
     ConvertTimeForDisplay(data, mode, 0, microphone, document.inputScale(input), s.x, s.axes());
     const bool withTotal = c.ShowTotalField != 0 && axes > 0;
-    if (withTotal) {
-        std::vector<MappedSeries*> used = s.axes();
-        used.resize(static_cast<std::size_t>(axes));
-        TotalField(used, static_cast<std::uint32_t>(count), s.total);
-    }
-
     QcpChartControl& chart = *charts_[static_cast<std::size_t>(kind)];
-    chart.setSeriesCount(axes + (withTotal ? 1 : 0));
-    if (count > 0) {
-        const auto n = static_cast<std::uint32_t>(count);
-        const double* x = s.x.span(0, n);
-        for (int a = 0; a < axes; ++a)
-            chart.setSeriesData(a, x, s.y[static_cast<std::size_t>(a)].span(0, n), n);
-        if (withTotal) chart.setSeriesData(axes, x, s.total.span(0, n), n);
-    }
+    plotSeries(chart, s, axes, withTotal, count);
 
     const int autoScale = input == 0 ? c.Input1AutoScale : c.Input2AutoScale;
     const double minimum = input == 0 ? c.Input1Minimum : c.Input2Minimum;
@@ -146,21 +150,8 @@ void ScanPicture::fillSpectrum(CCorvelDoc& document, int kind)
                               s.axes(), count);
     const bool withTotal = c.ShowTotalField != 0 && axes > 0;
     // The total over the shown points only, so every value has its frequency.
-    if (withTotal) {
-        std::vector<MappedSeries*> used = s.axes();
-        used.resize(static_cast<std::size_t>(axes));
-        TotalField(used, static_cast<std::uint32_t>(count), s.total);
-    }
-
     QcpChartControl& chart = *charts_[static_cast<std::size_t>(kind)];
-    chart.setSeriesCount(axes + (withTotal ? 1 : 0));
-    if (count > 0) {
-        const auto n = static_cast<std::uint32_t>(count);
-        const double* x = s.x.span(0, n);
-        for (int a = 0; a < axes; ++a)
-            chart.setSeriesData(a, x, s.y[static_cast<std::size_t>(a)].span(0, n), n);
-        if (withTotal) chart.setSeriesData(axes, x, s.total.span(0, n), n);
-    }
+    plotSeries(chart, s, axes, withTotal, count);
     chart.setAutomaticYRange();
     finishPane(document, kind, axes, withTotal);
 }
