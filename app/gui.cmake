@@ -2,7 +2,7 @@
 #   TesselonGui   static library of every app/<subsystem>/gui/*.cpp
 #   Tesselon-6    the program (tesselon-6 on disk)
 #   gui tests     one binary per app/<subsystem>/gui/tests folder
-find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport)
+find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Test)
 
 find_path(QCUSTOMPLOT_INCLUDE_DIR qcustomplot.h REQUIRED)
 # The Qt 6 build of QCustomPlot; the plain name is the Qt 5 one.
@@ -54,6 +54,6 @@ endif()
 foreach(sub ${TESSELON_SUBSYSTEMS})
   file(GLOB t CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/gui/tests/*.cpp)
   if(t)
-    tesselon_add_test(gui_${sub}_tests LABEL gui SOURCES ${t} LIBS TesselonGui)
+    tesselon_add_test(gui_${sub}_tests LABEL gui SOURCES ${t} LIBS TesselonGui Qt6::Test)
   endif()
 endforeach()

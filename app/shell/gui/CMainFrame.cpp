@@ -5,11 +5,13 @@
 #include "app/shell/gui/GuiResources.h"
 #include "common/platform/KnownFolders.h"
 #include "common/platform/Registry.h"
+#include "driver/Torvane.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -140,6 +142,9 @@ void CMainFrame::buildMenus()
     for (int i = 0; i < recentFileCount; ++i) {
         QAction* recent = addCommand(file, ID_FILE_MRU_FIRST + i, tr("%1 Recent File").arg(i + 1));
         recent->setVisible(i == 0);
+        connect(recent, &QAction::triggered, this, [this, i] {
+            if (i < recentFiles_.size()) emit recentFileChosen(recentFiles_[i]);
+        });
     }
     file->addSeparator();
     connect(addCommand(file, ID_APP_EXIT, tr("E&xit"), QKeySequence::Quit), &QAction::triggered, this,
@@ -172,11 +177,15 @@ void CMainFrame::buildMenus()
     addCommand(scan, ID_STOP, tr("&Stop"), QKeySequence(tr("Shift+F5")));
     scan->addSeparator();
     addCommand(scan, ID_PROPERTIES, tr("P&roperties..."), QKeySequence(tr("Alt+Return")));
-    addCommand(scan, ID_DATA_SETTINGS, tr("Data &Settings..."));
     addCommand(scan, ID_POST_PROCESS, tr("&Post Process..."));
     QAction* mute = addCommand(scan, ID_MUTE, tr("&Mute Alert"));
-    mute->setCheckable(true);
     mute->setStatusTip(tr("Mutes the audio alert sound"));
+
+    QMenu* data = menuBar()->addMenu(tr("&Data"));
+    addCommand(data, ID_DATA_SETTINGS, tr("&Settings..."));
+    data->addSeparator();
+    addCommand(data, ID_INPUT1_MEAN, tr("Input 1 Mean"));
+    addCommand(data, ID_INPUT2_MEAN, tr("Input 2 Mean"));
 
     QMenu* window = menuBar()->addMenu(tr("&Window"));
     QMenu* group1 = window->addMenu(tr("Input Group 1"));
@@ -355,13 +364,38 @@ void CMainFrame::updateCommandStates()
         a->setEnabled(haveChild);
         a->setChecked(haveChild && child->isPaneShown(kind));
     }
-    // The document, scan control, data and post-processing commands join when
-    // their parts are connected to the frame.
     for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN, ID_STOP,
-                   ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA, ID_COPY_DATA})
-        action(id)->setEnabled(false);
+                   ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA, ID_COPY_DATA,
+                   ID_INPUT1_MEAN, ID_INPUT2_MEAN})
+        action(id)->setEnabled(commandRule_ && commandRule_(id));
     for (int i = 0; i < recentFileCount; ++i)
-        action(ID_FILE_MRU_FIRST + i)->setEnabled(false);
+        action(ID_FILE_MRU_FIRST + i)->setEnabled(i < recentFiles_.size() && !scanThreadActive_);
+}
+
+void CMainFrame::setCommandRule(CommandRule rule)
+{
+    commandRule_ = std::move(rule);
+    updateCommandStates();
+}
+
+void CMainFrame::setRecentFiles(const QStringList& files)
+{
+    recentFiles_ = files.mid(0, recentFileCount);
+    for (int i = 0; i < recentFileCount; ++i) {
+        QAction* a = action(ID_FILE_MRU_FIRST + i);
+        if (i < recentFiles_.size()) {
+            // "&1 name" as file menus number them; the full path is in the tip.
+            const QString name = QFileInfo(recentFiles_[i]).fileName();
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
+            a->setStatusTip(recentFiles_[i]);
+            a->setToolTip(recentFiles_[i]);
+            a->setVisible(true);
+        } else {
+            a->setText(tr("%1 Recent File").arg(i + 1));
+            a->setVisible(i == 0 && recentFiles_.isEmpty());
+        }
+    }
+    updateCommandStates();
 }
 
 void CMainFrame::windowPaneToggled(int kind)
@@ -372,7 +406,8 @@ void CMainFrame::windowPaneToggled(int kind)
 
 void CMainFrame::showAbout()
 {
-    CAboutDlg about(instrumentOpen_, false, this);
+    const bool open = IsDeviceOpen();
+    CAboutDlg about(open, open && IsUSBTwo(), this);
     about.exec();
 }
 
@@ -385,7 +420,8 @@ void CMainFrame::openLogFolder()
 
 void CMainFrame::closeAll()
 {
-    if (!scanThreadActive_) mdi_->closeAllSubWindows();
+    if (scanThreadActive_ || (closeAllGuard_ && !closeAllGuard_())) return;
+    mdi_->closeAllSubWindows();
     updateCommandStates();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -47,7 +49,9 @@ public:
         ID_COPY_GRAPHICS = 174,
         ID_COPY_DATA = 175,
         ID_DATA_SETTINGS = 176,
-        ID_MUTE = 177,
+        ID_MUTE = 32807,
+        ID_INPUT1_MEAN = 32815,
+        ID_INPUT2_MEAN = 32816,
         ID_POST_PROCESS = 32804,
         ID_SHOW_DEBUG_WINDOW = 32811,
         ID_OPEN_LOG_FOLDER = 32813,
@@ -89,7 +93,19 @@ public:
     // Facts the command rules depend on; the scan control reports them.
     void setInstrumentOpen(bool open);
     void setScanThreadActive(bool active);
+    bool instrumentOpen() const { return instrumentOpen_; }
+    bool scanThreadActive() const { return scanThreadActive_; }
     void updateCommandStates();
+    // Decides the commands whose state depends on the scan control and the
+    // documents (scan, document, data and recent-file commands); without one
+    // they stay disabled.
+    using CommandRule = std::function<bool(int id)>;
+    void setCommandRule(CommandRule rule);
+    // Asked before Close All closes the scan windows (saving modified ones); false keeps them.
+    void setCloseAllGuard(std::function<bool()> guard) { closeAllGuard_ = std::move(guard); }
+    // The recent-file entries, newest first (at most recentFileCount).
+    void setRecentFiles(const QStringList& files);
+    QStringList recentFiles() const { return recentFiles_; }
 
     // Restores the saved placement the first time the window is shown; maximised without one.
     void showFirstTime();
@@ -97,6 +113,7 @@ public:
 
 signals:
     void showDebugWindowRequested();
+    void recentFileChosen(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -118,6 +135,9 @@ private:
     bool scanThreadActive_ = false;
     bool placementRestored_ = false;
     bool passed_ = true;
+    CommandRule commandRule_;
+    std::function<bool()> closeAllGuard_;
+    QStringList recentFiles_;
     // Context of every connection that calls back into this object; destroyed first.
     std::unique_ptr<QObject> alive_ = std::make_unique<QObject>();
 };
