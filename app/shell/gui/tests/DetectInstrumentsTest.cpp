@@ -1,0 +1,233 @@
+#include "app/acquisition/tests/ScanThreadTestSupport.h"
+
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/shell/InstrumentDetection.h"
+#include "app/shell/gui/CDetectInstruments.h"
+#include "app/shell/gui/CProgressDlg.h"
+#include "app/shell/gui/QtUserInteraction.h"
+#include "app/shell/gui/tests/QtTestApp.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtCore/qtestsupport_core.h>
+
+#include <cstdlib>
+
+using namespace ScanTest;
+namespace hooks = FenmarlCommonDLL::platform;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+FenmarlUsb::InstrumentConfig named(const std::string& product)
+{
+    auto config = instrumentConfig();
+    config.product = product;
+    return config;
+}
+
+QStringList rows(const QListWidget& list)
+{
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i)
+        texts << list.item(i)->text();
+    return texts;
+}
+
+// Folder for pictures of the windows, when asked for.
+const char* shotsFolder()
+{
+    if (const char* dir = std::getenv("TESSELON_GUI_SHOTS")) return dir;
+    return std::getenv("TESSELON_SCREENSHOT_DIR");
+}
+
+// Records each progress dialog as it appears, since it is gone again once OK returns.
+class ProgressWatcher : public QObject
+{
+public:
+    struct Seen
+    {
+        QString title, first, second;
+        bool barVisible = true;
+        bool animationVisible = false;
+    };
+    std::vector<Seen> seen;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto* p = qobject_cast<CProgressDlg*>(object))
+                seen.push_back({p->windowTitle(), p->firstLine(), p->secondLine(), p->barVisible(),
+                                !p->animation()->isHidden()});
+        }
+        return QObject::eventFilter(object, event);
+    }
+};
+
+class DetectInstrumentsTest : public QtTest
+{
+protected:
+    void SetUp() override
+    {
+        store = std::make_unique<ScanConfigurationStore>(ui, CommandLineSwitches{});
+        store->defaultSettings().ZeroAndStabilise = 0;
+        store->scanConfiguration().UseInput1 = 1;
+        store->scanConfiguration().UseInput2 = 0;
+        store->scanConfiguration().Input1Mode = "Magnetometer";
+        store->scanConfiguration().Input1HPFilter = 0;
+        ui.setAnswerer([this](const std::string& text, const std::string& caption, unsigned flags) {
+            boxes.push_back(caption + "|" + text + "|" + std::to_string(flags));
+            return hooks::IDOK_;
+        });
+    }
+    void TearDown() override { CloseDevice(); }
+
+    QtUserInteraction ui{nullptr};
+    std::unique_ptr<ScanConfigurationStore> store;
+    std::vector<std::string> boxes;
+};
+
+TEST_F(DetectInstrumentsTest, ListFollowsInstrumentsPluggedInAndRemovedWhileOpen)
+{
+    auto plugged = plugInstruments({named("TS6A")}, false);
+    InstrumentDetection detection(ui, *store, false);
+    CDetectInstruments dialog(detection, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Available Instruments");
+    EXPECT_EQ(dialog.list()->count(), 0) << "no search before the dialog is shown";
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 1; }, kWaitMs));
+    EXPECT_EQ(rows(*dialog.list()), QStringList{"TS6A"});
+    EXPECT_EQ(dialog.status()->text(), "1 Device(s) Found...");
+    EXPECT_EQ(dialog.list()->currentRow(), 0);
+    EXPECT_TRUE(dialog.okButton()->isEnabled());
+
+    if (const char* dir = shotsFolder())
+        dialog.grab().save(QString::fromLocal8Bit(dir) + "/CDetectInstruments.png");
+
+    auto second = std::make_shared<FenmarlUsb::Instrument>(named("TS6B"));
+    FenmarlUsb::SimulatedBus::instance().plug(second);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 2; }, kWaitMs))
+        << dialog.status()->text().toStdString();
+    EXPECT_EQ(rows(*dialog.list()), (QStringList{"TS6A", "TS6B"}));
+    EXPECT_EQ(dialog.status()->text(), "2 Device(s) Found...");
+
+    auto& bus = FenmarlUsb::SimulatedBus::instance();
+    bus.unplug(second->path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 1; }, kWaitMs));
+    EXPECT_EQ(rows(*dialog.list()), QStringList{"TS6A"});
+    bus.unplug(plugged[0]->path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.status()->text() == "No Devices Found"; }, kWaitMs));
+    EXPECT_EQ(dialog.list()->count(), 0);
+    EXPECT_EQ(dialog.list()->currentRow(), -1);
+    EXPECT_TRUE(dialog.okButton()->isEnabled()) << "OK stays usable with nothing found";
+}
+
+TEST_F(DetectInstrumentsTest, OkOpensTheSelectedInstrumentAndZeroesItBehindTheProgressWindow)
+{
+    store->defaultSettings().ZeroAndStabilise = 1;
+    auto plugged = plugInstruments({named("TS6A"), named("TS6B")}, false);
+    InstrumentDetection detection(ui, *store, false);
+    QWidget frame;
+    frame.show();
+    ui.setOwner(&frame);
+    CDetectInstruments dialog(detection, &frame);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 2; }, kWaitMs));
+
+    dialog.list()->setCurrentRow(1);
+    EXPECT_EQ(detection.selection(), 1);
+    for (auto& instrument : plugged)
+        instrument->clearControlRequests();
+    ProgressWatcher watcher;
+    qApp->installEventFilter(&watcher);
+    dialog.okButton()->click();
+    qApp->removeEventFilter(&watcher);
+
+    EXPECT_TRUE(dialog.connected());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(IsDeviceOpen());
+    EXPECT_TRUE(plugged[0]->controlRequests().empty()) << "the other instrument is left alone";
+    EXPECT_EQ(plugged[1]->state().sensorWord & 0x01, 0x01) << "input 1 powered on the chosen one";
+    EXPECT_TRUE(boxes.empty());
+
+    ASSERT_EQ(watcher.seen.size(), 1u);
+    EXPECT_EQ(watcher.seen[0].title, "Zeroing Instrument");
+    EXPECT_EQ(watcher.seen[0].first, "Zeroing sensor");
+    EXPECT_EQ(watcher.seen[0].second, "Please wait 2 seconds");
+    EXPECT_FALSE(watcher.seen[0].barVisible);
+    EXPECT_TRUE(watcher.seen[0].animationVisible);
+    ASSERT_NE(ui.progressDialog(), nullptr);
+    EXPECT_FALSE(ui.progressDialog()->isVisible()) << "closed once the instrument is ready";
+
+    // The list no longer follows the bus once the dialog is closed.
+    FenmarlUsb::SimulatedBus::instance().plug(std::make_shared<FenmarlUsb::Instrument>(named("TS6C")));
+    FenmarlUsb::SimulatedBus::instance().waitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(detection.entries().size(), 2u);
+}
+
+TEST_F(DetectInstrumentsTest, DoubleClickOpensAndEmptyListReportsNoDevice)
+{
+    {
+        plugInstruments({named("TS6A")}, false);
+        InstrumentDetection detection(ui, *store, false);
+        CDetectInstruments dialog(detection, nullptr);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 1; }, kWaitMs));
+        emit dialog.list()->itemDoubleClicked(dialog.list()->item(0));
+        EXPECT_TRUE(dialog.connected());
+        EXPECT_TRUE(IsDeviceOpen());
+        CloseDevice();
+    }
+    plugInstruments({}, false);
+    InstrumentDetection detection(ui, *store, false);
+    CDetectInstruments dialog(detection, nullptr);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.status()->text() == "No Devices Found"; }, kWaitMs));
+    dialog.okButton()->click();
+    EXPECT_FALSE(dialog.connected());
+    EXPECT_FALSE(IsDeviceOpen());
+    EXPECT_EQ(boxes, (std::vector<std::string>{"USB Control|No Device Present|" +
+                                               std::to_string(hooks::MB_OK_ | hooks::MB_ICONEXCLAMATION_)}));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << "OK closes the dialog whatever came of it";
+}
+
+TEST_F(DetectInstrumentsTest, NoSearchReachesAClosedOrDestroyedDialog)
+{
+    plugInstruments({named("TS6A")}, false);
+    auto& bus = FenmarlUsb::SimulatedBus::instance();
+    InstrumentDetection detection(ui, *store, false);
+    {
+        CDetectInstruments dialog(detection, nullptr);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 1; }, kWaitMs));
+        dialog.reject();
+        bus.plug(std::make_shared<FenmarlUsb::Instrument>(named("TS6B")));
+        bus.waitIdle();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dialog.list()->count(), 1) << "Cancel stops the watch";
+
+        // Shown again, it watches again.
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 2; }, kWaitMs));
+    }
+    // Destroyed while shown: an arrival right after must not queue a search on it.
+    auto* dialog = new CDetectInstruments(detection, nullptr);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->list()->count() == 2; }, kWaitMs));
+    auto third = std::make_shared<FenmarlUsb::Instrument>(named("TS6C"));
+    bus.plug(third);
+    delete dialog;
+    bus.waitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(detection.entries().size(), 2u) << "no search ran after the dialog went";
+    detection.detect();
+    EXPECT_EQ(detection.entries().size(), 3u) << "the detection itself still works";
+}
+
+} // namespace
