@@ -1,14 +1,31 @@
 #include "app/graphs/gui/CChildFrame.h"
 
+#include "app/acquisition/CCorvelDoc.h"
+#include "app/graphs/GraphSettingsStore.h"
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/CImageSizeDlg.h"
 #include "app/graphs/gui/CInputGroupDlg.h"
 #include "app/graphs/gui/QcpChartControl.h"
 
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/specification/SpecificationTest.h"
+
 #include <QSplitter>
 #include <QVBoxLayout>
 
-CChildFrame::CChildFrame(QWidget* parent) : QWidget(parent)
+// Added to the document after the four views, so it runs when they are done.
+class CChildFrame::UpdateEnd : public DocumentView
+{
+public:
+    explicit UpdateEnd(CChildFrame& frame) : frame_(frame) {}
+    void onDocumentUpdate(CCorvelDoc&) override { frame_.refreshPassFail(); }
+    bool isGraphView() const override { return false; }
+
+private:
+    CChildFrame& frame_;
+};
+
+CChildFrame::CChildFrame(QWidget* parent) : QWidget(parent), updateEnd_(std::make_unique<UpdateEnd>(*this))
 {
     outer_ = new QSplitter(Qt::Vertical, this);
     outer_->setChildrenCollapsible(true);
@@ -22,6 +39,8 @@ CChildFrame::CChildFrame(QWidget* parent) : QWidget(parent)
         rows_[static_cast<std::size_t>(kind / 2)]->addWidget(view);
         connect(view, &CCorvelView::readoutsChanged, this, &CChildFrame::readoutsChanged);
         connect(view, &CCorvelView::readoutsCleared, this, &CChildFrame::readoutsCleared);
+        connect(view, &CCorvelView::cursorGraphChanged, this, &CChildFrame::cursorGraphChanged);
+        connect(view, &CCorvelView::propertiesRequested, this, &CChildFrame::saveGraphProperties);
     }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -109,4 +128,128 @@ bool CChildFrame::copyGraphics()
     int height = 0, width = 0;
     if (!sizeChooser_ || !sizeChooser_(&height, &width)) return false;
     return view->chart().copyImage(height, width);
+}
+
+CChildFrame::~CChildFrame()
+{
+    attachDocument(nullptr);
+}
+
+void CChildFrame::attachDocument(CCorvelDoc* document)
+{
+    if (document_) {
+        for (CCorvelView* view : views_) {
+            document_->removeView(view);
+            view->setDocument(nullptr);
+        }
+        document_->removeView(updateEnd_.get());
+    }
+    document_ = document;
+    if (!document_) return;
+    for (CCorvelView* view : views_) {
+        document_->addView(view);
+        view->setDocument(document_);
+    }
+    document_->addView(updateEnd_.get());
+    const CScanConfiguration& c = document_->scan.configuration;
+    setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
+    refreshPassFail();
+}
+
+void CChildFrame::setScanningQuery(std::function<bool()> query)
+{
+    for (CCorvelView* view : views_)
+        view->setScanningQuery(query);
+}
+
+std::filesystem::path CChildFrame::graphSettingsMarker()
+{
+    // Opened by its bare name: it lives in the working folder.
+    return std::filesystem::path(GraphSettingsStore::markerFileName);
+}
+
+DefaultSettings& CChildFrame::storedDefaults()
+{
+    return storedDefaults_ ? *storedDefaults_ : ScanConfigurationStore::instance().defaultSettings();
+}
+
+void CChildFrame::copyBottomTitle(int kind, DefaultSettings& defaults) const
+{
+    const std::string title = views_[static_cast<std::size_t>(kind)]->chart().title();
+    // A graph that never had a title must not wipe the one in the defaults.
+    if (title.empty() || !document_) return;
+    const CScanConfiguration& c = document_->scan.configuration;
+    // Back into the setting the title was taken from.
+    const bool differential =
+        GraphTables::usesDifferentialTitles(c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode);
+    if (kind == GraphTables::BottomTime)
+        (differential ? defaults.Input2TDifGradTitle : defaults.Input2TTitle) = title;
+    else if (kind == GraphTables::BottomFrequency)
+        (differential ? defaults.Input2FDifGradTitle : defaults.Input2FTitle) = title;
+}
+
+void CChildFrame::prepareScanViews()
+{
+    if (!document_) return;
+    const CScanConfiguration& c = document_->scan.configuration;
+    applyPaneLayout(GraphTables::panesForConfiguration(c.UseInput1 != 0, c.Input1DisplayType,
+                                                       c.UseInput2 != 0, c.Input2DisplayType));
+    setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
+    for (CCorvelView* view : views_) {
+        view->setUpForData(c.NoOfSamples);
+        view->setTitles(*document_);
+    }
+    std::array<GraphSettingsStore::Graph*, 4> graphs{};
+    for (int kind = 0; kind < GraphTables::paneCount; ++kind)
+        graphs[static_cast<std::size_t>(kind)] = &views_[static_cast<std::size_t>(kind)]->persistedGraph();
+    GraphSettingsStore::loadAll(graphs, graphSettingsMarker(), [this](int kind, GraphSettingsStore::Graph&) {
+        copyBottomTitle(kind, storedDefaults());
+    });
+}
+
+void CChildFrame::showLoadedDocument()
+{
+    if (!document_) return;
+    const CScanConfiguration& c = document_->scan.configuration;
+    applyPaneLayout(GraphTables::panesForConfiguration(c.UseInput1 != 0, c.Input1DisplayType,
+                                                       c.UseInput2 != 0, c.Input2DisplayType));
+    setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
+    int points = 0;
+    for (int input = 0; input < 2; ++input)
+        points = std::max(points, document_->scan.input(input).samplesAcquired);
+    for (CCorvelView* view : views_)
+        view->loadGraph(points);
+    for (CCorvelView* view : views_)
+        view->onDocumentUpdate(*document_);
+    refreshPassFail();
+}
+
+void CChildFrame::refreshPassFail()
+{
+    if (!document_) return;
+    const SpecificationDisplay display =
+        SpecificationResultDisplay(document_->scan.configuration.Specification);
+    passFailText_ = QString::fromStdString(display.text());
+    passed_ = display.passed;
+    emit passFailChanged(passFailText_, passed_);
+}
+
+void CChildFrame::saveGraphProperties()
+{
+    if (!document_) return;
+    for (DefaultSettings* defaults : {&document_->settings, &storedDefaults()}) {
+        const std::string top[2] = {views_[GraphTables::TopTime]->chart().title(),
+                                    views_[GraphTables::TopFrequency]->chart().title()};
+        if (!top[0].empty()) defaults->Input1TTitle = top[0];
+        if (!top[1].empty()) defaults->Input1FTitle = top[1];
+        copyBottomTitle(GraphTables::BottomTime, *defaults);
+        copyBottomTitle(GraphTables::BottomFrequency, *defaults);
+    }
+    std::array<GraphSettingsStore::Graph*, 4> graphs{};
+    for (int kind = 0; kind < GraphTables::paneCount; ++kind)
+        graphs[static_cast<std::size_t>(kind)] = &views_[static_cast<std::size_t>(kind)]->persistedGraph();
+    GraphSettingsStore::saveAll(graphs, graphSettingsMarker(), [this](int kind, GraphSettingsStore::Graph&) {
+        copyBottomTitle(kind, storedDefaults());
+    });
+    emit readoutsCleared();
 }

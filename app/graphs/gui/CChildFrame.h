@@ -2,13 +2,18 @@
 
 #include "app/graphs/GraphTables.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <array>
+#include <filesystem>
 #include <functional>
+#include <memory>
 
+class CCorvelDoc;
 class CCorvelView;
 class QSplitter;
+struct DefaultSettings;
 
 // A scan window: two rows, each split into a time graph and a spectrum.
 class CChildFrame : public QWidget
@@ -17,6 +22,34 @@ class CChildFrame : public QWidget
 
 public:
     explicit CChildFrame(QWidget* parent = nullptr);
+    ~CChildFrame() override;
+
+    // Adds the four views to the document (kind order 0..3) and takes the
+    // inputs in use from it; null detaches. The document must outlive the
+    // attachment: detach before deleting it.
+    void attachDocument(CCorvelDoc* document);
+    CCorvelDoc* document() const { return document_; }
+    // Scan start: the panes the configuration asks for, the four graphs set up
+    // for its number of samples (spectra hidden until data) and the graph
+    // settings loaded (or written on a first start).
+    void prepareScanViews();
+    // A document opened from a file: pane layout, graphs set up with their
+    // settings, and a full redraw.
+    void showLoadedDocument();
+    // The pass/fail result after the document's last update.
+    QString passFailText() const { return passFailText_; }
+    bool passed() const { return passed_; }
+
+    // "Properties...": the graph titles go into the document's and the stored
+    // defaults' titles, every graph's settings are saved, the readouts cleared.
+    void saveGraphProperties();
+    // The marker file of the graph settings, in the working folder.
+    static std::filesystem::path graphSettingsMarker();
+    // The defaults that "Properties..." and the settings save update; the
+    // application's store unless replaced (tests).
+    void setStoredDefaults(DefaultSettings* defaults) { storedDefaults_ = defaults; }
+    // Whether the driver is scanning, for every time graph (tests replace it).
+    void setScanningQuery(std::function<bool()> query);
 
     CCorvelView* view(int kind) const { return views_[static_cast<std::size_t>(kind)]; }
     bool isPaneShown(int kind) const { return shown_[static_cast<std::size_t>(kind)]; }
@@ -44,13 +77,21 @@ public:
 signals:
     void readoutsChanged(const QString& x, const QString& y);
     void readoutsCleared();
+    // The name of the graph under the cursor ("Top Time" …).
+    void cursorGraphChanged(const QString& graphName);
     void panesChanged();
+    // After each update of the attached document.
+    void passFailChanged(const QString& text, bool passed);
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    class UpdateEnd;
     CCorvelView* chosenView();
+    void refreshPassFail();
+    DefaultSettings& storedDefaults();
+    void copyBottomTitle(int kind, DefaultSettings& defaults) const;
     void updateRows();
 
     QSplitter* outer_ = nullptr;
@@ -61,4 +102,9 @@ private:
     bool useInput2_ = true;
     GraphChooser chooser_;
     SizeChooser sizeChooser_;
+    CCorvelDoc* document_ = nullptr;
+    std::unique_ptr<UpdateEnd> updateEnd_;
+    QString passFailText_ = QStringLiteral("Pass");
+    bool passed_ = true;
+    DefaultSettings* storedDefaults_ = nullptr;
 };

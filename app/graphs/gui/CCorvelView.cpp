@@ -1,15 +1,53 @@
 #include "app/graphs/gui/CCorvelView.h"
 
+#include "app/acquisition/ScanDataLock.h"
+#include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
+#include "app/specification/SpecificationTest.h"
+#include "common/Locker.h"
 #include "common/platform/Hooks.h"
+#include "driver/Torvane.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <exception>
 #include <random>
+
+using namespace GraphTables;
+
+namespace {
+
+const std::string& sensorTypeOf(const CScanConfiguration& c, int input)
+{
+    return input == 0 ? c.Input1Mode : c.Input2Mode;
+}
+
+bool inputInUse(const CScanConfiguration& c, int input)
+{
+    return (input == 0 ? c.UseInput1 : c.UseInput2) != 0;
+}
+
+// One input's displayed values: x, one series per axis and the total field over the same points.
+struct Plotted
+{
+    MappedSeries x;
+    std::array<MappedSeries, 3> y;
+    MappedSeries total;
+    std::vector<MappedSeries*> axes(int count)
+    {
+        std::vector<MappedSeries*> used;
+        for (int a = 0; a < count; ++a)
+            used.push_back(&y[static_cast<std::size_t>(a)]);
+        return used;
+    }
+};
+
+} // namespace
 
 class CCorvelView::ChartEvents : public ChartControl::Listener
 {
@@ -21,6 +59,7 @@ public:
     {
         emit view_.readoutsChanged(QString::fromStdString(GraphTables::readoutText('X', x)),
                                    QString::fromStdString(GraphTables::readoutText('Y', y)));
+        emit view_.cursorGraphChanged(view_.name());
     }
 
 private:
@@ -58,21 +97,60 @@ void CCorvelView::setUpGraph(const std::vector<std::string>& labels, bool stayHi
     for (int i = 0; i < static_cast<int>(labels.size()); ++i) {
         chart_->setSeriesLabel(i, labels[static_cast<std::size_t>(i)]);
         chart_->setSeriesColour(i, GraphTables::seriesColour(i, random));
+        chart_->setSeriesInLegend(i, true);
         chart_->setSeriesVisible(i, true);
     }
+    limitLinesShown_ = false;
     chart_->setCustomMenu({"|", "X", "Y", "Z", "Total Field", "|", "Reset Graph Settings"});
     refreshCustomMenuStates();
     chart_->setHidden(stayHidden);
     if (!stayHidden) chart_->redraw();
+    setUp_ = true;
+}
+
+void CCorvelView::setUpForData(int /*points*/)
+{
+    // The chart grows with its data, so the point count needs no reservation here.
+    // The user's choice of series survives a rebuild in the middle of a scan.
+    std::array<bool, 4> kept{true, true, true, true};
+    for (int i = 0; i < 4; ++i)
+        kept[static_cast<std::size_t>(i)] = i >= chart_->seriesCount() || chart_->isSeriesVisible(i);
+    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2), seriesLabel(totalFieldSeries)},
+               isSpectrum(kind_));
+    if (visibilityInitialised_)
+        for (int i = 0; i < 4; ++i)
+            chart_->setSeriesVisible(i, kept[static_cast<std::size_t>(i)]);
+    refreshCustomMenuStates();
+    drawn_ = 0;
+}
+
+bool CCorvelView::hasTotalSeries() const
+{
+    return chart_->seriesCount() > totalFieldSeries && chart_->seriesLabel(totalFieldSeries) == "Total";
 }
 
 void CCorvelView::setComponentVisible(int component, bool visible)
 {
     chart_->setSeriesVisible(component, visible);
     if (limitLinesShown_ && component >= 0 && component < 3) {
-        chart_->setSeriesVisible(4 + 2 * component, visible);
-        chart_->setSeriesVisible(5 + 2 * component, visible);
+        chart_->setSeriesVisible(firstLimitSeries + 2 * component, visible);
+        chart_->setSeriesVisible(firstLimitSeries + 1 + 2 * component, visible);
     }
+    refreshCustomMenuStates();
+}
+
+void CCorvelView::applyVisibility()
+{
+    const int count = chart_->seriesCount();
+    // Placeholders (a missing axis, or index 3 kept free for the limit lines) are never drawn.
+    for (int i = 0; i < std::min(count, firstLimitSeries); ++i)
+        if (chart_->seriesLabel(i).empty()) chart_->setSeriesVisible(i, false);
+    if (limitLinesShown_ && count >= seriesWithLimits)
+        for (int c = 0; c < 3; ++c) {
+            const bool shown = chart_->isSeriesVisible(c);
+            chart_->setSeriesVisible(firstLimitSeries + 2 * c, shown);
+            chart_->setSeriesVisible(firstLimitSeries + 1 + 2 * c, shown);
+        }
     refreshCustomMenuStates();
 }
 
@@ -86,11 +164,245 @@ void CCorvelView::customMenuClicked(int index)
 {
     if (index >= CustomX && index <= CustomTotalField) {
         const int series = index - CustomX;
+        if (series == totalFieldSeries && !hasTotalSeries()) return;
         setComponentVisible(series, !chart_->isSeriesVisible(series));
         chart_->redraw();
     } else if (index == CustomReset) {
         GraphSettingsStore::resetGraph(persisted_);
     }
+}
+
+void CCorvelView::arrangeSeries(int components, bool total, bool limits)
+{
+    std::mt19937 random(std::random_device{}());
+    const int count = limits ? seriesWithLimits : (total ? totalFieldSeries + 1 : components);
+    const int before = chart_->seriesCount();
+    chart_->setSeriesCount(count);
+    for (int i = 0; i < count; ++i) {
+        std::string label;
+        if (i < totalFieldSeries)
+            label = i < components ? seriesLabel(i) : std::string();
+        else if (i == totalFieldSeries)
+            label = total ? seriesLabel(i) : std::string();
+        else
+            label = seriesLabel(i);
+        if (chart_->seriesLabel(i) != label || i >= before) {
+            chart_->setSeriesLabel(i, label);
+            chart_->setSeriesColour(i, seriesColour(i, random));
+        }
+        // One legend entry per pair of limit lines.
+        chart_->setSeriesInLegend(i, i < firstLimitSeries || (i - firstLimitSeries) % 2 == 0);
+    }
+    limitLinesShown_ = limits;
+}
+
+void CCorvelView::initialiseVisibility(const CScanConfiguration& c, bool total)
+{
+    const std::array<bool, 4> shown = initialVisibility(total ? totalFieldSeries + 1 : totalFieldSeries,
+                                                        c.ShowTotalField != 0, c.ShowFieldComponents != 0);
+    for (int i = 0; i < std::min(chart_->seriesCount(), 4); ++i)
+        chart_->setSeriesVisible(i, shown[static_cast<std::size_t>(i)]);
+    visibilityInitialised_ = true;
+}
+
+void CCorvelView::setTitles(CCorvelDoc& document)
+{
+    const CScanConfiguration& c = document.scan.configuration;
+    const DefaultSettings& d = document.settings;
+    const int input = isInput2(kind_) ? 1 : 0;
+    const bool spectrum = isSpectrum(kind_);
+    const TitleSettings titles{d.Input1TTitle, d.Input1FTitle,        d.Input2TTitle,
+                               d.Input2FTitle, d.Input2TDifGradTitle, d.Input2FDifGradTitle};
+    chart_->setTitle(
+        graphTitle(kind_, titles, c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode));
+    chart_->setXAxisTitle(xAxisTitle(spectrum));
+    chart_->setYAxisTitle(yAxisTitle(sensorTypeOf(c, input), d.MagneticUnits, d.VibrationUnits, spectrum,
+                                     input == 0 ? d.Input1Scaling : d.Input2Scaling));
+}
+
+void CCorvelView::onDocumentUpdate(CCorvelDoc& document)
+{
+    if (document.dataReady.load() == 0) return;
+    try {
+        if (isSpectrum(kind_)) {
+            // A run of a multiple scan is being read: its spectra are not computed yet.
+            if (!document.scan.runAcquiring.load()) updateSpectrum(document);
+        } else {
+            updateTimeGraph(document);
+        }
+    } catch (const std::exception&) {
+        // Storage for the display series could not grow: this refresh ends here.
+    }
+}
+
+void CCorvelView::updateTimeGraph(CCorvelDoc& document)
+{
+    if (!setUp_) return;
+    const int input = isInput2(kind_) ? 1 : 0;
+    CScanConfiguration& c = document.scan.configuration;
+    const DefaultSettings& d = document.settings;
+    ScanData& data = document.scan.input(input);
+    std::size_t available = 0;
+    int components = 0;
+    {
+        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+        available = static_cast<std::size_t>(std::max(data.samplesAcquired, 0));
+        components = std::clamp(data.allocatedAxes(), 0, 3);
+    }
+    const std::string& sensor = sensorTypeOf(c, input);
+    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
+    const bool running = document.scanActive != 0;
+    // Asked only when the answer matters: in continuous mode the driver's answer takes a while.
+    bool driverScanning = false;
+    if (running && c.ScanMode == 1 && available > continuousWindowPoints)
+        driverScanning = scanningQuery_ ? scanningQuery_() : IsScanning();
+    const TimeWindow window =
+        timeGraphWindow(running, c.ScanMode, driverScanning, available, drawn_, mode == "Mean Zero");
+    if (window.setUpAgain) setUpForData(c.NoOfSamples);
+
+    Plotted p;
+    const std::size_t n = window.count;
+    if (n > 0)
+        ConvertTimeForDisplay(data, mode, static_cast<int>(window.start), sensor == "Microphone",
+                              document.inputScale(input), p.x, p.axes(3));
+    const bool total = c.ShowTotalField != 0 && components > 0;
+    if (total && n > 0) TotalField(p.axes(components), static_cast<std::uint32_t>(n), p.total);
+
+    SpecificationSettings& limits = c.Specification;
+    const bool tested = limits.applyTimeTest[input] != 0 && inputInUse(c, input);
+    arrangeSeries(components, total, tested && limits.displayCurves != 0);
+    setTitles(document);
+    if (!visibilityInitialised_) initialiseVisibility(c, total);
+
+    const auto count = static_cast<std::uint32_t>(n);
+    if (n > 0) {
+        const double* x = p.x.span(0, count);
+        auto send = [&](int series, const double* y) {
+            if (window.replace)
+                chart_->setSeriesData(series, x, y, n);
+            else
+                chart_->appendSeriesData(series, x, y, n);
+        };
+        for (int a = 0; a < components; ++a)
+            send(a, p.y[static_cast<std::size_t>(a)].span(0, count));
+        if (total) send(totalFieldSeries, p.total.span(0, count));
+        if (window.replace) firstX_ = x[0];
+        if (n > 1) xSpacing_ = x[1] - x[0];
+    }
+    drawn_ = window.start + n;
+    applyVisibility();
+
+    const int autoScale = input == 0 ? c.Input1AutoScale : c.Input2AutoScale;
+    if (autoScale == 0)
+        chart_->setManualYRange(
+            {input == 0 ? c.Input1Minimum : c.Input2Minimum, input == 0 ? c.Input1Maximum : c.Input2Maximum});
+    else
+        chart_->setAutomaticYRange();
+
+    if (tested && n > 0) {
+        const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);
+        std::vector<const double*> axes;
+        for (int a = 0; a < components; ++a)
+            axes.push_back(p.y[static_cast<std::size_t>(a)].span(0, count));
+        testTimeSpecificationAxes(limits, input, static_cast<int>(n), axes, f);
+        if (limitLinesShown_ && limits.takeReference[input] == 0) {
+            // Reference ± excursion over the drawn record, one pair per component.
+            const double excursion = limits.maximumExcursion[input] / f;
+            const double reference = limits.referenceValue[input];
+            const double lineX[2] = {firstX_, p.x.span(0, count)[n - 1]};
+            for (int c3 = 0; c3 < 3; ++c3)
+                for (int side = 0; side < 2; ++side) {
+                    const double level = reference + (side == 0 ? -excursion : excursion);
+                    const double lineY[2] = {level, level};
+                    chart_->setSeriesData(firstLimitSeries + 2 * c3 + side, lineX, lineY, 2);
+                }
+        }
+    }
+    chart_->redraw();
+}
+
+void CCorvelView::updateSpectrum(CCorvelDoc& document)
+{
+    if (!setUp_) return;
+    const int input = isInput2(kind_) ? 1 : 0;
+    CScanConfiguration& c = document.scan.configuration;
+    const DefaultSettings& d = document.settings;
+    ScanData& data = document.scan.input(input);
+    int components = 0;
+    {
+        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+        components = std::clamp(data.allocatedAxes(), 0, 3);
+    }
+    const std::string& sensor = sensorTypeOf(c, input);
+    const bool microphone = sensor == "Microphone";
+    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
+
+    // A microphone's spectrum is in pascals and shown as sound pressure level.
+    Plotted p;
+    int count = 0;
+    ConvertSpectrumForDisplay(data, mode, microphone, microphone ? 1.0 : document.inputScale(input), p.x,
+                              p.axes(3), count);
+    count = std::max(count, 0);
+    const auto n = static_cast<std::uint32_t>(count);
+    const bool total = c.ShowTotalField != 0 && components > 0;
+    if (total && n > 0) TotalField(p.axes(components), n, p.total);
+
+    SpecificationSettings& limits = c.Specification;
+    const bool tested = limits.applyFrequencyTest[input] != 0 && inputInUse(c, input);
+    arrangeSeries(components, total, tested && limits.displayCurves != 0 && !limits.curve[input].empty());
+    setTitles(document);
+    if (!visibilityInitialised_) initialiseVisibility(c, total);
+
+    if (n > 0) {
+        const double* x = p.x.span(0, n);
+        for (int a = 0; a < components; ++a)
+            chart_->setSeriesData(a, x, p.y[static_cast<std::size_t>(a)].span(0, n), n);
+        if (total) chart_->setSeriesData(totalFieldSeries, x, p.total.span(0, n), n);
+        firstX_ = x[0];
+        if (n > 1) xSpacing_ = x[1] - x[0];
+    }
+    applyVisibility();
+
+    const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);
+    if (tested) {
+        // The limits are pascals: a microphone is judged on its pascal values, not on the decibels shown.
+        Plotted pascals;
+        int pascalCount = count;
+        Plotted& judged = microphone ? pascals : p;
+        if (microphone)
+            ConvertSpectrumForDisplay(data, mode, false, 1.0, pascals.x, pascals.axes(3), pascalCount);
+        const auto m = static_cast<std::uint32_t>(std::clamp(pascalCount, 0, count));
+        std::vector<const double*> axes;
+        for (int a = 0; a < components; ++a)
+            axes.push_back(judged.y[static_cast<std::size_t>(a)].span(0, m));
+        testFrequencySpecificationAxes(limits, input, static_cast<int>(m), judged.x.span(0, m), axes, f);
+    }
+    if (limitLinesShown_) {
+        const std::vector<CurvePoint>& curve = limits.curve[input];
+        std::vector<double> cx, cy;
+        for (const CurvePoint& point : curve) {
+            cx.push_back(point.frequency);
+            const double limit = point.intensity / f;
+            cy.push_back(microphone ? SoundPressureLevel(limit) : limit);
+        }
+        for (int c3 = 0; c3 < 3; ++c3)
+            chart_->setSeriesData(firstLimitSeries + 2 * c3, cx.data(), cy.data(), cx.size());
+    }
+    chart_->redraw();
+}
+
+void CCorvelView::storeGraph(ArchiveWriter& archive)
+{
+    DocumentView::storeGraph(archive);
+    GraphSettingsStore::saveGraph(persisted_,
+                                  GraphSettingsStore::graphNames[static_cast<std::size_t>(kind_)]);
+}
+
+void CCorvelView::loadGraph(int points)
+{
+    setUpForData(points);
+    GraphSettingsStore::loadGraph(persisted_,
+                                  GraphSettingsStore::graphNames[static_cast<std::size_t>(kind_)]);
 }
 
 QMenu* CCorvelView::createGraphPopup(QWidget* parent)
@@ -104,8 +416,8 @@ QMenu* CCorvelView::createGraphPopup(QWidget* parent)
     };
     add(QStringLiteral("Show All"), ID_SHOW_ALL);
     add(QStringLiteral("Undo Zoom"), ID_UNDO_ZOOM)->setEnabled(chart_->isZoomed());
-    // Copies the titles into the document's settings: waits for the document.
-    add(QStringLiteral("Properties..."), ID_GRAPH_PROPERTIES)->setEnabled(false);
+    // Copies the titles into the document's settings: only with a document.
+    add(QStringLiteral("Properties..."), ID_GRAPH_PROPERTIES)->setEnabled(document_ != nullptr);
     menu->addSeparator();
     add(QStringLiteral("Show Cursor"), ID_SHOW_CURSOR);
     add(QStringLiteral("Add Marker"), ID_ADD_MARKER);
@@ -120,7 +432,7 @@ QMenu* CCorvelView::createGraphPopup(QWidget* parent)
     }
     QAction* total = add(QStringLiteral("Show Total Field"), ID_SHOW_TOTAL_FIELD);
     total->setCheckable(true);
-    total->setEnabled(chart_->seriesCount() > GraphTables::totalFieldSeries);
+    total->setEnabled(hasTotalSeries());
     total->setChecked(total->isEnabled() && chart_->isSeriesVisible(GraphTables::totalFieldSeries));
     return menu;
 }
@@ -130,6 +442,9 @@ void CCorvelView::runCommand(int id)
     switch (id) {
     case ID_UNDO_ZOOM:
         chart_->undoZoom();
+        break;
+    case ID_GRAPH_PROPERTIES:
+        if (document_) emit propertiesRequested();
         break;
     case ID_SHOW_CURSOR: {
         bool anyVisible = false;
@@ -147,7 +462,7 @@ void CCorvelView::runCommand(int id)
         chart_->redraw();
         break;
     case ID_SHOW_TOTAL_FIELD:
-        if (chart_->seriesCount() > GraphTables::totalFieldSeries) {
+        if (hasTotalSeries()) {
             setComponentVisible(GraphTables::totalFieldSeries,
                                 !chart_->isSeriesVisible(GraphTables::totalFieldSeries));
             chart_->redraw();

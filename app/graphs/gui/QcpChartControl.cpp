@@ -102,6 +102,14 @@ void QcpChartControl::setSeriesLabel(int series, const std::string& label)
     if (!validSeries(series)) return;
     series_[series].label = label;
     series_[series].graph->setName(QString::fromStdString(label));
+    applyLegendEntries();
+}
+
+void QcpChartControl::setSeriesInLegend(int series, bool inLegend)
+{
+    if (!validSeries(series)) return;
+    series_[series].inLegend = inLegend;
+    applyLegendEntries();
 }
 
 std::string QcpChartControl::seriesLabel(int series) const
@@ -377,9 +385,9 @@ void QcpChartControl::applySeriesStyle(Series& s)
 
 void QcpChartControl::applyLegendEntries()
 {
-    // Hidden series leave the legend so it names only what is drawn.
+    // Hidden and unnamed series leave the legend so it names only what is drawn.
     for (Series& s : series_) {
-        if (s.visible)
+        if (s.visible && s.inLegend && !s.label.empty())
             s.graph->addToLegend();
         else
             s.graph->removeFromLegend();

@@ -82,6 +82,8 @@ public:
     // The popup menu the user gets with the right mouse button; the caller owns it.
     QMenu* createPopupMenu(QWidget* parent);
     QCustomPlot* plot() const { return plot_; }
+    // Lines that repeat another series' meaning (the second of a limit pair) stay out of the legend.
+    void setSeriesInLegend(int series, bool inLegend);
 
     // Largest image side accepted for export and copy.
     static constexpr int maximumImageSide = 10000;
@@ -98,6 +100,7 @@ private:
         std::string label;
         std::uint32_t colour = 0xC8000000u;
         bool visible = true;
+        bool inLegend = true;
         // Running extent of the data so automatic scaling never rescans a long record.
         bool any = false;
         double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
