@@ -2,13 +2,10 @@
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/SilentUserInteraction.h"
-#include "app/shell/gui/CMainFrame.h"
+#include "app/shell/gui/CCorvelApp.h"
 #include "app/shell/gui/GuiMessageBox.h"
 #include "app/shell/gui/GuiResources.h"
-#include "app/shell/gui/MainProcessDiagDlg.h"
 #include "app/shell/gui/MiniDumper.h"
-#include "app/shell/gui/ProcessOutput.h"
-#include "common/Logger.h"
 #include "common/platform/KnownFolders.h"
 
 #include <QApplication>
@@ -85,20 +82,11 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tesselon/tesselon-6.png")));
     installGuiMessageBoxHandler();
 
-    const std::filesystem::path log =
-        platform::applicationDataFolder() / "Tesselon" / "Logs" / "Tesselon.log";
-    FenmarlCommonDLL::Logger logger(log.wstring(), 40960, true, true);
-    logger.logNote("Tesselon", "Started");
-
-    ProcessOutput output;
-    CMainFrame frame;
-    MainProcessDiagDlg diagnostics(&logger, &output, &frame);
-    QObject::connect(&frame, &CMainFrame::showDebugWindowRequested, &diagnostics, [&diagnostics] {
-        diagnostics.show();
-        diagnostics.raise();
-    });
-    frame.showFirstTime();
+    CCorvelApp application;
+    if (!application.initInstance(
+            RawCommandLineFromArguments(std::vector<std::string>(argv + 1, argv + argc))))
+        return 1;
     const int result = app.exec();
-    logger.logNote("Tesselon", "Exit");
+    application.exitInstance();
     return result;
 }

@@ -1,0 +1,549 @@
+#include "app/shell/gui/MainFrameHost.h"
+
+#include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/ScanDataLock.h"
+#include "app/acquisition/gui/CDataSettings.h"
+#include "app/acquisition/gui/CPostProcessDlg.h"
+#include "app/acquisition/gui/CPropertiesDlg.h"
+#include "app/acquisition/gui/DataCommands.h"
+#include "app/graphs/gui/CChildFrame.h"
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/settings/gui/CDefaultsSheet.h"
+#include "app/shell/InstrumentDetection.h"
+#include "app/shell/MainFrameControl.h"
+#include "app/shell/UserInteraction.h"
+#include "app/shell/gui/CDetectInstruments.h"
+#include "app/shell/gui/CMainFrame.h"
+#include "common/platform/Registry.h"
+#include "driver/Torvane.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTimer>
+
+namespace fs = std::filesystem;
+namespace platform = FenmarlCommonDLL::platform;
+
+MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigurationStore& store,
+                             const CommandLineSwitches& switches)
+    : frame_(frame), ui_(ui), store_(store)
+{
+    control_ = std::make_unique<MainFrameControl>(ui, *this, *this, store, switches);
+    frame_.installEventFilter(this);
+    frame_.setCommandRule([this](int id) { return commandEnabled(id); });
+    frame_.setCloseAllGuard([this] { return saveModifiedDocuments(); });
+    connectCommands();
+    loadRecentFiles();
+
+    // The progress text, the input panes and the command states follow the scan.
+    statusTimer_ = new QTimer(this);
+    connect(statusTimer_, &QTimer::timeout, this, &MainFrameHost::refreshStatus);
+    statusTimer_->start(kStatusPeriodMs);
+    refreshStatus();
+}
+
+MainFrameHost::~MainFrameHost()
+{
+    frame_.setCommandRule({});
+    frame_.setCloseAllGuard({});
+    frame_.removeEventFilter(this);
+    // Ends a running scan before its document goes.
+    control_.reset();
+    // The scan windows may outlive this object (they belong to the main
+    // window): they must not keep pointers into the documents.
+    for (auto& [child, entry] : documents_) {
+        disconnect(child, nullptr, this, nullptr);
+        const_cast<CChildFrame*>(child)->attachDocument(nullptr);
+    }
+    documents_.clear();
+}
+
+void MainFrameHost::connectCommands()
+{
+    const auto on = [this](int id, void (MainFrameHost::*command)()) {
+        connect(frame_.action(id), &QAction::triggered, this, command);
+    };
+    on(CMainFrame::ID_DETECT_INSTRUMENTS, &MainFrameHost::detectInstruments);
+    on(CMainFrame::ID_CONFIGURE, &MainFrameHost::configure);
+    on(CMainFrame::ID_RUN, &MainFrameHost::run);
+    on(CMainFrame::ID_STOP, &MainFrameHost::stop);
+    on(CMainFrame::ID_FILE_NEW, &MainFrameHost::newDocument);
+    on(CMainFrame::ID_FILE_OPEN, &MainFrameHost::openWithDialog);
+    on(CMainFrame::ID_PROPERTIES, &MainFrameHost::showProperties);
+    on(CMainFrame::ID_DATA_SETTINGS, &MainFrameHost::editDataSettings);
+    on(CMainFrame::ID_EXPORT_DATA, &MainFrameHost::exportData);
+    on(CMainFrame::ID_COPY_DATA, &MainFrameHost::copyData);
+    on(CMainFrame::ID_MUTE, &MainFrameHost::mute);
+    on(CMainFrame::ID_POST_PROCESS, &MainFrameHost::postProcess);
+    connect(frame_.action(CMainFrame::ID_INPUT1_MEAN), &QAction::triggered, this,
+            [this] { showInputMeans(0); });
+    connect(frame_.action(CMainFrame::ID_INPUT2_MEAN), &QAction::triggered, this,
+            [this] { showInputMeans(1); });
+    connect(&frame_, &CMainFrame::recentFileChosen, this,
+            [this](const QString& path) { openFile(fs::path(path.toStdString())); });
+}
+
+// ---------------------------------------------------------------------------
+// Command states and the status bar
+
+bool MainFrameHost::commandEnabled(int id)
+{
+    // A scan counts from the Run command on, before its thread is up.
+    const bool threadActive = scanThreadActive.load() || scanRequested.load();
+    CCorvelDoc* document = activeDocument();
+    // A document the scan thread is still writing is not edited, exported or measured.
+    const bool documentIdle = document && !(threadActive && control_ && document == control_->scanDocument());
+    switch (id) {
+    case CMainFrame::ID_DETECT_INSTRUMENTS:
+        return control_ && control_->canDetect() && !threadActive;
+    case CMainFrame::ID_CONFIGURE:
+    case CMainFrame::ID_RUN:
+        return control_ && control_->canConfigure() && !threadActive;
+    case CMainFrame::ID_STOP:
+        return control_ && control_->canStop();
+    case CMainFrame::ID_FILE_NEW:
+    case CMainFrame::ID_FILE_OPEN:
+        return true;
+    case CMainFrame::ID_PROPERTIES:
+        return document != nullptr;
+    case CMainFrame::ID_POST_PROCESS:
+        return !threadActive;
+    case CMainFrame::ID_DATA_SETTINGS:
+    case CMainFrame::ID_EXPORT_DATA:
+    case CMainFrame::ID_COPY_DATA:
+        return documentIdle;
+    case CMainFrame::ID_INPUT1_MEAN:
+        return documentIdle && document->InputMeansEnabled(0);
+    case CMainFrame::ID_INPUT2_MEAN:
+        return documentIdle && document->InputMeansEnabled(1);
+    case CMainFrame::ID_MUTE: {
+        const CScanConfiguration& c = document ? document->scan.configuration : store_.scanConfiguration();
+        return IsDeviceOpen() && threadActive && c.Specification.audioAlert != 0 && document;
+    }
+    default:
+        return false;
+    }
+}
+
+void MainFrameHost::refreshStatus()
+{
+    frame_.setInstrumentOpen(IsDeviceOpen());
+    frame_.setScanThreadActive(scanThreadActive.load() || scanRequested.load());
+    if (control_) frame_.setPaneText(61446, QString::fromStdString(control_->scanStatusText()));
+    CCorvelDoc* document = activeDocument();
+    const bool use1 = document && document->scan.configuration.UseInput1 != 0;
+    const bool use2 = document && document->scan.configuration.UseInput2 != 0;
+    frame_.setPaneText(61447, QString::fromStdString(MainFrameControl::inputStatusText(1, use1)));
+    frame_.setPaneText(61448, QString::fromStdString(MainFrameControl::inputStatusText(2, use2)));
+    CChildFrame* child = frame_.activeChildFrame();
+    if (child && !child->passFailText().isEmpty())
+        frame_.setPassFail(child->passFailText(), child->passed());
+    else
+        frame_.setPaneText(CMainFrame::passFailPane, QString());
+    // A saved document is named after its file.
+    for (auto& [window, entry] : documents_) {
+        const fs::path& path = entry.document->pathName();
+        if (!path.empty()) {
+            const QString title = QString::fromStdString(path.filename().string());
+            if (window->windowTitle() != title) const_cast<CChildFrame*>(window)->setWindowTitle(title);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void MainFrameHost::detectInstruments()
+{
+    if (!commandEnabled(CMainFrame::ID_DETECT_INSTRUMENTS)) return;
+    InstrumentDetection detection(ui_, store_, false, [this] { pumpMessages(); });
+    CDetectInstruments::run(detection, &frame_);
+    refreshStatus();
+}
+
+void MainFrameHost::configure()
+{
+    if (!commandEnabled(CMainFrame::ID_CONFIGURE)) return;
+    CDefaultsSheet sheet(&store_, &frame_);
+    control_->configure(sheet);
+    refreshStatus();
+}
+
+void MainFrameHost::run()
+{
+    if (!commandEnabled(CMainFrame::ID_RUN)) return;
+    control_->start();
+    refreshStatus();
+}
+
+void MainFrameHost::stop()
+{
+    control_->stop();
+    refreshStatus();
+}
+
+void MainFrameHost::newDocument()
+{
+    createDocument(store_.scanConfiguration(), store_.defaultSettings());
+}
+
+void MainFrameHost::openWithDialog()
+{
+    UserInteraction::FileRequest request;
+    request.defaultExtension = CCorvelDoc::kDefaultExtension;
+    request.filter = CCorvelDoc::kFileFilter;
+    request.initialFolder = store_.defaultSettings().FilePath;
+    request.hideReadOnly = true;
+    request.fileMustExist = true;
+    const fs::path path = ui_.chooseFile(request);
+    if (!path.empty()) openFile(path);
+}
+
+CCorvelDoc* MainFrameHost::openFile(const fs::path& path)
+{
+    std::error_code ec;
+    const fs::path wanted = fs::weakly_canonical(path, ec);
+    for (auto& [child, entry] : documents_) {
+        const fs::path open = fs::weakly_canonical(entry.document->pathName(), ec);
+        if (!entry.document->pathName().empty() && open == wanted) {
+            frame_.mdiArea()->setActiveSubWindow(entry.window);
+            return entry.document.get();
+        }
+    }
+    auto document = std::make_unique<CCorvelDoc>();
+    if (!document->OnOpenDocument(path, &ui_)) return nullptr;
+    document->setPathName(path);
+    CCorvelDoc* opened = document.get();
+    CChildFrame* child = addWindow(std::move(document), QString::fromStdString(path.filename().string()));
+    child->showLoadedDocument();
+    rememberRecentFile(path);
+    refreshStatus();
+    return opened;
+}
+
+void MainFrameHost::showProperties()
+{
+    if (CCorvelDoc* document = activeDocument()) CPropertiesDlg(document->scan, &frame_).exec();
+}
+
+void MainFrameHost::editDataSettings()
+{
+    if (!commandEnabled(CMainFrame::ID_DATA_SETTINGS)) return;
+    CDataSettings::editDocument(*activeDocument(), &frame_);
+}
+
+void MainFrameHost::exportData()
+{
+    if (!commandEnabled(CMainFrame::ID_EXPORT_DATA)) return;
+    DataCommands::exportData(*activeDocument(), ui_, DataCommands::dialogChooser(&frame_));
+}
+
+void MainFrameHost::copyData()
+{
+    if (!commandEnabled(CMainFrame::ID_COPY_DATA)) return;
+    DataCommands::copyDataToClipboard(*activeDocument(), &frame_);
+}
+
+void MainFrameHost::showInputMeans(int input)
+{
+    if (!commandEnabled(input == 0 ? CMainFrame::ID_INPUT1_MEAN : CMainFrame::ID_INPUT2_MEAN)) return;
+    DataCommands::showInputMeans(*activeDocument(), input, ui_);
+}
+
+void MainFrameHost::mute()
+{
+    if (CCorvelDoc* document = activeDocument()) document->MuteAlert();
+}
+
+void MainFrameHost::postProcess()
+{
+    if (!commandEnabled(CMainFrame::ID_POST_PROCESS)) return;
+    RunPostProcess(*this, ui_, store_.defaultSettings().FilePath);
+    refreshStatus();
+}
+
+// ---------------------------------------------------------------------------
+// Documents and their windows
+
+CChildFrame* MainFrameHost::addWindow(std::unique_ptr<CCorvelDoc> document, const QString& title)
+{
+    CChildFrame* child = frame_.addChildFrame(title);
+    Entry& entry = documents_[child];
+    entry.document = std::move(document);
+    entry.window = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+    if (entry.window) entry.window->installEventFilter(this);
+    child->attachDocument(entry.document.get());
+    connect(child, &QObject::destroyed, this, [this, child] { windowDestroyed(child); });
+    connect(child, &CChildFrame::passFailChanged, this, [this] { refreshStatus(); });
+    return child;
+}
+
+void MainFrameHost::windowDestroyed(CChildFrame* child)
+{
+    // The frame has detached its views in its own destructor.
+    documents_.erase(child);
+    refreshStatus();
+}
+
+CChildFrame* MainFrameHost::frameOf(const CCorvelDoc* document) const
+{
+    for (const auto& [child, entry] : documents_)
+        if (entry.document.get() == document) return const_cast<CChildFrame*>(child);
+    return nullptr;
+}
+
+CCorvelDoc* MainFrameHost::documentOf(const CChildFrame* child) const
+{
+    const auto it = documents_.find(child);
+    return it == documents_.end() ? nullptr : it->second.document.get();
+}
+
+CCorvelDoc* MainFrameHost::createDocument(const CScanConfiguration& configuration,
+                                          const DefaultSettings& settings)
+{
+    auto document = std::make_unique<CCorvelDoc>(configuration, settings);
+    CCorvelDoc* created = document.get();
+    addWindow(std::move(document), tr("Scan %1").arg(++untitledCount_));
+    refreshStatus();
+    return created;
+}
+
+CCorvelDoc* MainFrameHost::activeDocument()
+{
+    return documentOf(frame_.activeChildFrame());
+}
+
+void MainFrameHost::enableDocumentClose(CCorvelDoc& document, bool enable)
+{
+    CChildFrame* child = frameOf(&document);
+    if (!child) return;
+    Entry& entry = documents_[child];
+    entry.closeEnabled = enable;
+    // The window's own menu greys Close as well.
+    if (entry.window && entry.window->systemMenu())
+        for (QAction* a : entry.window->systemMenu()->actions())
+            if (a->shortcut() == QKeySequence(QKeySequence::Close) ||
+                a->text().contains(QStringLiteral("Close")))
+                a->setEnabled(enable);
+}
+
+bool MainFrameHost::documentCloseEnabled(const CCorvelDoc* document) const
+{
+    const CChildFrame* child = frameOf(document);
+    return !child || documents_.at(child).closeEnabled;
+}
+
+void MainFrameHost::prepareScanViews(CCorvelDoc& document)
+{
+    if (CChildFrame* child = frameOf(&document)) child->prepareScanViews();
+}
+
+void MainFrameHost::closeMainWindow()
+{
+    QMetaObject::invokeMethod(&frame_, &QWidget::close, Qt::QueuedConnection);
+}
+
+bool MainFrameHost::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
+    if (watched == &frame_) {
+        if (!mainWindowCloseEnabled_ || !saveModifiedDocuments()) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+    for (auto& [child, entry] : documents_) {
+        if (entry.window != watched) continue;
+        bool keep = !entry.closeEnabled;
+        if (!keep && entry.document->isModified()) {
+            const int answer =
+                ui_.messageBox("Save changes to " + child->windowTitle().toStdString() + "?", "Tesselon-6",
+                               platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
+            keep = answer == platform::IDCANCEL_ ||
+                   (answer == platform::IDYES_ && !saveDocumentAs(*entry.document));
+        }
+        if (keep) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+bool MainFrameHost::saveDocumentAs(CCorvelDoc& document)
+{
+    fs::path path = document.pathName();
+    if (path.empty()) {
+        UserInteraction::FileRequest request;
+        request.save = true;
+        request.defaultExtension = CCorvelDoc::kDefaultExtension;
+        request.filter = CCorvelDoc::kFileFilter;
+        request.initialFolder = store_.defaultSettings().FilePath;
+        request.overwritePrompt = true;
+        path = ui_.chooseFile(request);
+        if (path.empty()) return false;
+    }
+    if (!document.OnSaveDocument(path)) {
+        ui_.messageBox("Cannot save the file " + path.string() + ".\n" + document.lastError(), "Tesselon-6",
+                       platform::MB_OK_ | platform::MB_ICONERROR_);
+        return false;
+    }
+    rememberRecentFile(path);
+    return true;
+}
+
+bool MainFrameHost::saveModifiedDocuments()
+{
+    for (auto& [child, entry] : documents_) {
+        if (!entry.document->isModified()) continue;
+        const int answer =
+            ui_.messageBox("Save changes to " + child->windowTitle().toStdString() + "?", "Tesselon-6",
+                           platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
+        if (answer == platform::IDCANCEL_) return false;
+        if (answer == platform::IDYES_ && !saveDocumentAs(*entry.document)) return false;
+        if (answer == platform::IDNO_) entry.document->setModified(false);
+    }
+    return true;
+}
+
+void MainFrameHost::layoutPanes(CCorvelDoc& document)
+{
+    if (CChildFrame* child = frameOf(&document)) child->showLoadedDocument();
+}
+
+void MainFrameHost::closeDocument(CCorvelDoc& document)
+{
+    CChildFrame* child = frameOf(&document);
+    if (!child) return;
+    Entry& entry = documents_[child];
+    entry.document->setModified(false);
+    if (entry.window) {
+        entry.window->close();
+        // Gone before the next file opens, so no document is closed twice.
+        delete entry.window;
+    }
+}
+
+bool MainFrameHost::askOptions(PostProcessOptions& options)
+{
+    return CPostProcessDlg::ask(options, &frame_);
+}
+
+// ---------------------------------------------------------------------------
+// Recent files: "File1" … "File4" under the application's key, newest first.
+
+void MainFrameHost::loadRecentFiles()
+{
+    QStringList files;
+    platform::RegistryKey key;
+    if (key.open(platform::RegistryRoot::CurrentUser, kRecentFilesKey, false) == 0)
+        for (int i = 1; i <= CMainFrame::recentFileCount; ++i) {
+            std::string value;
+            if (key.queryString("File" + std::to_string(i), &value) == 0 && !value.empty())
+                files << QString::fromStdString(value);
+        }
+    frame_.setRecentFiles(files);
+}
+
+void MainFrameHost::rememberRecentFile(const fs::path& path)
+{
+    std::error_code ec;
+    const QString full = QString::fromStdString(fs::absolute(path, ec).string());
+    QStringList files = frame_.recentFiles();
+    files.removeAll(full);
+    files.prepend(full);
+    files = files.mid(0, CMainFrame::recentFileCount);
+    frame_.setRecentFiles(files);
+    platform::RegistryKey key;
+    if (key.create(platform::RegistryRoot::CurrentUser, kRecentFilesKey) != 0) return;
+    for (int i = 0; i < CMainFrame::recentFileCount; ++i) {
+        const std::string name = "File" + std::to_string(i + 1);
+        if (i < files.size())
+            key.setString(name, files[i].toStdString());
+        else
+            key.deleteValue(name);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Timers, posted work and the scan thread's notices
+
+void MainFrameHost::setTimer(int id, unsigned periodMs)
+{
+    QTimer*& timer = timers_[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] {
+            if (control_) control_->onTimer(id);
+        });
+    }
+    timer->start(static_cast<int>(periodMs));
+}
+
+void MainFrameHost::killTimer(int id)
+{
+    const auto it = timers_.find(id);
+    if (it != timers_.end()) it->second->stop();
+}
+
+bool MainFrameHost::timerRunning(int id) const
+{
+    const auto it = timers_.find(id);
+    return it != timers_.end() && it->second->isActive();
+}
+
+void MainFrameHost::pumpMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void MainFrameHost::post(std::function<void()> action)
+{
+    queue(std::move(action));
+}
+
+void MainFrameHost::queue(std::function<void()> action)
+{
+    // Safe from any thread; dropped if this object is gone before it runs.
+    QMetaObject::invokeMethod(this, std::move(action), Qt::QueuedConnection);
+}
+
+void MainFrameHost::dataReady()
+{
+    queue([this] {
+        if (control_) control_->onDataReady();
+    });
+}
+
+void MainFrameHost::scanComplete(bool instrumentFailed)
+{
+    queue([this, instrumentFailed] {
+        if (!control_) return;
+        control_->onScanComplete(instrumentFailed);
+        refreshStatus();
+    });
+}
+
+void MainFrameHost::saveRun(const std::string& fileName)
+{
+    queue([this, fileName] {
+        if (control_) control_->onSaveRun(fileName);
+    });
+}
+
+void MainFrameHost::armGraphTimer(unsigned periodMs)
+{
+    queue([this, periodMs] { setTimer(FrameServices::kGraphTimerId, periodMs); });
+}
+
+void MainFrameHost::killGraphTimer()
+{
+    queue([this] { killTimer(FrameServices::kGraphTimerId); });
+}

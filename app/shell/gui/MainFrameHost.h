@@ -1,0 +1,128 @@
+#pragma once
+
+#include "app/acquisition/ScanEvents.h"
+#include "app/acquisition/gui/PostProcessCommand.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/FrameServices.h"
+
+#include <QObject>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+class CChildFrame;
+class CCorvelDoc;
+class CMainFrame;
+class MainFrameControl;
+class QMdiSubWindow;
+class QTimer;
+class ScanConfigurationStore;
+class UserInteraction;
+
+// Connects the main window to the scan control of the core: it is the
+// window layer the core's sequences talk to (timers, posted work, documents
+// and their scan windows), receives the scan thread's notices and queues them
+// to the UI thread, runs the menu commands and keeps the status bar current.
+class MainFrameHost : public QObject, public FrameServices, public ScanEvents, public PostProcessHost
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* kRecentFilesKey = "Software\\Fenmarl\\Tesselon-6\\Recent File List";
+    static constexpr int kStatusPeriodMs = 250;
+
+    MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigurationStore& store,
+                  const CommandLineSwitches& switches);
+    ~MainFrameHost() override;
+
+    MainFrameControl& control() { return *control_; }
+    CMainFrame& frame() { return frame_; }
+
+    // Whether a command of the scan, document and data groups is available now.
+    bool commandEnabled(int id);
+
+    // Commands.
+    void detectInstruments();
+    void configure();
+    void run();
+    void stop();
+    void newDocument();
+    void openWithDialog();
+    // Opens a scan file in its own window (or activates the window that has it).
+    CCorvelDoc* openFile(const std::filesystem::path& path);
+    void showProperties();
+    void editDataSettings();
+    void exportData();
+    void copyData();
+    void showInputMeans(int input);
+    void mute();
+    void postProcess();
+
+    // The open documents and their windows.
+    CChildFrame* frameOf(const CCorvelDoc* document) const;
+    CCorvelDoc* documentOf(const CChildFrame* child) const;
+    std::size_t documentCount() const { return documents_.size(); }
+    // Refreshes the command states and the status panes now (also done every kStatusPeriodMs).
+    void refreshStatus();
+
+    // FrameServices
+    void setTimer(int id, unsigned periodMs) override;
+    void killTimer(int id) override;
+    void pumpMessages() override;
+    void post(std::function<void()> action) override;
+    void enableMainWindowClose(bool enable) override { mainWindowCloseEnabled_ = enable; }
+    CCorvelDoc* createDocument(const CScanConfiguration& configuration,
+                               const DefaultSettings& settings) override;
+    CCorvelDoc* activeDocument() override;
+    void enableDocumentClose(CCorvelDoc& document, bool enable) override;
+    void prepareScanViews(CCorvelDoc& document) override;
+    void closeMainWindow() override;
+
+    bool mainWindowCloseEnabled() const { return mainWindowCloseEnabled_; }
+    bool documentCloseEnabled(const CCorvelDoc* document) const;
+    bool timerRunning(int id) const;
+
+    // ScanEvents: called on the scan thread, run on the UI thread.
+    void dataReady() override;
+    void scanComplete(bool instrumentFailed) override;
+    void saveRun(const std::string& fileName) override;
+    void armGraphTimer(unsigned periodMs) override;
+    void killGraphTimer() override;
+
+    // PostProcessHost
+    bool saveModifiedDocuments() override;
+    CCorvelDoc* openDocument(const std::filesystem::path& path) override { return openFile(path); }
+    void layoutPanes(CCorvelDoc& document) override;
+    void closeDocument(CCorvelDoc& document) override;
+    bool askOptions(PostProcessOptions& options) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Entry
+    {
+        std::unique_ptr<CCorvelDoc> document;
+        QMdiSubWindow* window = nullptr;
+        bool closeEnabled = true;
+    };
+    CChildFrame* addWindow(std::unique_ptr<CCorvelDoc> document, const QString& title);
+    void windowDestroyed(CChildFrame* child);
+    bool saveDocumentAs(CCorvelDoc& document);
+    void rememberRecentFile(const std::filesystem::path& path);
+    void loadRecentFiles();
+    void connectCommands();
+    void queue(std::function<void()> action);
+
+    CMainFrame& frame_;
+    UserInteraction& ui_;
+    ScanConfigurationStore& store_;
+    std::unique_ptr<MainFrameControl> control_;
+    std::map<const CChildFrame*, Entry> documents_;
+    std::map<int, QTimer*> timers_;
+    QTimer* statusTimer_ = nullptr;
+    bool mainWindowCloseEnabled_ = true;
+    int untitledCount_ = 0;
+};

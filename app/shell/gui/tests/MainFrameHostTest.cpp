@@ -1,0 +1,241 @@
+#include "app/shell/gui/MainFrameHost.h"
+#include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/ScanThread.h"
+#include "app/acquisition/tests/ScanThreadTestSupport.h"
+#include "app/graphs/gui/CChildFrame.h"
+#include "app/graphs/gui/CCorvelView.h"
+#include "app/graphs/gui/QcpChartControl.h"
+#include "app/settings/ScanConfigurationStore.h"
+#include "app/shell/MainFrameControl.h"
+#include "app/shell/ScriptedUserInteraction.h"
+#include "app/shell/gui/CMainFrame.h"
+#include "app/shell/gui/tests/QtTestApp.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace ScanTest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainFrameHostTest : public QtTest
+{
+protected:
+    void SetUp() override
+    {
+        folder = fs::path(scratchFolder()) / "scans";
+        fs::create_directories(folder);
+    }
+
+    void build(bool plugged = true)
+    {
+        if (plugged)
+            instrument = plugInstrument();
+        else
+            plugInstruments({}, false);
+        store = std::make_unique<ScanConfigurationStore>(ui, switches);
+        CScanConfiguration& c = store->scanConfiguration();
+        c.Input1Mode = "Magnetometer";
+        c.UseInput1 = 1;
+        c.UseInput2 = 0;
+        c.NoOfSamples = 400;
+        c.SampleInterval = 0.001;
+        c.ScanMode = 0;
+        c.NoOfAverages = 1;
+        store->defaultSettings().ZeroAndStabilise = 0;
+        store->defaultSettings().FilePath = folder.string() + "/";
+        store->defaultSettings().ExportMultiASCII = 0;
+        frame = std::make_unique<CMainFrame>();
+        host = std::make_unique<MainFrameHost>(*frame, ui, *store, switches);
+        frame->resize(1200, 800);
+        frame->show();
+    }
+
+    void TearDown() override
+    {
+        if (host)
+            (void)QTest::qWaitFor([] { return !scanRequested.load() && !scanThreadActive.load(); }, 60000);
+        host.reset();
+        frame.reset();
+        scanRequested = false;
+        WaitForScanThreadExit();
+        CloseDevice();
+    }
+
+    bool enabled(int id)
+    {
+        host->refreshStatus();
+        return frame->action(id)->isEnabled();
+    }
+
+    bool waitForScanEnd()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return !scanRequested.load() && !scanThreadActive.load() && host->control().scanDocument() &&
+                       !host->control().scanDocument()->pathName().empty();
+            },
+            60000);
+    }
+
+    fs::path folder;
+    CommandLineSwitches switches;
+    ScriptedUserInteraction ui;
+    std::shared_ptr<FenmarlUsb::Instrument> instrument;
+    std::unique_ptr<ScanConfigurationStore> store;
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainFrameHost> host;
+};
+
+} // namespace
+
+TEST_F(MainFrameHostTest, ScanCommandsFollowTheInstrumentAndTheScan)
+{
+    build(false);
+    EXPECT_TRUE(enabled(CMainFrame::ID_DETECT_INSTRUMENTS)) << "no instrument open";
+    EXPECT_FALSE(enabled(CMainFrame::ID_CONFIGURE));
+    EXPECT_FALSE(enabled(CMainFrame::ID_RUN));
+    EXPECT_FALSE(enabled(CMainFrame::ID_STOP));
+    EXPECT_FALSE(enabled(CMainFrame::ID_PROPERTIES)) << "no document";
+    EXPECT_FALSE(enabled(CMainFrame::ID_EXPORT_DATA));
+    EXPECT_TRUE(enabled(CMainFrame::ID_FILE_OPEN));
+    EXPECT_EQ(frame->paneText(61446), "Idle");
+
+    // Real time, so the scan is still running when Stop becomes available.
+    FenmarlUsb::InstrumentConfig config = instrumentConfig();
+    config.speedFactor = 1.0;
+    instrument = plugInstrument(config);
+    EXPECT_FALSE(enabled(CMainFrame::ID_DETECT_INSTRUMENTS)) << "an instrument is open";
+    EXPECT_TRUE(enabled(CMainFrame::ID_CONFIGURE));
+    EXPECT_TRUE(enabled(CMainFrame::ID_RUN));
+
+    // A scan long enough to look at it while it runs.
+    store->scanConfiguration().NoOfSamples = 40000;
+    frame->action(CMainFrame::ID_RUN)->trigger();
+    ASSERT_TRUE(scanRequested.load());
+    EXPECT_FALSE(enabled(CMainFrame::ID_RUN)) << "refused while the scan thread runs";
+    EXPECT_FALSE(enabled(CMainFrame::ID_CONFIGURE));
+    EXPECT_FALSE(enabled(CMainFrame::ID_STOP)) << "Stop waits five seconds";
+    EXPECT_FALSE(enabled(CMainFrame::ID_FILE_CLOSE));
+    EXPECT_FALSE(enabled(CMainFrame::ID_CLOSE_ALL));
+    EXPECT_FALSE(enabled(CMainFrame::ID_EXPORT_DATA)) << "the document is still being written";
+    EXPECT_TRUE(enabled(CMainFrame::ID_PROPERTIES));
+    EXPECT_TRUE(host->timerRunning(FrameServices::kStopTimerId));
+    EXPECT_FALSE(host->mainWindowCloseEnabled());
+    EXPECT_FALSE(host->documentCloseEnabled(host->activeDocument()));
+
+    // Neither the main window nor the scan's window closes under the scan.
+    EXPECT_FALSE(frame->close());
+    QMdiSubWindow* window = frame->mdiArea()->activeSubWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(host->documentCount(), 1u);
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return frame->paneText(61446).startsWith("Sample "); }, 30000));
+    EXPECT_TRUE(frame->paneText(61446).contains(", Average 1 of 1")) << frame->paneText(61446).toStdString();
+    EXPECT_EQ(frame->paneText(61447), "Input1 On");
+    EXPECT_EQ(frame->paneText(61448), "Input2 Off");
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return enabled(CMainFrame::ID_STOP); }, 30000))
+        << "Stop is enabled five seconds after the start";
+    // The question "Abort Current Scan?" is answered Yes.
+    frame->action(CMainFrame::ID_STOP)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !scanThreadActive.load(); }, 30000));
+    EXPECT_FALSE(enabled(CMainFrame::ID_STOP));
+    EXPECT_TRUE(enabled(CMainFrame::ID_RUN));
+    EXPECT_TRUE(host->mainWindowCloseEnabled());
+}
+
+TEST_F(MainFrameHostTest, ARunScansIntoAWindowAndSavesTheFile)
+{
+    build();
+    frame->action(CMainFrame::ID_RUN)->trigger();
+    ASSERT_TRUE(waitForScanEnd());
+    CCorvelDoc* document = host->control().scanDocument();
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->scanActive, 0);
+    EXPECT_FALSE(document->isModified());
+
+    // Saved under the automatic name in the data folder.
+    const fs::path saved = document->pathName();
+    EXPECT_EQ(saved.parent_path(), folder);
+    EXPECT_EQ(saved.filename().string().rfind("Data_", 0), 0u) << saved;
+    EXPECT_EQ(saved.extension(), ".ts6");
+    ASSERT_TRUE(fs::exists(saved));
+
+    // The scan's window shows the record and is named after its file.
+    CChildFrame* child = host->frameOf(document);
+    ASSERT_NE(child, nullptr);
+    host->refreshStatus();
+    EXPECT_EQ(child->windowTitle().toStdString(), saved.filename().string());
+    EXPECT_TRUE(child->isPaneShown(0));
+    EXPECT_TRUE(child->isPaneShown(1));
+    EXPECT_FALSE(child->isPaneShown(2)) << "input 2 is not in use";
+    EXPECT_EQ(child->view(0)->chart().seriesPointCount(0), 400u);
+    EXPECT_GT(child->view(1)->chart().seriesPointCount(0), 0u) << "the spectrum is drawn";
+    EXPECT_EQ(frame->paneText(61446), "Idle");
+    EXPECT_TRUE(host->documentCloseEnabled(document));
+    EXPECT_TRUE(enabled(CMainFrame::ID_EXPORT_DATA));
+    EXPECT_TRUE(enabled(CMainFrame::ID_DATA_SETTINGS));
+    EXPECT_FALSE(enabled(CMainFrame::ID_INPUT1_MEAN)) << "only for a microphone";
+
+    // Opening the same file again only brings its window forward; closing
+    // it and opening the file shows the same record from the disk.
+    EXPECT_EQ(host->openFile(saved), document);
+    EXPECT_EQ(host->documentCount(), 1u);
+    frame->mdiArea()->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(host->documentCount(), 0u);
+    CCorvelDoc* reopened = host->openFile(saved);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->scan.input1.samplesAcquired, 400);
+    ASSERT_NE(host->frameOf(reopened), nullptr);
+    EXPECT_EQ(host->frameOf(reopened)->view(0)->chart().seriesPointCount(0), 400u);
+}
+
+TEST_F(MainFrameHostTest, OpenedFilesAreRememberedNewestFirstAcrossRuns)
+{
+    build(false);
+    std::vector<fs::path> files;
+    for (int i = 0; i < 5; ++i) {
+        CCorvelDoc document(store->scanConfiguration(), store->defaultSettings());
+        files.push_back(folder / ("scan" + std::to_string(i) + ".ts6"));
+        ASSERT_TRUE(document.OnSaveDocument(files.back()));
+    }
+    for (const fs::path& file : files)
+        ASSERT_NE(host->openFile(file), nullptr);
+    QStringList recent = frame->recentFiles();
+    ASSERT_EQ(recent.size(), CMainFrame::recentFileCount) << "four are kept";
+    EXPECT_EQ(recent.front().toStdString(), files[4].string());
+    EXPECT_EQ(recent.back().toStdString(), files[1].string());
+    EXPECT_TRUE(frame->action(CMainFrame::ID_FILE_MRU_FIRST)->text().endsWith("scan4.ts6"));
+
+    // A damaged file is reported and opens nothing.
+    const fs::path damaged = folder / "damaged.ts6";
+    {
+        std::ofstream out(damaged, std::ios::binary);
+        out << "not a scan";
+    }
+    const std::size_t before = host->documentCount();
+    EXPECT_EQ(host->openFile(damaged), nullptr);
+    EXPECT_EQ(host->documentCount(), before);
+    EXPECT_FALSE(ui.messages().empty());
+
+    // The next run of the program offers the same list, and choosing an entry opens it.
+    host.reset();
+    frame = std::make_unique<CMainFrame>();
+    host = std::make_unique<MainFrameHost>(*frame, ui, *store, switches);
+    EXPECT_EQ(frame->recentFiles(), recent);
+    EXPECT_TRUE(frame->action(CMainFrame::ID_FILE_MRU_FIRST + 2)->isEnabled());
+    frame->action(CMainFrame::ID_FILE_MRU_FIRST + 2)->trigger();
+    ASSERT_NE(host->activeDocument(), nullptr);
+    EXPECT_EQ(host->activeDocument()->pathName(), files[2]);
+}
