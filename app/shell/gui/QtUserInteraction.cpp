@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <type_traits>
 
 namespace {
 
@@ -39,6 +40,22 @@ bool onGuiThread()
     return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+// Widgets live on the GUI thread: a call from another thread runs there and
+// waits for its result, as a Win32 box shown from a worker would.
+template <typename Call> auto onGuiThreadWait(Call call) -> decltype(call())
+{
+    if (onGuiThread() || !QCoreApplication::instance()) return call();
+    using Result = decltype(call());
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), call, Qt::BlockingQueuedConnection);
+    } else {
+        Result result{};
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { result = call(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+}
+
 } // namespace
 
 QtUserInteraction::QtUserInteraction(QWidget* owner) : owner_(owner) {}
@@ -56,6 +73,7 @@ void QtUserInteraction::setOwner(QWidget* owner)
 int QtUserInteraction::messageBox(const std::string& text, const std::string& caption, unsigned flags)
 {
     if (answerer_) return answerer_(text, caption, flags);
+    if (!onGuiThread()) return onGuiThreadWait([&] { return messageBox(text, caption, flags); });
     if (MessageBoxMapping::nobodyToAnswer()) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return MessageBoxMapping::unattendedAnswer(flags);
@@ -114,10 +132,10 @@ std::vector<std::filesystem::path> QtUserInteraction::chooseFiles(const FileRequ
 {
     QFileDialog dialog(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : owner_.data());
     configureFileDialog(dialog, request);
-    if (fileChooser_) return fileChooser_(dialog);
-    if (MessageBoxMapping::nobodyToAnswer()) return {};
     std::vector<std::filesystem::path> chosen;
-    if (dialog.exec() == QDialog::Accepted) {
+    if (fileChooser_) {
+        chosen = fileChooser_(dialog);
+    } else if (!MessageBoxMapping::nobodyToAnswer() && dialog.exec() == QDialog::Accepted) {
         for (const QString& file : dialog.selectedFiles())
             chosen.emplace_back(file.toStdString());
     }
@@ -143,6 +161,7 @@ std::filesystem::path QtUserInteraction::chooseFolder(const std::string& title,
 void QtUserInteraction::showProgress(const std::string& title, const std::string& line1,
                                      const std::string& line2, bool showBar)
 {
+    if (!onGuiThread()) return onGuiThreadWait([&] { showProgress(title, line1, line2, showBar); });
     // Over the modal dialog in front when there is one (zeroing from the instrument
     // list), else over the owner; window modality keeps that window from input.
     QWidget* parent = QApplication::activeModalWidget();
@@ -163,6 +182,7 @@ void QtUserInteraction::showProgress(const std::string& title, const std::string
 
 void QtUserInteraction::setProgressText(const std::string& line1, const std::string& line2)
 {
+    if (!onGuiThread()) return onGuiThreadWait([&] { setProgressText(line1, line2); });
     if (!progress_) return;
     progress_->setLines(qtext(line1), qtext(line2));
     paintNow();
@@ -170,6 +190,7 @@ void QtUserInteraction::setProgressText(const std::string& line1, const std::str
 
 void QtUserInteraction::closeProgress()
 {
+    if (!onGuiThread()) return onGuiThreadWait([&] { closeProgress(); });
     if (progress_) progress_->hide();
 }
 

