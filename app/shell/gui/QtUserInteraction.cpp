@@ -40,11 +40,15 @@ bool onGuiThread()
     return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+bool offGuiThread()
+{
+    return QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread();
+}
+
 // Widgets live on the GUI thread: a call from another thread runs there and
 // waits for its result, as a Win32 box shown from a worker would.
-template <typename Call> auto onGuiThreadWait(Call call) -> decltype(call())
+template <typename Call> auto runOnGuiThread(Call call) -> decltype(call())
 {
-    if (onGuiThread() || !QCoreApplication::instance()) return call();
     using Result = decltype(call());
     if constexpr (std::is_void_v<Result>) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), call, Qt::BlockingQueuedConnection);
@@ -73,7 +77,7 @@ void QtUserInteraction::setOwner(QWidget* owner)
 int QtUserInteraction::messageBox(const std::string& text, const std::string& caption, unsigned flags)
 {
     if (answerer_) return answerer_(text, caption, flags);
-    if (!onGuiThread()) return onGuiThreadWait([&] { return messageBox(text, caption, flags); });
+    if (offGuiThread()) return runOnGuiThread([&] { return messageBox(text, caption, flags); });
     if (MessageBoxMapping::nobodyToAnswer()) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return MessageBoxMapping::unattendedAnswer(flags);
@@ -130,6 +134,7 @@ void QtUserInteraction::configureFileDialog(QFileDialog& dialog, const FileReque
 
 std::vector<std::filesystem::path> QtUserInteraction::chooseFiles(const FileRequest& request)
 {
+    if (offGuiThread()) return runOnGuiThread([&] { return chooseFiles(request); });
     QFileDialog dialog(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : owner_.data());
     configureFileDialog(dialog, request);
     std::vector<std::filesystem::path> chosen;
@@ -146,6 +151,7 @@ std::vector<std::filesystem::path> QtUserInteraction::chooseFiles(const FileRequ
 std::filesystem::path QtUserInteraction::chooseFolder(const std::string& title,
                                                       const std::filesystem::path& initialFolder)
 {
+    if (offGuiThread()) return runOnGuiThread([&] { return chooseFolder(title, initialFolder); });
     QFileDialog dialog(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : owner_.data());
     if (!title.empty()) dialog.setWindowTitle(qtext(title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -161,7 +167,7 @@ std::filesystem::path QtUserInteraction::chooseFolder(const std::string& title,
 void QtUserInteraction::showProgress(const std::string& title, const std::string& line1,
                                      const std::string& line2, bool showBar)
 {
-    if (!onGuiThread()) return onGuiThreadWait([&] { showProgress(title, line1, line2, showBar); });
+    if (offGuiThread()) return runOnGuiThread([&] { showProgress(title, line1, line2, showBar); });
     // Over the modal dialog in front when there is one (zeroing from the instrument
     // list), else over the owner; window modality keeps that window from input.
     QWidget* parent = QApplication::activeModalWidget();
@@ -182,7 +188,7 @@ void QtUserInteraction::showProgress(const std::string& title, const std::string
 
 void QtUserInteraction::setProgressText(const std::string& line1, const std::string& line2)
 {
-    if (!onGuiThread()) return onGuiThreadWait([&] { setProgressText(line1, line2); });
+    if (offGuiThread()) return runOnGuiThread([&] { setProgressText(line1, line2); });
     if (!progress_) return;
     progress_->setLines(qtext(line1), qtext(line2));
     paintNow();
@@ -190,7 +196,7 @@ void QtUserInteraction::setProgressText(const std::string& line1, const std::str
 
 void QtUserInteraction::closeProgress()
 {
-    if (!onGuiThread()) return onGuiThreadWait([&] { closeProgress(); });
+    if (offGuiThread()) return runOnGuiThread([&] { closeProgress(); });
     if (progress_) progress_->hide();
 }
 
