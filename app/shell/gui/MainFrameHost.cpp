@@ -433,7 +433,7 @@ void MainFrameHost::closeDocument(CCorvelDoc& document)
 
 bool MainFrameHost::askOptions(PostProcessOptions& options)
 {
-    return CPostProcessDlg::ask(options, &frame_);
+    return optionsChooser_ ? optionsChooser_(options) : CPostProcessDlg::ask(options, &frame_);
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -66,6 +67,11 @@ public:
     std::size_t documentCount() const { return documents_.size(); }
     // Refreshes the command states and the status panes now (also done every kStatusPeriodMs).
     void refreshStatus();
+    // Replaces the "Post Processing" dialog (tests).
+    void setOptionsChooser(std::function<bool(PostProcessOptions&)> chooser)
+    {
+        optionsChooser_ = std::move(chooser);
+    }
 
     // FrameServices
     void setTimer(int id, unsigned periodMs) override;
@@ -125,4 +131,5 @@ private:
     QTimer* statusTimer_ = nullptr;
     bool mainWindowCloseEnabled_ = true;
     int untitledCount_ = 0;
+    std::function<bool(PostProcessOptions&)> optionsChooser_;
 };

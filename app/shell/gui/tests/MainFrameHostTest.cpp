@@ -239,3 +239,37 @@ TEST_F(MainFrameHostTest, OpenedFilesAreRememberedNewestFirstAcrossRuns)
     ASSERT_NE(host->activeDocument(), nullptr);
     EXPECT_EQ(host->activeDocument()->pathName(), files[2]);
 }
+
+TEST_F(MainFrameHostTest, PostProcessingKeepsTheWindowsOfTheFilesItShows)
+{
+    build(false);
+    std::vector<fs::path> files;
+    for (int i = 1; i <= 4; ++i) {
+        CCorvelDoc document(store->scanConfiguration(), store->defaultSettings());
+        files.push_back(folder / ("run_" + std::to_string(i) + ".ts6"));
+        ASSERT_TRUE(document.OnSaveDocument(files.back()));
+    }
+    bool finalOnly = false;
+    host->setOptionsChooser([&finalOnly](PostProcessOptions& options) {
+        options.filterChoice = 0;
+        options.averageSpectra = 1;
+        options.finalOnly = finalOnly ? 1 : 0;
+        return true;
+    });
+
+    ui.queueFiles(files);
+    frame->action(CMainFrame::ID_POST_PROCESS)->trigger();
+    EXPECT_EQ(host->documentCount(), 4u) << "every processed file stays open";
+    EXPECT_EQ(frame->mdiArea()->subWindowList().size(), 4);
+
+    frame->mdiArea()->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(host->documentCount(), 0u);
+    finalOnly = true;
+    ui.queueFiles(files);
+    frame->action(CMainFrame::ID_POST_PROCESS)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(host->documentCount(), 1u) << "only the final data set";
+    ASSERT_EQ(frame->mdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(host->activeDocument()->pathName(), files.back());
+}
