@@ -9,6 +9,7 @@
 #include "app/graphs/gui/CChildFrame.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/gui/CDefaultsSheet.h"
+#include "app/shell/AppLog.h"
 #include "app/shell/InstrumentDetection.h"
 #include "app/shell/MainFrameControl.h"
 #include "app/shell/UserInteraction.h"
@@ -16,6 +17,7 @@
 #include "app/shell/gui/CMainFrame.h"
 #include "common/platform/Registry.h"
 #include "driver/Torvane.h"
+#include "usb/UsbBus.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -40,6 +42,12 @@ MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigu
     connectCommands();
     loadRecentFiles();
 
+    watchToken_ =
+        FenmarlUsb::bus().watch(FenmarlUsb::DeviceClassId::Instrument,
+                                [this](FenmarlUsb::DeviceClassId, const std::string&, bool arrived) {
+                                    if (!arrived) queue([this] { releaseLostInstrument(); });
+                                });
+
     // The progress text, the input panes and the command states follow the scan.
     statusTimer_ = new QTimer(this);
     connect(statusTimer_, &QTimer::timeout, this, &MainFrameHost::refreshStatus);
@@ -52,6 +60,7 @@ MainFrameHost::~MainFrameHost()
     frame_.setCommandRule({});
     frame_.setCloseAllGuard({});
     frame_.removeEventFilter(this);
+    if (watchToken_ != 0) FenmarlUsb::bus().unwatch(watchToken_);
     // Ends a running scan before its document goes.
     control_.reset();
     // The scan windows may outlive this object (they belong to the main
@@ -153,6 +162,17 @@ void MainFrameHost::refreshStatus()
             if (window->windowTitle() != title) const_cast<CChildFrame*>(window)->setWindowTitle(title);
         }
     }
+}
+
+void MainFrameHost::releaseLostInstrument()
+{
+    // A running scan notices the loss itself and ends; its completion comes back here.
+    if (scanThreadActive.load() || scanRequested.load() || !IsDeviceOpen()) return;
+    if (FindDevices() > 0) return;
+    CloseDevice();
+    LogToLogFile(MainFrameControl::kSource, "The instrument was disconnected.", LogWarning);
+    frame_.setPaneText(0, tr("The instrument was disconnected"));
+    refreshStatus();
 }
 
 // ---------------------------------------------------------------------------
@@ -527,6 +547,7 @@ void MainFrameHost::scanComplete(bool instrumentFailed)
     queue([this, instrumentFailed] {
         if (!control_) return;
         control_->onScanComplete(instrumentFailed);
+        if (instrumentFailed) releaseLostInstrument();
         refreshStatus();
     });
 }

@@ -67,6 +67,9 @@ public:
     std::size_t documentCount() const { return documents_.size(); }
     // Refreshes the command states and the status panes now (also done every kStatusPeriodMs).
     void refreshStatus();
+    // An instrument that was unplugged while no scan ran is closed, so it can
+    // be detected again when it comes back.
+    void releaseLostInstrument();
     // Replaces the "Post Processing" dialog (tests).
     void setOptionsChooser(std::function<bool(PostProcessOptions&)> chooser)
     {
@@ -131,5 +134,6 @@ private:
     QTimer* statusTimer_ = nullptr;
     bool mainWindowCloseEnabled_ = true;
     int untitledCount_ = 0;
+    int watchToken_ = 0;
     std::function<bool(PostProcessOptions&)> optionsChooser_;
 };

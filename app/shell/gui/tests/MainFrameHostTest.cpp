@@ -273,3 +273,20 @@ TEST_F(MainFrameHostTest, PostProcessingKeepsTheWindowsOfTheFilesItShows)
     ASSERT_EQ(frame->mdiArea()->subWindowList().size(), 1);
     EXPECT_EQ(host->activeDocument()->pathName(), files.back());
 }
+
+TEST_F(MainFrameHostTest, AnUnpluggedInstrumentCanBeDetectedAgain)
+{
+    build();
+    EXPECT_FALSE(enabled(CMainFrame::ID_DETECT_INSTRUMENTS));
+    EXPECT_TRUE(enabled(CMainFrame::ID_RUN));
+
+    auto& bus = FenmarlUsb::SimulatedBus::instance();
+    const auto paths = bus.enumerate(FenmarlUsb::DeviceClassId::Instrument);
+    ASSERT_EQ(paths.size(), 1u);
+    ASSERT_TRUE(bus.unplug(paths.front()));
+    bus.waitIdle();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return enabled(CMainFrame::ID_DETECT_INSTRUMENTS); }, 10000))
+        << "the lost instrument is released";
+    EXPECT_FALSE(IsDeviceOpen());
+    EXPECT_FALSE(enabled(CMainFrame::ID_RUN));
+}
