@@ -12,11 +12,14 @@
 #include "app/shell/gui/tests/QtTestApp.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -289,4 +292,32 @@ TEST_F(MainFrameHostTest, AnUnpluggedInstrumentCanBeDetectedAgain)
         << "the lost instrument is released";
     EXPECT_FALSE(IsDeviceOpen());
     EXPECT_FALSE(enabled(CMainFrame::ID_RUN));
+}
+
+TEST_F(MainFrameHostTest, ConfigureShowsTheSettingsSheetAndStoresItsValues)
+{
+    build();
+    store->defaultSettings().ScanOnExit = 0;
+    store->scanConfiguration().NoOfSamples = 1001;
+
+    // Cancel first: nothing is stored.
+    QString title;
+    QTimer::singleShot(200, [&title] {
+        if (QDialog* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            title = sheet->windowTitle();
+            sheet->reject();
+        }
+    });
+    frame->action(CMainFrame::ID_CONFIGURE)->trigger();
+    EXPECT_EQ(title, "Settings");
+    EXPECT_EQ(store->scanConfiguration().NoOfSamples, 1001);
+
+    // OK: the sheet's values go back to the store, the sample count rounded up to 40s.
+    QTimer::singleShot(200, [] {
+        if (QDialog* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())) sheet->accept();
+    });
+    frame->action(CMainFrame::ID_CONFIGURE)->trigger();
+    EXPECT_EQ(store->scanConfiguration().NoOfSamples, 1040);
+    EXPECT_FALSE(scanRequested.load()) << "no scan without ScanOnExit";
+    EXPECT_TRUE(enabled(CMainFrame::ID_RUN));
 }
