@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -128,6 +129,8 @@ void CMainFrame::buildMenus()
     connect(addCommand(file, ID_CLOSE_ALL, tr("Close &All")), &QAction::triggered, this,
             &CMainFrame::closeAll);
     file->addSeparator();
+    addCommand(file, ID_FILE_SAVE_AS, tr("Save &As..."), QKeySequence::SaveAs);
+    file->addSeparator();
     QMenu* exportMenu = file->addMenu(tr("&Export"));
     addCommand(exportMenu, ID_EXPORT_DATA, tr("&Data..."));
     connect(addCommand(exportMenu, ID_EXPORT_GRAPHICS, tr("&Graphics...")), &QAction::triggered, this,
@@ -211,6 +214,32 @@ void CMainFrame::buildMenus()
             &QAction::triggered, this, &CMainFrame::showAbout);
 }
 
+namespace {
+
+// The style has no printer among its standard pictures; drawn like the usual one.
+QIcon printerIcon()
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(5.5, 1.5, 9, 7)); // paper going in
+    p.setBrush(QColor(150, 150, 150));
+    p.drawRoundedRect(QRectF(1.5, 7.5, 17, 8), 2, 2); // body
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(5.5, 12.5, 9, 6)); // paper coming out
+    p.setPen(QColor(60, 60, 60));
+    p.drawLine(QPointF(7, 15), QPointF(13, 15));
+    p.setBrush(QColor(0, 170, 0));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QRectF(15, 9.5, 2, 2)); // power light
+    return QIcon(pixmap);
+}
+
+} // namespace
+
 void CMainFrame::buildToolBar()
 {
     QToolBar* bar = addToolBar(QStringLiteral("Tool Bar"));
@@ -220,7 +249,7 @@ void CMainFrame::buildToolBar()
     const std::pair<int, QStyle::StandardPixmap> buttons[] = {
         {ID_FILE_NEW, QStyle::SP_FileIcon},
         {ID_FILE_OPEN, QStyle::SP_DialogOpenButton},
-        {ID_FILE_PRINT, QStyle::SP_DialogSaveButton},
+        {ID_FILE_PRINT, QStyle::SP_CustomBase},
         {0, QStyle::SP_CustomBase},
         {ID_DETECT_INSTRUMENTS, QStyle::SP_DriveHDIcon},
         {ID_CONFIGURE, QStyle::SP_FileDialogDetailedView},
@@ -235,7 +264,7 @@ void CMainFrame::buildToolBar()
             continue;
         }
         QAction* a = action(id);
-        a->setIcon(s->standardIcon(icon));
+        a->setIcon(id == ID_FILE_PRINT ? printerIcon() : s->standardIcon(icon));
         bar->addAction(a);
     }
     connect(action(ID_VIEW_TOOLBAR), &QAction::toggled, bar, &QToolBar::setVisible);
@@ -364,9 +393,9 @@ void CMainFrame::updateCommandStates()
         a->setEnabled(haveChild);
         a->setChecked(haveChild && child->isPaneShown(kind));
     }
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN, ID_STOP,
-                   ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA, ID_COPY_DATA,
-                   ID_INPUT1_MEAN, ID_INPUT2_MEAN})
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN,
+                   ID_STOP, ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA,
+                   ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN})
         action(id)->setEnabled(commandRule_ && commandRule_(id));
     for (int i = 0; i < recentFileCount; ++i)
         action(ID_FILE_MRU_FIRST + i)->setEnabled(i < recentFiles_.size() && !scanThreadActive_);

@@ -26,6 +26,7 @@ public:
         ID_FILE_NEW = 57600,
         ID_FILE_OPEN = 57601,
         ID_FILE_CLOSE = 57602,
+        ID_FILE_SAVE_AS = 57604,
         ID_FILE_PRINT = 57607,
         ID_FILE_MRU_FIRST = 57616,
         ID_APP_ABOUT = 57664,

@@ -83,6 +83,7 @@ void MainFrameHost::connectCommands()
     on(CMainFrame::ID_STOP, &MainFrameHost::stop);
     on(CMainFrame::ID_FILE_NEW, &MainFrameHost::newDocument);
     on(CMainFrame::ID_FILE_OPEN, &MainFrameHost::openWithDialog);
+    on(CMainFrame::ID_FILE_SAVE_AS, &MainFrameHost::saveAs);
     on(CMainFrame::ID_PROPERTIES, &MainFrameHost::showProperties);
     on(CMainFrame::ID_DATA_SETTINGS, &MainFrameHost::editDataSettings);
     on(CMainFrame::ID_EXPORT_DATA, &MainFrameHost::exportData);
@@ -122,6 +123,7 @@ bool MainFrameHost::commandEnabled(int id)
         return document != nullptr;
     case CMainFrame::ID_POST_PROCESS:
         return !threadActive;
+    case CMainFrame::ID_FILE_SAVE_AS:
     case CMainFrame::ID_DATA_SETTINGS:
     case CMainFrame::ID_EXPORT_DATA:
     case CMainFrame::ID_COPY_DATA:
@@ -397,15 +399,24 @@ bool MainFrameHost::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-bool MainFrameHost::saveDocumentAs(CCorvelDoc& document)
+void MainFrameHost::saveAs()
+{
+    if (!commandEnabled(CMainFrame::ID_FILE_SAVE_AS)) return;
+    CCorvelDoc* document = activeDocument();
+    if (document && saveDocumentAs(*document, true)) refreshStatus();
+}
+
+bool MainFrameHost::saveDocumentAs(CCorvelDoc& document, bool askForName)
 {
     fs::path path = document.pathName();
-    if (path.empty()) {
+    if (path.empty() || askForName) {
         UserInteraction::FileRequest request;
         request.save = true;
         request.defaultExtension = CCorvelDoc::kDefaultExtension;
         request.filter = CCorvelDoc::kFileFilter;
-        request.initialFolder = store_.defaultSettings().FilePath;
+        request.initialFolder =
+            path.empty() ? fs::path(store_.defaultSettings().FilePath) : path.parent_path();
+        request.initialFileName = path.filename().string();
         request.overwritePrompt = true;
         path = ui_.chooseFile(request);
         if (path.empty()) return false;

@@ -51,6 +51,8 @@ public:
     void stop();
     void newDocument();
     void openWithDialog();
+    // Saves the active document under a name the user chooses.
+    void saveAs();
     // Opens a scan file in its own window (or activates the window that has it).
     CCorvelDoc* openFile(const std::filesystem::path& path);
     void showProperties();
@@ -119,7 +121,8 @@ private:
     };
     CChildFrame* addWindow(std::unique_ptr<CCorvelDoc> document, const QString& title);
     void windowDestroyed(CChildFrame* child);
-    bool saveDocumentAs(CCorvelDoc& document);
+    // Saves to the document's own file, or asks for one when it has none (or always, when asked).
+    bool saveDocumentAs(CCorvelDoc& document, bool askForName = false);
     void rememberRecentFile(const std::filesystem::path& path);
     void loadRecentFiles();
     void connectCommands();

@@ -321,3 +321,45 @@ TEST_F(MainFrameHostTest, ConfigureShowsTheSettingsSheetAndStoresItsValues)
     EXPECT_FALSE(scanRequested.load()) << "no scan without ScanOnExit";
     EXPECT_TRUE(enabled(CMainFrame::ID_RUN));
 }
+
+TEST_F(MainFrameHostTest, AChangedScanIsOfferedForSavingBeforeItsWindowCloses)
+{
+    build(false);
+    const fs::path original = folder / "probe.ts6";
+    {
+        CCorvelDoc document(store->scanConfiguration(), store->defaultSettings());
+        ASSERT_TRUE(document.OnSaveDocument(original));
+    }
+    CCorvelDoc* document = host->openFile(original);
+    ASSERT_NE(document, nullptr);
+    document->setModified(true);
+    QMdiSubWindow* window = frame->mdiArea()->activeSubWindow();
+    ASSERT_NE(window, nullptr);
+
+    // Cancel keeps the window; No closes it without saving.
+    namespace platform = FenmarlCommonDLL::platform;
+    ui.queueMessageReply(platform::IDCANCEL_);
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "Save changes to probe.ts6?");
+    EXPECT_EQ(host->documentCount(), 1u);
+
+    // Save As writes a new file, which the window is then named after.
+    const fs::path copy = folder / "probe-filtered.ts6";
+    ui.queueFile(copy);
+    frame->action(CMainFrame::ID_FILE_SAVE_AS)->trigger();
+    ASSERT_TRUE(fs::exists(copy));
+    EXPECT_EQ(document->pathName(), copy);
+    EXPECT_FALSE(document->isModified());
+    EXPECT_EQ(ui.fileRequests().back().initialFileName, "probe.ts6");
+    EXPECT_TRUE(ui.fileRequests().back().overwritePrompt);
+    host->refreshStatus();
+    EXPECT_EQ(window->widget()->windowTitle(), "probe-filtered.ts6");
+    EXPECT_EQ(frame->recentFiles().front().toStdString(), copy.string());
+
+    document->setModified(true);
+    ui.queueMessageReply(platform::IDNO_);
+    EXPECT_TRUE(window->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(host->documentCount(), 0u);
+}
