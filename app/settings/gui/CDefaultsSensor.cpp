@@ -106,6 +106,11 @@ bool CDefaultsSensor::validate()
         return refuse(refusal->field == R::Refusal::CustomVibration1 ? customVibration[0]
                                                                      : customVibration[1],
                       refusal->message);
+    if (const auto refusal = R::validateMicrophoneSensitivity(value(microphoneSensitivity[0]),
+                                                              value(microphoneSensitivity[1])))
+        return refuse(refusal->field == R::Refusal::Microphone1 ? microphoneSensitivity[0]
+                                                                : microphoneSensitivity[1],
+                      refusal->message);
     return true;
 }
 

@@ -212,6 +212,13 @@ std::optional<Refusal> validateCustomVibration(double custom1, double custom2)
     return std::nullopt;
 }
 
+std::optional<Refusal> validateMicrophoneSensitivity(double sensitivity1, double sensitivity2)
+{
+    if (sensitivity1 == 0.0) return Refusal{Refusal::Microphone1, kMicrophoneSensitivityZero};
+    if (sensitivity2 == 0.0) return Refusal{Refusal::Microphone2, kMicrophoneSensitivityZero};
+    return std::nullopt;
+}
+
 std::string folderWithSeparator(const std::string& folder)
 {
     if (folder.empty()) return folder;

@@ -70,6 +70,8 @@ struct Refusal
         Gain2,
         CustomVibration1,
         CustomVibration2,
+        Microphone1,
+        Microphone2,
     };
     Field field;
     std::string message;
@@ -96,6 +98,9 @@ std::optional<Refusal> validateGains(int gain1, int gain2);
 // Sensor page: custom vibration scalings may not be 0.
 inline constexpr const char* kCustomScalingZero = "Custom scaling cannot be zero";
 std::optional<Refusal> validateCustomVibration(double custom1, double custom2);
+// A microphone's sensitivity divides its samples, so 0 is refused as well.
+inline constexpr const char* kMicrophoneSensitivityZero = "Microphone sensitivity cannot be zero";
+std::optional<Refusal> validateMicrophoneSensitivity(double sensitivity1, double sensitivity2);
 
 // General page: the folder with exactly one trailing separator.
 std::string folderWithSeparator(const std::string& folder);

@@ -262,6 +262,12 @@ TEST_F(SettingsSheetTest, GainsCustomScalingAndFolderChecks)
     sensor.customVibration[1]->setText("0.5");
     sensor.customMagnetic[0]->setText("0"); // not checked
     EXPECT_TRUE(sensor.validate());
+    // A zero microphone sensitivity would divide every sample by zero.
+    sensor.microphoneSensitivity[1]->setText("0");
+    EXPECT_FALSE(sensor.validate());
+    EXPECT_EQ(boxes.back(), "Tesselon-6|Microphone sensitivity cannot be zero");
+    sensor.microphoneSensitivity[1]->setText("50");
+    EXPECT_TRUE(sensor.validate());
 
     // Stored forms: 500 uT/10V in nT is 50000; 0.5 V/g in mg is 2000; 20 mV/Pa is 0.02 V/Pa.
     sensor.magneticUnits->setCurrentIndex(0);
