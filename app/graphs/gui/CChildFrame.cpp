@@ -145,7 +145,11 @@ void CChildFrame::attachDocument(CCorvelDoc* document)
         document_->removeView(updateEnd_.get());
     }
     document_ = document;
-    if (!document_) return;
+    if (!document_) {
+        passFailText_.clear();
+        passed_ = true;
+        return;
+    }
     for (CCorvelView* view : views_) {
         document_->addView(view);
         view->setDocument(document_);

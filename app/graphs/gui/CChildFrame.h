@@ -36,7 +36,7 @@ public:
     // A document opened from a file: pane layout, graphs set up with their
     // settings, and a full redraw.
     void showLoadedDocument();
-    // The pass/fail result after the document's last update.
+    // The pass/fail result after the document's last update; empty without a document.
     QString passFailText() const { return passFailText_; }
     bool passed() const { return passed_; }
 
@@ -104,7 +104,7 @@ private:
     SizeChooser sizeChooser_;
     CCorvelDoc* document_ = nullptr;
     std::unique_ptr<UpdateEnd> updateEnd_;
-    QString passFailText_ = QStringLiteral("Pass");
+    QString passFailText_;
     bool passed_ = true;
     DefaultSettings* storedDefaults_ = nullptr;
 };

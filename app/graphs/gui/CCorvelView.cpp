@@ -192,6 +192,7 @@ void CCorvelView::arrangeSeries(int components, bool total, bool limits)
         }
         // One legend entry per pair of limit lines.
         chart_->setSeriesInLegend(i, i < firstLimitSeries || (i - firstLimitSeries) % 2 == 0);
+        chart_->setSeriesDashed(i, i >= firstLimitSeries);
     }
     limitLinesShown_ = limits;
 }

@@ -105,6 +105,13 @@ void QcpChartControl::setSeriesLabel(int series, const std::string& label)
     applyLegendEntries();
 }
 
+void QcpChartControl::setSeriesDashed(int series, bool dashed)
+{
+    if (!validSeries(series) || series_[series].dashed == dashed) return;
+    series_[series].dashed = dashed;
+    applySeriesStyle(series_[series]);
+}
+
 void QcpChartControl::setSeriesInLegend(int series, bool inLegend)
 {
     if (!validSeries(series)) return;
@@ -373,7 +380,7 @@ void QcpChartControl::resetDisplaySettings()
 void QcpChartControl::applySeriesStyle(Series& s)
 {
     const QColor colour = fromColourRef(s.colour);
-    s.graph->setPen(QPen(colour, settings_[LineWidth]));
+    s.graph->setPen(QPen(colour, settings_[LineWidth], s.dashed ? Qt::DashLine : Qt::SolidLine));
     static constexpr QCPScatterStyle::ScatterShape shapes[] = {
         QCPScatterStyle::ssNone, QCPScatterStyle::ssDisc, QCPScatterStyle::ssCircle, QCPScatterStyle::ssCross,
         QCPScatterStyle::ssSquare};

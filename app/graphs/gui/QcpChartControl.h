@@ -84,6 +84,8 @@ public:
     QCustomPlot* plot() const { return plot_; }
     // Lines that repeat another series' meaning (the second of a limit pair) stay out of the legend.
     void setSeriesInLegend(int series, bool inLegend);
+    // Limit lines are dashed so they never pass for data.
+    void setSeriesDashed(int series, bool dashed);
 
     // Largest image side accepted for export and copy.
     static constexpr int maximumImageSide = 10000;
@@ -101,6 +103,7 @@ private:
         std::uint32_t colour = 0xC8000000u;
         bool visible = true;
         bool inLegend = true;
+        bool dashed = false;
         // Running extent of the data so automatic scaling never rescans a long record.
         bool any = false;
         double xMin = 0, xMax = 0, yMin = 0, yMax = 0;

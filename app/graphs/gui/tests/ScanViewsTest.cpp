@@ -227,8 +227,10 @@ TEST_F(ScanViewsTest, NothingIsDrawnWithoutDataOrSetUpAndSpectraWaitForTheRun)
     EXPECT_FALSE(chart(BottomFrequency).isHidden());
 
     // Detaching removes every view from the document; so does closing the frame.
+    EXPECT_EQ(frame->passFailText(), "Pass");
     frame->attachDocument(nullptr);
     EXPECT_TRUE(doc->views().empty());
+    EXPECT_TRUE(frame->passFailText().isEmpty());
     frame->attachDocument(doc.get());
     EXPECT_EQ(doc->views().size(), 5u);
     EXPECT_EQ(doc->views()[0], frame->view(TopTime));
@@ -428,6 +430,8 @@ TEST_F(ScanViewsTest, TimeExcursionUsesTheUnitFactorAndStaysFailed)
     EXPECT_EQ(chart(TopTime).seriesLabel(4), "x limit");
     EXPECT_TRUE(chart(TopTime).plot()->legend->hasItemWithPlottable(chart(TopTime).plot()->graph(4)));
     EXPECT_FALSE(chart(TopTime).plot()->legend->hasItemWithPlottable(chart(TopTime).plot()->graph(5)));
+    EXPECT_EQ(chart(TopTime).plot()->graph(5)->pen().style(), Qt::DashLine);
+    EXPECT_EQ(chart(TopTime).plot()->graph(0)->pen().style(), Qt::SolidLine);
 
     // 4 uT from the reference fails, and stays failed when the data come back.
     FillScanData(doc->scan.input1, 100, kRate, [](int, int i) { return i < 50 ? 1.0 : 5.0; });
@@ -593,6 +597,7 @@ TEST_F(ScanViewsTest, ScreenshotOfAScanWindow)
     c.Specification.applyFrequencyTest[1] = 1;
     c.Specification.curve[1] = {{10.0, 0.02}, {200.0, 0.05}, {450.0, 0.01}};
     DefaultSettings d;
+    d.VibrationUnits = 2;
     d.MagneticUnits = 1;
     d.Input2Scaling = 1;
     doc = makeDocument(c, d, 4096);
