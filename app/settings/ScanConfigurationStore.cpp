@@ -7,6 +7,7 @@
 #include "app/shell/UserInteraction.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
+#include "common/platform/Registry.h"
 #include "common/platform/Win32Error.h"
 
 #include <mutex>
@@ -312,6 +313,8 @@ bool ScanConfigurationStore::readScanConfiguration(bool messages)
 
 bool ScanConfigurationStore::writeScanConfiguration(bool messages)
 {
+    // One replacement of the store file for all the values, not one per value.
+    platform::RegistryBatch batch;
     CRegistryKey key;
     std::uint32_t rc = key.create(kScanConfigurationPath);
     if (rc != kOk) {
@@ -330,6 +333,10 @@ bool ScanConfigurationStore::writeScanConfiguration(bool messages)
     key.close();
     if (rc != kOk) {
         if (messages) showRegistryError("Error writing scan configuration to registry", rc, "Specification");
+        return false;
+    }
+    if ((rc = batch.commit()) != kOk) {
+        if (messages) showRegistryError("Error writing scan configuration to registry", rc);
         return false;
     }
     return true;
@@ -366,6 +373,7 @@ bool ScanConfigurationStore::readDefaults()
 
 bool ScanConfigurationStore::writeDefaults(bool messages)
 {
+    platform::RegistryBatch batch;
     CRegistryKey key;
     std::uint32_t rc = key.create(kDefaultsPath);
     if (rc != kOk) {
@@ -381,6 +389,10 @@ bool ScanConfigurationStore::writeDefaults(bool messages)
         }
     }
     key.close();
+    if ((rc = batch.commit()) != kOk) {
+        if (messages) showRegistryError("Error writing defaults to registry", rc);
+        return false;
+    }
     return true;
 }
 

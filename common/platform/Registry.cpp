@@ -629,23 +629,31 @@ bool writeFileAtomically(const std::filesystem::path& file, const std::string& b
     return true;
 }
 
-// Read-modify-write of the per-user store under the advisory lock, so two
-// processes writing at once never lose each other's values.
-template <typename Change> std::uint32_t modifyUserStore(Change change)
+// The open batch of writes (under storeMutex()): the lock it holds and the
+// store as the writes left it.
+struct Batch
 {
-    std::lock_guard<std::mutex> guard(storeMutex());
-    const std::filesystem::path folder = userConfigFolder();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) return win32ErrorFromErrno(ec.value());
-    const std::filesystem::path file = folder / kFileName;
-    FileLock lock(folder / (std::string(kFileName) + ".lock"));
-    if (!lock.locked()) return win32ErrorFromErrno(errno);
+    int depth = 0;
+    std::unique_ptr<FileLock> lock;
+    std::filesystem::path file;
+    Store store;
+    bool loaded = false;
+    bool dirty = false;
+};
 
+Batch& openBatch()
+{
+    static Batch batch;
+    return batch;
+}
+
+// Reads the store file for a change (under its lock). A file that cannot be
+// parsed is set aside, never overwritten.
+std::uint32_t loadForChange(const std::filesystem::path& file, Store& store)
+{
     std::string bytes;
     bool exists = false;
     if (!readBytes(file, &bytes, &exists)) return win32ErrorFromErrno(errno);
-    Store store;
     std::string parseError;
     if (!parseStore(bytes, &store, &parseError)) {
         // Never overwrite what we cannot read: keep it beside under a new name.
@@ -661,9 +669,11 @@ template <typename Change> std::uint32_t modifyUserStore(Change change)
                         "; starting an empty one");
         store.keys.clear();
     }
-    bool changed = false;
-    const std::uint32_t result = change(store, changed);
-    if (result != kErrorSuccess || !changed) return result;
+    return kErrorSuccess;
+}
+
+std::uint32_t writeStore(const std::filesystem::path& file, Store store)
+{
     std::uint32_t error = kErrorSuccess;
     if (!writeFileAtomically(file, serialise(store), &error)) return error;
     CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
@@ -672,6 +682,59 @@ template <typename Change> std::uint32_t modifyUserStore(Change change)
     cache.store = std::move(store);
     cache.valid = true;
     return kErrorSuccess;
+}
+
+// Read-modify-write of the per-user store under the advisory lock, so two
+// processes writing at once never lose each other's values.
+template <typename Change> std::uint32_t modifyUserStore(Change change)
+{
+    std::lock_guard<std::mutex> guard(storeMutex());
+    const std::filesystem::path folder = userConfigFolder();
+    const std::filesystem::path file = folder / kFileName;
+    Batch& batch = openBatch();
+    // A batch keeps the lock and the store until it ends; a write to another
+    // folder (the environment changed meanwhile) goes straight to its file.
+    const bool batching = batch.depth > 0 && (!batch.loaded || batch.file == file);
+    if (batching && batch.loaded) {
+        bool changed = false;
+        const std::uint32_t result = change(batch.store, changed);
+        if (result != kErrorSuccess || !changed) return result;
+        batch.dirty = true;
+        // Reads during the batch come from the cache; the file is unchanged, so it stays valid.
+        CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
+        cache.file = file;
+        cache.signature = signatureOf(file);
+        cache.store = batch.store;
+        cache.valid = true;
+        return kErrorSuccess;
+    }
+
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return win32ErrorFromErrno(ec.value());
+    auto lock = std::make_unique<FileLock>(folder / (std::string(kFileName) + ".lock"));
+    if (!lock->locked()) return win32ErrorFromErrno(errno);
+    Store store;
+    if (const std::uint32_t loaded = loadForChange(file, store); loaded != kErrorSuccess) return loaded;
+    bool changed = false;
+    const std::uint32_t result = change(store, changed);
+    if (batching) {
+        batch.lock = std::move(lock);
+        batch.file = file;
+        batch.store = std::move(store);
+        batch.loaded = true;
+        batch.dirty = result == kErrorSuccess && changed;
+        if (batch.dirty) {
+            CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
+            cache.file = file;
+            cache.signature = signatureOf(file);
+            cache.store = batch.store;
+            cache.valid = true;
+        }
+        return result;
+    }
+    if (result != kErrorSuccess || !changed) return result;
+    return writeStore(file, std::move(store));
 }
 
 std::string normalisedSubKey(const std::string& subKey)
@@ -870,6 +933,32 @@ std::uint32_t RegistryKey::setDword(const std::string& name, std::uint32_t value
 std::uint32_t RegistryKey::setBinary(const std::string& name, const void* value, std::size_t size)
 {
     return setValue(name, REG_BINARY_, value, size);
+}
+
+RegistryBatch::RegistryBatch()
+{
+    std::lock_guard<std::mutex> guard(storeMutex());
+    ++openBatch().depth;
+}
+
+RegistryBatch::~RegistryBatch()
+{
+    commit();
+}
+
+std::uint32_t RegistryBatch::commit()
+{
+    if (!open_) return kErrorSuccess;
+    open_ = false;
+    std::lock_guard<std::mutex> guard(storeMutex());
+    Batch& batch = openBatch();
+    if (--batch.depth > 0) return kErrorSuccess;
+    std::uint32_t result = kErrorSuccess;
+    if (batch.loaded && batch.dirty) result = writeStore(batch.file, std::move(batch.store));
+    // A failed write leaves the cache ahead of the file: read it again next time.
+    if (result != kErrorSuccess) cacheFor(RegistryRoot::CurrentUser).valid = false;
+    batch = Batch{};
+    return result;
 }
 
 } // namespace FenmarlCommonDLL::platform

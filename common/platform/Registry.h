@@ -59,4 +59,27 @@ private:
     std::string path_;
 };
 
+// Groups many writes into one replacement of the per-user store: while a
+// batch is open, writes (from any thread of the process) change the store in
+// memory under the store's advisory lock, so other processes wait; the file
+// is written once when the outermost batch ends. Reads see the new values at
+// once. Batches nest.
+class FENMARL_COMMON_API RegistryBatch
+{
+public:
+    RegistryBatch();
+    // Writes what changed (see commit()).
+    ~RegistryBatch();
+    RegistryBatch(const RegistryBatch&) = delete;
+    RegistryBatch& operator=(const RegistryBatch&) = delete;
+
+    // Ends this batch now; the outermost one writes the file. Returns the
+    // Win32 error of that write (0 when nothing needed writing or an outer
+    // batch is still open). Later calls return 0.
+    std::uint32_t commit();
+
+private:
+    bool open_ = true;
+};
+
 } // namespace FenmarlCommonDLL::platform

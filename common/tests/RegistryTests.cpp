@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +23,18 @@ const std::string kKey = "Software\\Fenmarl\\Tesselon-6\\Defaults";
 std::filesystem::path userFile()
 {
     return userConfigFolder() / "registry.reg";
+}
+
+// Whether a fresh process could take the store's lock right now.
+bool lockFreeForAnotherProcess()
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = ::open((userConfigFolder() / "registry.reg.lock").c_str(), O_RDWR | O_CREAT, 0666);
+        _exit(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string utf16File(const std::u16string& text)
@@ -304,4 +318,39 @@ TEST(Registry, DamagedFilesNeverCrashTheReader)
                                 key.queryBinary("B", three, 3), key.queryString("W", &text)})
             ASSERT_TRUE(r == kErrorSuccess || r == kErrorFileNotFound || r == kErrorInvalidData);
     }
+}
+
+TEST(Registry, ABatchWritesTheFileOnceAndHoldsTheLockUntilThen)
+{
+    RegistryKey key;
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, kKey), kErrorSuccess);
+    ASSERT_EQ(key.setDword("Before", 1), kErrorSuccess);
+    const std::string before = readFile(userFile());
+    {
+        RegistryBatch outer;
+        {
+            RegistryBatch inner;
+            for (int i = 0; i < 50; ++i)
+                ASSERT_EQ(key.setDword("V" + std::to_string(i), static_cast<std::uint32_t>(i)),
+                          kErrorSuccess);
+            EXPECT_EQ(inner.commit(), kErrorSuccess);
+        }
+        // Readable at once, on disk only when the outer batch ends.
+        std::uint32_t v = 0;
+        RegistryKey reader;
+        ASSERT_EQ(reader.open(RegistryRoot::CurrentUser, kKey, false), kErrorSuccess);
+        EXPECT_EQ(reader.queryDword("V49", &v), kErrorSuccess);
+        EXPECT_EQ(v, 49u);
+        EXPECT_EQ(readFile(userFile()), before) << "nothing written while a batch is open";
+
+        // Other processes wait for the batch: its store lock is taken.
+        EXPECT_FALSE(lockFreeForAnotherProcess());
+        EXPECT_EQ(key.deleteValue("Before"), kErrorSuccess);
+        EXPECT_EQ(outer.commit(), kErrorSuccess);
+        EXPECT_TRUE(lockFreeForAnotherProcess());
+    }
+    const std::string after = readFile(userFile());
+    EXPECT_NE(after.find("\"V0\"=dword:00000000"), std::string::npos);
+    EXPECT_NE(after.find("\"V49\"=dword:00000031"), std::string::npos);
+    EXPECT_EQ(after.find("\"Before\""), std::string::npos);
 }
