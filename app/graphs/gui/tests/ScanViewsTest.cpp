@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMouseEvent>
 #include <qcustomplot.h>
 
 #include <cmath>
@@ -351,6 +352,28 @@ TEST_F(ScanViewsTest, ManualScaleOnTimeGraphsOnly)
     doc->UpdateAllViews();
     EXPECT_FALSE(chart(TopTime).isYRangeManual());
     EXPECT_NEAR(chart(TopTime).yRange().upper, 3.0, 0.5);
+}
+
+TEST_F(ScanViewsTest, CursorReadoutsNameTheGraphUnderTheCursor)
+{
+    doc = makeDocument({}, {}, 2048);
+    frame->attachDocument(doc.get());
+    frame->resize(800, 600);
+    frame->show();
+    frame->prepareScanViews();
+    doc->UpdateAllViews();
+    QCoreApplication::processEvents();
+    QString name, x;
+    QObject::connect(frame.get(), &CChildFrame::cursorGraphChanged, [&](const QString& n) { name = n; });
+    QObject::connect(frame.get(), &CChildFrame::readoutsChanged,
+                     [&](const QString& readout, const QString&) { x = readout; });
+    QCustomPlot* plot = chart(TopFrequency).plot();
+    const QPointF centre(plot->axisRect()->rect().center());
+    QMouseEvent move(QEvent::MouseMove, centre, plot->mapToGlobal(centre), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(plot, &move);
+    EXPECT_EQ(name, "Top Frequency");
+    EXPECT_TRUE(x.startsWith("X = ")) << x.toStdString();
 }
 
 // ---- pass/fail ----
