@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QtCore/qtestsupport_core.h>
 
 #include <cstdlib>
@@ -154,17 +155,27 @@ TEST_F(DetectInstrumentsTest, OkOpensTheSelectedInstrumentAndZeroesItBehindThePr
     EXPECT_FALSE(ui.progressDialog()->isVisible()) << "closed once the instrument is ready";
 }
 
-TEST_F(DetectInstrumentsTest, DoubleClickOpensAndEmptyListReportsNoDevice)
+TEST_F(DetectInstrumentsTest, ModalRunOpensOnDoubleClickAndEmptyListReportsNoDevice)
 {
     {
+        store->defaultSettings().ZeroAndStabilise = 1;
         plugInstruments({named("TS6A")}, false);
         InstrumentDetection detection(ui, *store, false);
-        CDetectInstruments dialog(detection, nullptr);
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->count() == 1; }, kWaitMs));
-        emit dialog.list()->itemDoubleClicked(dialog.list()->item(0));
-        EXPECT_TRUE(dialog.connected());
+        // Double-clicks the entry once the running dialog lists it.
+        QTimer poll;
+        QString progressParent;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<CDetectInstruments*>(QApplication::activeModalWidget());
+            if (!dialog || dialog->list()->count() != 1) return;
+            poll.stop();
+            emit dialog->list()->itemDoubleClicked(dialog->list()->item(0));
+            if (ui.progressDialog() && ui.progressDialog()->parentWidget())
+                progressParent = ui.progressDialog()->parentWidget()->metaObject()->className();
+        });
+        poll.start(20);
+        EXPECT_TRUE(CDetectInstruments::run(detection, nullptr));
         EXPECT_TRUE(IsDeviceOpen());
+        EXPECT_EQ(progressParent, "CDetectInstruments") << "zeroing shows over the dialog in front";
         CloseDevice();
     }
     plugInstruments({}, false);
