@@ -243,13 +243,11 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
     CScanConfiguration& c = document.scan.configuration;
     const DefaultSettings& d = document.settings;
     ScanData& data = document.scan.input(input);
-    std::size_t available = 0;
-    int components = 0;
-    {
-        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
-        available = static_cast<std::size_t>(std::max(data.samplesAcquired, 0));
-        components = std::clamp(data.allocatedAxes(), 0, 3);
-    }
+    // Counts and conversion under one hold of the lock: the scan thread may
+    // start a new record in between, and a converted window must match its count.
+    FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+    const auto available = static_cast<std::size_t>(std::max(data.samplesAcquired, 0));
+    const int components = std::clamp(data.allocatedAxes(), 0, 3);
     const std::string& sensor = sensorTypeOf(c, input);
     const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
     const bool running = document.scanActive != 0;
@@ -266,6 +264,7 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
     if (n > 0)
         ConvertTimeForDisplay(data, mode, static_cast<int>(window.start), sensor == "Microphone",
                               document.inputScale(input), p.x, p.axes(3));
+    lock.unlock();
     const bool total = c.ShowTotalField != 0 && components > 0;
     if (total && n > 0) TotalField(p.axes(components), static_cast<std::uint32_t>(n), p.total);
 
@@ -329,11 +328,6 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
     CScanConfiguration& c = document.scan.configuration;
     const DefaultSettings& d = document.settings;
     ScanData& data = document.scan.input(input);
-    int components = 0;
-    {
-        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
-        components = std::clamp(data.allocatedAxes(), 0, 3);
-    }
     const std::string& sensor = sensorTypeOf(c, input);
     const bool microphone = sensor == "Microphone";
     const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
@@ -341,15 +335,23 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
     // A microphone's spectrum is in pascals and shown as sound pressure level.
     Plotted p;
     int count = 0;
+    FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+    const int components = std::clamp(data.allocatedAxes(), 0, 3);
     ConvertSpectrumForDisplay(data, mode, microphone, microphone ? 1.0 : document.inputScale(input), p.x,
                               p.axes(3), count);
+    SpecificationSettings& limits = c.Specification;
+    const bool tested = limits.applyFrequencyTest[input] != 0 && inputInUse(c, input);
+    // The limits are pascals: a microphone is judged on its pascal values, not on the decibels shown.
+    Plotted pascals;
+    int pascalCount = 0;
+    if (tested && microphone)
+        ConvertSpectrumForDisplay(data, mode, false, 1.0, pascals.x, pascals.axes(3), pascalCount);
+    lock.unlock();
     count = std::max(count, 0);
     const auto n = static_cast<std::uint32_t>(count);
     const bool total = c.ShowTotalField != 0 && components > 0;
     if (total && n > 0) TotalField(p.axes(components), n, p.total);
 
-    SpecificationSettings& limits = c.Specification;
-    const bool tested = limits.applyFrequencyTest[input] != 0 && inputInUse(c, input);
     arrangeSeries(components, total, tested && limits.displayCurves != 0 && !limits.curve[input].empty());
     setTitles(document);
     if (!visibilityInitialised_) initialiseVisibility(c, total);
@@ -366,13 +368,9 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
 
     const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);
     if (tested) {
-        // The limits are pascals: a microphone is judged on its pascal values, not on the decibels shown.
-        Plotted pascals;
-        int pascalCount = count;
         Plotted& judged = microphone ? pascals : p;
-        if (microphone)
-            ConvertSpectrumForDisplay(data, mode, false, 1.0, pascals.x, pascals.axes(3), pascalCount);
-        const auto m = static_cast<std::uint32_t>(std::clamp(pascalCount, 0, count));
+        const int judgedCount = microphone ? pascalCount : count;
+        const auto m = static_cast<std::uint32_t>(std::clamp(judgedCount, 0, count));
         std::vector<const double*> axes;
         for (int a = 0; a < components; ++a)
             axes.push_back(judged.y[static_cast<std::size_t>(a)].span(0, m));
