@@ -9,23 +9,31 @@
 
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/specification/SpecificationTest.h"
+#include "driver/Torvane.h"
 
 #include <QSplitter>
 #include <QVBoxLayout>
 
-// Added to the document after the four views, so it runs when they are done.
-class CChildFrame::UpdateEnd : public DocumentView
+// Added to the document before and after the four views.
+class CChildFrame::UpdateHook : public DocumentView
 {
 public:
-    explicit UpdateEnd(CChildFrame& frame) : frame_(frame) {}
-    void onDocumentUpdate(CCorvelDoc&) override { frame_.refreshPassFail(); }
+    UpdateHook(CChildFrame& frame, bool last) : frame_(frame), last_(last) {}
+    void onDocumentUpdate(CCorvelDoc&) override
+    {
+        frame_.scanningThisUpdate_.reset();
+        if (last_) frame_.refreshPassFail();
+    }
     bool isGraphView() const override { return false; }
 
 private:
     CChildFrame& frame_;
+    bool last_;
 };
 
-CChildFrame::CChildFrame(QWidget* parent) : QWidget(parent), updateEnd_(std::make_unique<UpdateEnd>(*this))
+CChildFrame::CChildFrame(QWidget* parent)
+    : QWidget(parent), updateStart_(std::make_unique<UpdateHook>(*this, false)),
+      updateEnd_(std::make_unique<UpdateHook>(*this, true)), scanningQuery_([] { return IsScanning(); })
 {
     outer_ = new QSplitter(Qt::Vertical, this);
     outer_->setChildrenCollapsible(true);
@@ -41,6 +49,10 @@ CChildFrame::CChildFrame(QWidget* parent) : QWidget(parent), updateEnd_(std::mak
         connect(view, &CCorvelView::readoutsCleared, this, &CChildFrame::readoutsCleared);
         connect(view, &CCorvelView::cursorGraphChanged, this, &CChildFrame::cursorGraphChanged);
         connect(view, &CCorvelView::propertiesRequested, this, &CChildFrame::saveGraphProperties);
+        view->setScanningQuery([this] {
+            if (!scanningThisUpdate_) scanningThisUpdate_ = scanningQuery_ ? scanningQuery_() : false;
+            return *scanningThisUpdate_;
+        });
     }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -142,6 +154,7 @@ void CChildFrame::attachDocument(CCorvelDoc* document)
             document_->removeView(view);
             view->setDocument(nullptr);
         }
+        document_->removeView(updateStart_.get());
         document_->removeView(updateEnd_.get());
     }
     document_ = document;
@@ -150,6 +163,7 @@ void CChildFrame::attachDocument(CCorvelDoc* document)
         passed_ = true;
         return;
     }
+    document_->addView(updateStart_.get());
     for (CCorvelView* view : views_) {
         document_->addView(view);
         view->setDocument(document_);
@@ -158,12 +172,6 @@ void CChildFrame::attachDocument(CCorvelDoc* document)
     const CScanConfiguration& c = document_->scan.configuration;
     setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
     refreshPassFail();
-}
-
-void CChildFrame::setScanningQuery(std::function<bool()> query)
-{
-    for (CCorvelView* view : views_)
-        view->setScanningQuery(query);
 }
 
 std::filesystem::path CChildFrame::graphSettingsMarker()

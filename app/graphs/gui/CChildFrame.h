@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CCorvelDoc;
 class CCorvelView;
@@ -49,7 +50,8 @@ public:
     // application's store unless replaced (tests).
     void setStoredDefaults(DefaultSettings* defaults) { storedDefaults_ = defaults; }
     // Whether the driver is scanning, for every time graph (tests replace it).
-    void setScanningQuery(std::function<bool()> query);
+    // Asked at most once per document update: in continuous mode the answer takes a while.
+    void setScanningQuery(std::function<bool()> query) { scanningQuery_ = std::move(query); }
 
     CCorvelView* view(int kind) const { return views_[static_cast<std::size_t>(kind)]; }
     bool isPaneShown(int kind) const { return shown_[static_cast<std::size_t>(kind)]; }
@@ -87,7 +89,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    class UpdateEnd;
+    class UpdateHook;
     CCorvelView* chosenView();
     void refreshPassFail();
     DefaultSettings& storedDefaults();
@@ -103,7 +105,11 @@ private:
     GraphChooser chooser_;
     SizeChooser sizeChooser_;
     CCorvelDoc* document_ = nullptr;
-    std::unique_ptr<UpdateEnd> updateEnd_;
+    // Around the four views in the document's list: the first starts an update, the last ends it.
+    std::unique_ptr<UpdateHook> updateStart_;
+    std::unique_ptr<UpdateHook> updateEnd_;
+    std::function<bool()> scanningQuery_;
+    std::optional<bool> scanningThisUpdate_;
     QString passFailText_;
     bool passed_ = true;
     DefaultSettings* storedDefaults_ = nullptr;

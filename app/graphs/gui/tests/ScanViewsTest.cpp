@@ -141,6 +141,18 @@ TEST_F(ScanViewsTest, ContinuousScanShowsOnlyTheNewestThousandPointsWhileTheDriv
     doc->UpdateAllViews();
     EXPECT_EQ(chart(TopTime).seriesPointCount(0), 1500u);
 
+    // Both time graphs of one refresh share one answer of the driver.
+    doc->scan.configuration.UseInput2 = 1;
+    FillScanData(doc->scan.input2, 6500, kRate, [](int, int i) { return i; });
+    queries = 0;
+    scanning = true;
+    FillScanData(doc->scan.input1, 7000, kRate, [](int, int i) { return i; });
+    doc->UpdateAllViews();
+    EXPECT_EQ(queries, 1);
+    EXPECT_EQ(chart(BottomTime).seriesPointCount(0), 1000u);
+    doc->UpdateAllViews();
+    EXPECT_EQ(queries, 2);
+
     // A single scan never asks the driver.
     queries = 0;
     doc->scan.configuration.ScanMode = 0;
@@ -233,9 +245,11 @@ TEST_F(ScanViewsTest, NothingIsDrawnWithoutDataOrSetUpAndSpectraWaitForTheRun)
     EXPECT_TRUE(doc->views().empty());
     EXPECT_TRUE(frame->passFailText().isEmpty());
     frame->attachDocument(doc.get());
-    EXPECT_EQ(doc->views().size(), 5u);
-    EXPECT_EQ(doc->views()[0], frame->view(TopTime));
-    EXPECT_EQ(doc->views()[3], frame->view(BottomFrequency));
+    ASSERT_EQ(doc->views().size(), 6u);
+    EXPECT_EQ(doc->views()[1], frame->view(TopTime));
+    EXPECT_EQ(doc->views()[4], frame->view(BottomFrequency));
+    for (std::size_t i : {0u, 5u})
+        EXPECT_FALSE(doc->views()[i]->isGraphView());
     frame.reset();
     EXPECT_TRUE(doc->views().empty());
 }
