@@ -239,6 +239,20 @@ TEST_F(ScanViewsTest, NothingIsDrawnWithoutDataOrSetUpAndSpectraWaitForTheRun)
     EXPECT_EQ(chart(BottomFrequency).seriesPointCount(0), 1022u);
     EXPECT_FALSE(chart(BottomFrequency).isHidden());
 
+    // A document whose scan has not allocated anything yet draws nothing and keeps the spectra hidden.
+    CCorvelDoc fresh(c, {});
+    CChildFrame empty;
+    empty.setStoredDefaults(&stored);
+    empty.attachDocument(&fresh);
+    empty.prepareScanViews();
+    fresh.scanActive = 1;
+    fresh.UpdateAllViews();
+    for (int kind = 0; kind < paneCount; ++kind)
+        EXPECT_EQ(empty.view(kind)->chart().seriesPointCount(0), 0u) << kind;
+    EXPECT_TRUE(empty.view(TopFrequency)->chart().isHidden());
+    EXPECT_EQ(empty.passFailText(), "Pass");
+    empty.attachDocument(nullptr);
+
     // Detaching removes every view from the document; so does closing the frame.
     EXPECT_EQ(frame->passFailText(), "Pass");
     frame->attachDocument(nullptr);
