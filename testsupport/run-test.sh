@@ -13,6 +13,7 @@ export TMPDIR="$scratch/tmp"
 export FENMARL_MACHINE_CONFIG_DIR="$scratch/machine"
 export TESSELON_TEST_SCRATCH="$scratch"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(dirname "$0")/lsan.supp}"
 "$@"
 rc=$?
 [ -n "$TESSELON_KEEP_SCRATCH" ] || rm -rf "$scratch"

@@ -107,6 +107,11 @@ public:
     bool scanInProgress() const { return scanInProgress_; }
     // The document of the running (or last) scan.
     CCorvelDoc* scanDocument() const { return scanDocument_; }
+    // The window layer closed a document: the control forgets it if it was the scan's.
+    void documentClosed(const CCorvelDoc* document)
+    {
+        if (scanDocument_ == document) scanDocument_ = nullptr;
+    }
 
     // Bounds of the Stop sequence's waits and of a multiple scan's save hand-shake.
     std::chrono::milliseconds stopWaitLimit{10000};

@@ -308,7 +308,10 @@ CChildFrame* MainFrameHost::addWindow(std::unique_ptr<CCorvelDoc> document, cons
 void MainFrameHost::windowDestroyed(CChildFrame* child)
 {
     // The frame has detached its views in its own destructor.
-    documents_.erase(child);
+    const auto it = documents_.find(child);
+    if (it == documents_.end()) return;
+    if (control_) control_->documentClosed(it->second.document.get());
+    documents_.erase(it);
     refreshStatus();
 }
 

@@ -197,6 +197,7 @@ TEST_F(MainFrameHostTest, ARunScansIntoAWindowAndSavesTheFile)
     frame->mdiArea()->closeAllSubWindows();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(host->documentCount(), 0u);
+    EXPECT_EQ(host->control().scanDocument(), nullptr) << "the control forgets the closed scan";
     CCorvelDoc* reopened = host->openFile(saved);
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->scan.input1.samplesAcquired, 400);
