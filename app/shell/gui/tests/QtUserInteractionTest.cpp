@@ -6,11 +6,14 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTest>
 #include <QTimer>
 #include <QtCore/qtestsupport_core.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -214,3 +217,38 @@ TEST_F(QtUserInteractionTest, ProgressWindowGoesWithItsOwnerAndServesOtherThread
 }
 
 } // namespace
+
+// Windows matches "*.Dat" against "scan.dat"; the dialog must too, or the
+// program's own exports could not be picked.
+TEST(QtUserInteractionFiles, FilterPatternsIgnoreCase)
+{
+    ensureQtApp();
+    const std::filesystem::path folder = std::filesystem::path(std::getenv("TMPDIR")) / "filters";
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"scan.dat", "other.txt"})
+        std::ofstream(folder / name) << "x";
+
+    QtUserInteraction ui(nullptr);
+    bool listed = false, otherListed = true;
+    ui.setFileChooser([&](QFileDialog& dialog) {
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        if (!model) return Paths{};
+        // The rows the dialog lists for the folder, once it has been read.
+        const QModelIndex root = model->index(QString::fromStdString(folder.string()));
+        (void)QTest::qWaitFor([&] { return model->rowCount(root) > 0; }, 5000);
+        QStringList names;
+        for (int row = 0; row < model->rowCount(root); ++row) {
+            const QModelIndex index = model->index(row, 0, root);
+            if (model->flags(index) & Qt::ItemIsEnabled) names << index.data().toString();
+        }
+        listed = names.contains("scan.dat");
+        otherListed = names.contains("other.txt");
+        return Paths{};
+    });
+    UserInteraction::FileRequest request;
+    request.filter = "Data files (*.Dat)|*.Dat|";
+    request.initialFolder = folder;
+    ui.chooseFile(request);
+    EXPECT_TRUE(listed) << "scan.dat under the filter *.Dat";
+    EXPECT_FALSE(otherListed);
+}
