@@ -351,6 +351,8 @@ CChildFrame* CMainFrame::addChildFrame(const QString& title)
         setPaneText(61449, x);
         setPaneText(61450, y);
     });
+    connect(child, &CChildFrame::cursorGraphChanged, alive,
+            [this](const QString& graphName) { setPaneText(61451, graphName); });
     connect(child, &CChildFrame::readoutsCleared, alive, [this] {
         for (int id : {61449, 61450, 61451})
             setPaneText(id, QString());

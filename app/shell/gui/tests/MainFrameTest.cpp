@@ -141,8 +141,11 @@ TEST_F(MainFrameTest, StatusBarHasEightPanesAndColoursPassAndFail)
     emit child->view(0)->readoutsChanged("X = 1.5", "Y = -2");
     EXPECT_EQ(frame.paneText(61449), "X = 1.5");
     EXPECT_EQ(frame.paneText(61450), "Y = -2");
+    emit child->view(3)->cursorGraphChanged(child->view(3)->name());
+    EXPECT_EQ(frame.paneText(61451), "Bottom Frequency");
     emit child->view(0)->readoutsCleared();
     EXPECT_TRUE(frame.paneText(61449).isEmpty());
+    EXPECT_TRUE(frame.paneText(61451).isEmpty());
 }
 
 TEST_F(MainFrameTest, PlacementIsMaximisedFirstAndRestoredAfterwards)
