@@ -672,15 +672,22 @@ std::uint32_t loadForChange(const std::filesystem::path& file, Store& store)
     return kErrorSuccess;
 }
 
-std::uint32_t writeStore(const std::filesystem::path& file, Store store)
+// The per-user cache now holds store, which matches the file as it is on disk
+// (written, or left alone while a batch holds its changes).
+void cacheUserStore(const std::filesystem::path& file, Store store)
 {
-    std::uint32_t error = kErrorSuccess;
-    if (!writeFileAtomically(file, serialise(store), &error)) return error;
     CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
     cache.file = file;
     cache.signature = signatureOf(file);
     cache.store = std::move(store);
     cache.valid = true;
+}
+
+std::uint32_t writeStore(const std::filesystem::path& file, Store store)
+{
+    std::uint32_t error = kErrorSuccess;
+    if (!writeFileAtomically(file, serialise(store), &error)) return error;
+    cacheUserStore(file, std::move(store));
     return kErrorSuccess;
 }
 
@@ -701,11 +708,7 @@ template <typename Change> std::uint32_t modifyUserStore(Change change)
         if (result != kErrorSuccess || !changed) return result;
         batch.dirty = true;
         // Reads during the batch come from the cache; the file is unchanged, so it stays valid.
-        CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
-        cache.file = file;
-        cache.signature = signatureOf(file);
-        cache.store = batch.store;
-        cache.valid = true;
+        cacheUserStore(file, batch.store);
         return kErrorSuccess;
     }
 
@@ -724,13 +727,7 @@ template <typename Change> std::uint32_t modifyUserStore(Change change)
         batch.store = std::move(store);
         batch.loaded = true;
         batch.dirty = result == kErrorSuccess && changed;
-        if (batch.dirty) {
-            CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
-            cache.file = file;
-            cache.signature = signatureOf(file);
-            cache.store = batch.store;
-            cache.valid = true;
-        }
+        if (batch.dirty) cacheUserStore(file, batch.store);
         return result;
     }
     if (result != kErrorSuccess || !changed) return result;
