@@ -31,19 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace hooks = FenmarlCommonDLL::platform;
 
-class AcquisitionDialogsTest : public QtTest
-{
-protected:
-    void SetUp() override
-    {
-        hooks::setMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned) {
-            boxes.push_back(caption + "|" + text);
-            return hooks::IDOK_;
-        });
-    }
-    void TearDown() override { hooks::setMessageBoxHandler({}); }
-    std::vector<std::string> boxes;
-};
+using AcquisitionDialogsTest = QtBoxTest;
 
 TEST_F(AcquisitionDialogsTest, PropertiesListTheScanAsTaken)
 {

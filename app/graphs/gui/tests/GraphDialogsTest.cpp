@@ -15,19 +15,7 @@ namespace {
 
 namespace hooks = FenmarlCommonDLL::platform;
 
-class GraphDialogsTest : public QtTest
-{
-protected:
-    void SetUp() override
-    {
-        hooks::setMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned) {
-            boxes.push_back(caption + "|" + text);
-            return hooks::IDOK_;
-        });
-    }
-    void TearDown() override { hooks::setMessageBoxHandler({}); }
-    std::vector<std::string> boxes;
-};
+using GraphDialogsTest = QtBoxTest;
 
 TEST_F(GraphDialogsTest, ChooserWithOnlyInputOneOffersTwoGraphsAndTheSecondIsTopFrequency)
 {

@@ -31,20 +31,9 @@ namespace {
 namespace hooks = FenmarlCommonDLL::platform;
 namespace R = ConfigureRules;
 
-class SettingsSheetTest : public QtTest
+class SettingsSheetTest : public QtBoxTest
 {
 protected:
-    void SetUp() override
-    {
-        hooks::setMessageBoxHandler(
-            [this](const std::string& text, const std::string& caption, unsigned flags) {
-                boxes.push_back(caption + "|" + text);
-                flagsShown.push_back(flags);
-                return hooks::IDOK_;
-            });
-    }
-    void TearDown() override { hooks::setMessageBoxHandler({}); }
-
     // Shows the sheet so that focus can be checked.
     static void showActive(QWidget& w)
     {
@@ -53,9 +42,6 @@ protected:
         QApplication::setActiveWindow(&w);
         QApplication::processEvents();
     }
-
-    std::vector<std::string> boxes;
-    std::vector<unsigned> flagsShown;
 };
 
 TEST_F(SettingsSheetTest, IntervalTextsParseFormatAndRefuse)

@@ -25,18 +25,9 @@ namespace {
 
 namespace platform = FenmarlCommonDLL::platform;
 
-class MainFrameTest : public QtTest
+class MainFrameTest : public QtBoxTest
 {
 protected:
-    void SetUp() override
-    {
-        platform::setMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned) {
-            boxes.push_back(caption + "|" + text);
-            return platform::IDOK_;
-        });
-    }
-    void TearDown() override { platform::setMessageBoxHandler({}); }
-
     static void fill(CCorvelView& view, int series, std::size_t points)
     {
         std::vector<std::string> labels{"x", "y", "z", "Total"};
@@ -52,8 +43,6 @@ protected:
         }
         view.chart().redraw();
     }
-
-    std::vector<std::string> boxes;
 };
 
 TEST_F(MainFrameTest, CommandsFollowTheScanWindowsAndTheScanThread)

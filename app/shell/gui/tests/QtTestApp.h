@@ -1,8 +1,13 @@
 #pragma once
 
+#include "common/platform/Hooks.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 // One QApplication per test process, on the offscreen platform.
 inline QApplication* ensureQtApp()
@@ -23,4 +28,23 @@ class QtTest : public ::testing::Test
 protected:
     // In the constructor, so widgets held as members of derived fixtures find the application.
     QtTest() { ensureQtApp(); }
+};
+
+// Records the message boxes shown ("caption|text" and their flags) and answers OK.
+class QtBoxTest : public QtTest
+{
+protected:
+    void SetUp() override
+    {
+        FenmarlCommonDLL::platform::setMessageBoxHandler(
+            [this](const std::string& text, const std::string& caption, unsigned flags) {
+                boxes.push_back(caption + "|" + text);
+                flagsShown.push_back(flags);
+                return FenmarlCommonDLL::platform::IDOK_;
+            });
+    }
+    void TearDown() override { FenmarlCommonDLL::platform::setMessageBoxHandler({}); }
+
+    std::vector<std::string> boxes;
+    std::vector<unsigned> flagsShown;
 };

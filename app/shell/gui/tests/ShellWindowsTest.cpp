@@ -41,19 +41,7 @@ TEST(AboutLines, VersionAndProtocol)
     EXPECT_EQ(CAboutDlg::protocolLine(false, true), "");
 }
 
-class ShellWindowsTest : public QtTest
-{
-protected:
-    void SetUp() override
-    {
-        hooks::setMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned) {
-            boxes.push_back(caption + "|" + text);
-            return hooks::IDOK_;
-        });
-    }
-    void TearDown() override { hooks::setMessageBoxHandler({}); }
-    std::vector<std::string> boxes;
-};
+using ShellWindowsTest = QtBoxTest;
 
 TEST_F(ShellWindowsTest, AboutBoxShowsTheBuildVersion)
 {

@@ -17,20 +17,9 @@ namespace {
 namespace hooks = FenmarlCommonDLL::platform;
 namespace S = SpecificationRules;
 
-class SpecificationPageTest : public QtTest
+class SpecificationPageTest : public QtBoxTest
 {
 protected:
-    void SetUp() override
-    {
-        hooks::setMessageBoxHandler(
-            [this](const std::string& text, const std::string& caption, unsigned flags) {
-                boxes.push_back(caption + "|" + text);
-                flagsShown.push_back(flags);
-                return hooks::IDOK_;
-            });
-    }
-    void TearDown() override { hooks::setMessageBoxHandler({}); }
-
     void addRows(CSpecificationPage& page, int input,
                  const std::vector<std::pair<const char*, const char*>>& rows)
     {
@@ -40,9 +29,6 @@ protected:
             ASSERT_TRUE(page.addRow(input)) << f;
         }
     }
-
-    std::vector<std::string> boxes;
-    std::vector<unsigned> flagsShown;
 };
 
 TEST_F(SpecificationPageTest, CurveRulesRefuseFlatAndDecreasingCurves)
