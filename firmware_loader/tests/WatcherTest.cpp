@@ -18,6 +18,15 @@ protected:
     std::string log() const { return readFile(logPath_); }
     bool instrumentPresent() const { return !bus_->enumerate(DeviceClassId::Instrument).empty(); }
 
+    // A device already there when the watcher starts raises no arrival on a
+    // real system; let the bus deliver its announcement before anyone watches.
+    std::string plugBeforeStart(const std::shared_ptr<FenmarlUsb::SimulatedDevice>& device)
+    {
+        const std::string path = bus_->plug(device);
+        EXPECT_TRUE(bus_->waitIdle());
+        return path;
+    }
+
     FenmarlUsb::SimulatedBus* bus_ = nullptr;
     std::wstring logPath_ = scratchLogPath("FirmwareDriver.log");
 };
@@ -25,7 +34,7 @@ protected:
 TEST_F(Watcher, UploadsToADevicePresentAtStartAndSeesItComeBack)
 {
     auto device = makeBareDevice();
-    bus_->plug(device);
+    plugBeforeStart(device);
     TorvaneDLL::FirmwareWatcher watcher(logPath_);
     ASSERT_TRUE(watcher.start());
     EXPECT_TRUE(waitFor([&] { return watcher.uploaded(); }));
@@ -84,7 +93,7 @@ TEST_F(Watcher, FailedUploadAtStartIsRetriedOnReplug)
 {
     auto device = makeBareDevice();
     device->failRequest(0, 31);
-    const std::string path = bus_->plug(device);
+    const std::string path = plugBeforeStart(device);
     TorvaneDLL::FirmwareWatcher watcher(logPath_);
     ASSERT_TRUE(watcher.start());
     ASSERT_TRUE(
@@ -101,7 +110,7 @@ TEST_F(Watcher, FailedUploadAtStartIsRetriedOnReplug)
 TEST_F(Watcher, LogsWhenTheReleasedDeviceDoesNotComeBack)
 {
     auto device = makeBareDevice(false);
-    bus_->plug(device);
+    plugBeforeStart(device);
     TorvaneDLL::FirmwareWatcher watcher(logPath_);
     ASSERT_TRUE(watcher.start());
     ASSERT_TRUE(waitFor([&] { return watcher.uploaded(); }));
@@ -120,7 +129,7 @@ TEST_F(Watcher, StopsWhileADeviceKeepsRefusingToOpen)
 {
     auto device = makeBareDevice();
     device->refuseOpens(5);
-    bus_->plug(device);
+    plugBeforeStart(device);
     TorvaneDLL::FirmwareWatcher watcher(logPath_);
     ASSERT_TRUE(watcher.start());
     watcher.stop(); // must not hang in the open attempts
