@@ -1,5 +1,6 @@
 #include "SimulatorTestSupport.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -290,13 +291,19 @@ TEST(InstrumentStream, StopDeliversTheRestThenReadsTimeOutAbortAndUnplugEndThem)
     // A read without time-out ends when the pipe is aborted from another thread.
     ASSERT_TRUE(rig.device->setPipeTransferTimeout(Instrument::kBulkInPipe, 0));
     std::uint32_t code = 0;
+    std::atomic<bool> readerDone{false};
     std::thread reader([&] {
         std::uint8_t b[24];
         std::uint32_t n = 0;
         if (!rig.device->readPipe(Instrument::kBulkInPipe, b, 24, &n)) code = lastError();
+        readerDone = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(rig.device->abortPipe(Instrument::kBulkInPipe));
+    // An abort only ends reads already waiting, and a loaded machine may start
+    // the reader late: abort until it has ended.
+    while (!readerDone) {
+        ASSERT_TRUE(rig.device->abortPipe(Instrument::kBulkInPipe));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     reader.join();
     EXPECT_EQ(code, 995u);
     EXPECT_TRUE(rig.device->resetPipe(Instrument::kBulkInPipe));
