@@ -145,6 +145,10 @@ bool ProcessManager::startProcess(const std::string& commandLine)
 bool ProcessManager::stopProcess()
 {
     if (processId_ == 0) return false;
+    // An ended child stays a zombie until it is reaped, and a kill would still
+    // succeed on it; an ended process cannot be terminated again.
+    std::string name;
+    if (!processName(processId_, &name)) return false;
     if (::kill(static_cast<pid_t>(processId_), SIGKILL) != 0) return false;
     processId_ = 0;
     return true;
