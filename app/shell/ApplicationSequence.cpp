@@ -63,17 +63,14 @@ int RunUnattended(const CommandLineSwitches& switches, UserInteraction& ui, cons
         loop.setControl(&control);
 
         if (!settingsLoaded) {
-            LogToLogFile(MainFrameControl::kSource,
-                         "Unattended run abandoned: the settings file could not be loaded.", LogError);
-            control.writeResultFile(false);
+            control.writeResultFile(false, "Unattended run abandoned: the settings file " +
+                                               switches.templateFile + " could not be loaded.");
         } else {
             std::this_thread::sleep_for(options.detectionDelay);
             InstrumentDetection detection(ui, store, switches.silentMode, [&loop] { loop.pumpMessages(); });
             control.silentDetectAndRun(detection);
             if (!loop.runUntilClosed(options.limit)) {
-                LogToLogFile(MainFrameControl::kSource, "Unattended run abandoned: it did not end in time.",
-                             LogError);
-                control.writeResultFile(false);
+                control.writeResultFile(false, "Unattended run abandoned: it did not end in time.");
             }
             // Notices still queued (the thread's last ones) have nothing left to do.
             loop.setControl(nullptr);

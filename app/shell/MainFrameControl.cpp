@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 using FenmarlCommonDLL::ThreadLocker;
@@ -305,6 +307,7 @@ bool MainFrameControl::start()
     log("Starting data acquisition (Scan).");
     if (scanRequested.load()) return false;
     scanInProgress_ = true;
+    outcome_ = RunOutcome{};
     CScanConfiguration& c = store_.scanConfiguration();
     if (!correctConfiguration(c)) return false;
     const unsigned period = RefreshPeriodMs(c.SampleInterval);
@@ -392,7 +395,7 @@ void MainFrameControl::stop()
     } else {
         log("Cancelled user request to stop data acquisition (Scan).");
     }
-    writeResultFile(false);
+    writeResultFile(false, "The scan was stopped before it completed.");
     if (switches_.silentMode) frame_.closeMainWindow();
 }
 
@@ -403,21 +406,21 @@ void MainFrameControl::silentDetectAndRun(InstrumentDetection& detection)
     detection.detect();
     if (detection.entries().empty()) {
         ui_.messageBox(InstrumentDetection::kNoInstrumentMessage, "Error", MB_OK_ | MB_ICONERROR_);
-        writeResultFile(false);
+        writeResultFile(false, "No instrument was found.");
         frame_.post([this] { frame_.closeMainWindow(); });
         return;
     }
     detection.select(0);
     if (!detection.connect()) {
         // The open failed and was reported; a scan without an instrument cannot succeed.
-        writeResultFile(false);
+        writeResultFile(false, "The instrument could not be opened.");
         frame_.post([this] { frame_.closeMainWindow(); });
         return;
     }
     frame_.post([this] {
         if (!start()) {
             // A silent run that cannot start must still end, and say so.
-            writeResultFile(false);
+            writeResultFile(false, "The scan could not be started.");
             frame_.closeMainWindow();
         }
     });
@@ -472,6 +475,8 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
                       : std::string("\nThe data acquired so far could not be saved.");
         ui_.messageBox(text, "Scan", MB_OK_ | MB_ICONERROR_);
     }
+    if (instrumentFailed) failRun("The instrument stopped delivering data before the scan completed.");
+    if (document && !saved) failRun("The scan could not be saved to " + path.string() + ".");
     if (switches_.silentMode && scanInProgress_) {
         writeResultFile(!instrumentFailed && saved);
         frame_.closeMainWindow();
@@ -534,12 +539,39 @@ fs::path MainFrameControl::resultFilePath() const
     return folder / kResultFileName;
 }
 
-void MainFrameControl::writeResultFile(bool success)
+void MainFrameControl::failRun(const std::string& reason)
 {
+    log(reason, LogError);
+    if (outcome_.reason.empty()) outcome_.reason = reason;
+}
+
+namespace {
+
+// One line, whatever the reason's text holds.
+std::string oneLine(std::string text)
+{
+    for (char& ch : text)
+        if (ch == '\r' || ch == '\n') ch = ' ';
+    return text;
+}
+
+} // namespace
+
+void MainFrameControl::writeResultFile(bool success, const std::string& reason)
+{
+    if (!reason.empty()) failRun(reason);
+    if (!success && outcome_.reason.empty()) failRun("The run ended before its scan completed.");
+    success = success && outcome_.reason.empty();
     lastResult_ = success ? 1 : 0;
     if (!switches_.writeResultFile) return;
-    if (!writePrivateProfileString("Tesselon-6", "Success", success ? "Yes" : "No", resultFilePath()))
+    std::vector<std::pair<std::string, std::string>> entries{{"Success", success ? "Yes" : "No"}};
+    if (outcome_.passed >= 0) entries.emplace_back("Passed", outcome_.passed ? "Yes" : "No");
+    entries.emplace_back("LostSamples", std::to_string(outcome_.lostSamples));
+    if (!success) entries.emplace_back("Reason", oneLine(outcome_.reason));
+    if (!writePrivateProfileSection("Tesselon-6", entries, resultFilePath())) {
+        log("The result file " + resultFilePath().string() + " could not be written.", LogError);
         ui_.messageBox("Error - unable to generate Success/Failure File ", "Error", MB_OK_ | MB_ICONERROR_);
+    }
 }
 
 // ---------------------------------------------------------------- status texts

@@ -31,6 +31,14 @@ struct SettingsSheetValues
     static SettingsSheetValues fromStore(const ScanConfigurationStore& store);
 };
 
+// What a run reports to a test rig beside Success.
+struct RunOutcome
+{
+    int passed = -1;          // -1 nothing tested, 0 a tested limit failed, 1 every tested limit held
+    long long lostSamples = 0; // samples the instrument dropped during the scan
+    std::string reason;        // why the run failed (the first reason given); empty while nothing did
+};
+
 class SettingsSheet
 {
 public:
@@ -85,8 +93,15 @@ public:
     // The save operation: scan file, automatic text export, views updated.
     // Always clears the document's savePending. False when the file could not be written.
     bool saveDocument(CCorvelDoc& document, const std::filesystem::path& path);
-    // "SuccessFailure.ini" in the scan folder, when -r was given.
-    void writeResultFile(bool success);
+    // Records that the current run cannot be reported as a success, and why
+    // (logged as an error; the first reason is the one the result file gives).
+    void failRun(const std::string& reason);
+    RunOutcome& runOutcome() { return outcome_; }
+    const RunOutcome& runOutcome() const { return outcome_; }
+    // "SuccessFailure.ini" in the scan folder, when -r was given. Success is
+    // "Yes" only when success is true and no failure was recorded; a reason
+    // given here is recorded first.
+    void writeResultFile(bool success, const std::string& reason = {});
     std::filesystem::path resultFilePath() const;
     // The outcome last reported through the result file (also without -r):
     // -1 none yet, 0 failure, 1 success.
@@ -134,4 +149,5 @@ private:
     bool scanInProgress_ = true;
     CCorvelDoc* scanDocument_ = nullptr;
     int lastResult_ = -1;
+    RunOutcome outcome_;
 };

@@ -259,4 +259,52 @@ bool writePrivateProfileString(const std::string& section, const std::string& ke
     return writeAtomically(file, bytes);
 }
 
+
+bool writePrivateProfileSection(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& entries,
+                                const std::filesystem::path& file)
+{
+    const std::string sectionText = trim(section);
+    if (sectionText.empty()) return false;
+    std::vector<std::string> body;
+    for (const auto& [key, value] : entries) {
+        const std::string keyText = trim(key);
+        if (keyText.empty() || keyText.find('=') != std::string::npos ||
+            value.find_first_of("\r\n") != std::string::npos)
+            return false;
+        body.push_back(keyText + "=" + value);
+    }
+
+    std::lock_guard<std::mutex> guard(writeMutex());
+    Content c = load(file);
+    std::size_t first = 0;
+    std::size_t end = 0;
+    if (findSection(c, sectionText, &first, &end)) {
+        // Comments and the blank lines before the next section stay.
+        std::vector<std::string> kept;
+        for (std::size_t i = first; i < end; ++i)
+            if (!isEntry(c.lines[i]) && !trim(c.lines[i]).empty()) kept.push_back(c.lines[i]);
+        std::size_t trailing = end;
+        while (trailing > first && trim(c.lines[trailing - 1]).empty())
+            --trailing;
+        std::vector<std::string> replacement = kept;
+        replacement.insert(replacement.end(), body.begin(), body.end());
+        replacement.insert(replacement.end(), c.lines.begin() + static_cast<std::ptrdiff_t>(trailing),
+                           c.lines.begin() + static_cast<std::ptrdiff_t>(end));
+        c.lines.erase(c.lines.begin() + static_cast<std::ptrdiff_t>(first),
+                      c.lines.begin() + static_cast<std::ptrdiff_t>(end));
+        c.lines.insert(c.lines.begin() + static_cast<std::ptrdiff_t>(first), replacement.begin(),
+                       replacement.end());
+    } else {
+        while (!c.lines.empty() && c.lines.back().empty())
+            c.lines.pop_back();
+        c.lines.push_back("[" + sectionText + "]");
+        c.lines.insert(c.lines.end(), body.begin(), body.end());
+    }
+    std::string bytes = c.bom;
+    for (const std::string& line : c.lines)
+        bytes += line + c.lineEnd;
+    return writeAtomically(file, bytes);
+}
+
 } // namespace FenmarlCommonDLL::platform

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Private-profile (".ini") files with the semantics of
 // GetPrivateProfileString / WritePrivateProfileString: case-insensitive
@@ -22,5 +24,11 @@ FENMARL_COMMON_API int getPrivateProfileInt(const std::string& section, const st
 FENMARL_COMMON_API bool writePrivateProfileString(const std::string& section, const std::string& key,
                                                   const std::string& value,
                                                   const std::filesystem::path& file);
+// WritePrivateProfileSection: the section's entries become exactly these, in one
+// atomic write, so a reader never sees a mix of old and new keys. The rest of the
+// file is kept. False when a name or value cannot be written or the file cannot be.
+FENMARL_COMMON_API bool writePrivateProfileSection(const std::string& section,
+                                                   const std::vector<std::pair<std::string, std::string>>& entries,
+                                                   const std::filesystem::path& file);
 
 } // namespace FenmarlCommonDLL::platform

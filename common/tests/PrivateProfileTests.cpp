@@ -99,3 +99,20 @@ TEST(PrivateProfile, ConcurrentWritersKeepEachOthersKeys)
             EXPECT_EQ(getPrivateProfileInt("T" + std::to_string(t), "k" + std::to_string(i), -1, file), i);
     }
 }
+
+TEST(PrivateProfile, SectionWriteReplacesOnlyThatSectionsEntries)
+{
+    const auto file = scratch() / "result.ini";
+    writeFile(file, "[Before]\nA=1\n\n[Tesselon-6]\n; kept\nSuccess=Yes\nReason=old\n\n[After]\nB=2\n");
+    ASSERT_TRUE(writePrivateProfileSection("tesselon-6", {{"Success", "No"}, {"LostSamples", "3"}}, file));
+    EXPECT_EQ(readFile(file),
+              "[Before]\nA=1\n\n[Tesselon-6]\n; kept\nSuccess=No\nLostSamples=3\n\n[After]\nB=2\n");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Reason", "absent", file), "absent");
+
+    const auto fresh = scratch() / "fresh.ini";
+    ASSERT_TRUE(writePrivateProfileSection("S", {{"K", "v"}}, fresh));
+    EXPECT_EQ(readFile(fresh), "[S]\nK=v\n");
+    // A value that would break the line is refused and nothing is written.
+    EXPECT_FALSE(writePrivateProfileSection("S", {{"K", "a\nb"}}, fresh));
+    EXPECT_EQ(readFile(fresh), "[S]\nK=v\n");
+}

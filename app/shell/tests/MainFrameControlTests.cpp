@@ -424,8 +424,21 @@ TEST_F(MainFrameTest, ResultFileAndItsFailure)
     EXPECT_EQ(control->resultFilePath(), out / "SuccessFailure.ini");
     control->writeResultFile(true);
     EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Success", "", out / "SuccessFailure.ini"), "Yes");
-    control->writeResultFile(false);
-    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Success", "", out / "SuccessFailure.ini"), "No");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "LostSamples", "", out / "SuccessFailure.ini"), "0");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Passed", "absent", out / "SuccessFailure.ini"), "absent");
+    control->runOutcome().passed = 0;
+    control->runOutcome().lostSamples = 127;
+    control->writeResultFile(false, "First reason\nsecond line");
+    control->writeResultFile(false, "A later reason");
+    const fs::path result = out / "SuccessFailure.ini";
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Success", "", result), "No");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Passed", "", result), "No");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "LostSamples", "", result), "127");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Reason", "", result), "First reason second line");
+    // Once a failure is recorded, nothing reports the run as a success.
+    control->writeResultFile(true);
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Success", "", result), "No");
+    EXPECT_EQ(control->lastResult(), 0);
     EXPECT_TRUE(ui.messages().empty());
 
     // A "folder" that is a file cannot take the result file.
