@@ -110,6 +110,14 @@ bool InstrumentDetection::detect()
         }
         setStatus("No Devices Found", true);
     }
+    if (entries().empty()) {
+        // Something of ours is plugged in but cannot be used: say what and what to do.
+        const std::string why = whyNoInstrument();
+        if (!why.empty()) {
+            LogToLogFile(kSource, why, LogWarning);
+            setStatus(why, false);
+        }
+    }
     changed();
     return true;
 }

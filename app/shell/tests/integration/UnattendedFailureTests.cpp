@@ -10,6 +10,7 @@
 #include "app/acquisition/ScanThread.h"
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/InstrumentDetection.h"
+#include "app/shell/TerminationSignals.h"
 #include "app/shell/ScriptedUserInteraction.h"
 #include "common/platform/PrivateProfile.h"
 #include "simulator/BareDevice.h"
@@ -322,4 +323,23 @@ TEST_F(UnattendedFailure, SigtermEndsTheProgramWithItsDataAndAReason)
     ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
     EXPECT_LT(reopened.scan.input1.samplesAcquired, 400000);
     EXPECT_NE(readText(logFile).find("Tesselon: Exit", logStart), std::string::npos) << "closed in order";
+}
+
+// A signal that comes before the scan has started: nothing is scanned and
+// the run still ends with its reason.
+TEST_F(UnattendedFailure, ASignalBeforeTheScanEndsTheRunWithItsReason)
+{
+    writeSettings("400");
+    auto instrument = plugInstruments({instrumentConfig()}, false).front();
+    TerminationSignals::install();
+    ASSERT_EQ(std::raise(SIGHUP), 0);
+    EXPECT_EQ(TerminationSignals::pending(), SIGHUP);
+    EXPECT_EQ(TerminationSignals::name(SIGHUP), "SIGHUP");
+    const int rc = RunUnattendedProgram(arguments(), ui);
+    TerminationSignals::reset();
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(result(), "No");
+    EXPECT_EQ(result("Reason"), "The run was ended by SIGHUP before its scan completed.");
+    EXPECT_TRUE(filesWithExtension(out, ".ts6").empty());
+    EXPECT_EQ(TerminationSignals::pending(), 0);
 }
