@@ -73,13 +73,14 @@ int RunUnattended(const CommandLineSwitches& switches, UserInteraction& ui, cons
         loop.setControl(&control);
 
         const auto signalled = [] { return TerminationSignals::pending() != 0; };
-        if (!settingsLoaded) {
+        // The folder first: it takes the result file of every other failure.
+        if (!control.checkScanFolder(control.scanFolderForAutomaticNames())) {
+            // Said before the instrument is touched; the result goes where it can.
+            control.writeResultFile(false);
+        } else if (!settingsLoaded) {
             control.writeResultFile(false, "Unattended run abandoned: the settings file " +
                                                switches.templateFile + " could not be loaded." +
                                                settingsRefusal);
-        } else if (!control.checkScanFolder(control.scanFolderForAutomaticNames())) {
-            // Said before the instrument is touched; the result goes where it can.
-            control.writeResultFile(false);
         } else {
             std::this_thread::sleep_for(options.detectionDelay);
             InstrumentDetection detection(ui, store, switches.silentMode, [&loop] { loop.pumpMessages(); });

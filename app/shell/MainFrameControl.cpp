@@ -469,7 +469,10 @@ void MainFrameControl::stop()
 
 void MainFrameControl::endOnSignal(const std::string& signalName)
 {
-    failRun("The run was ended by " + signalName + " before its scan completed.");
+    if (scanRequested.load() || switches_.silentMode)
+        failRun("The run was ended by " + signalName + " before its scan completed.");
+    else
+        log("Closing on " + signalName + ".");
     if (scanRequested.load()) {
         {
             ThreadLocker hold(&ScanDataLock(), true);
