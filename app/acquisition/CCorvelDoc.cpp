@@ -295,7 +295,8 @@ bool CCorvelDoc::AutomaticExport(const std::filesystem::path& scanFile, UserInte
     const ExportInput* two = c.UseInput2 ? &second : nullptr;
     if (!one && !two) return false;
     lastError_.clear();
-    return ExportAutomaticFile(AutomaticExportPath(scanFile), scan.acquisitionTime, one, two, ui, &lastError_);
+    return ExportAutomaticFile(AutomaticExportPath(scanFile), scan.acquisitionTime, one, two, ui,
+                               &lastError_);
 }
 
 void CCorvelDoc::FilterDocument(int rollingPoints, int passes)

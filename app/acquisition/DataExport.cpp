@@ -2,15 +2,15 @@
 
 #include "app/acquisition/Spectrum.h"
 
-#include <cerrno>
-#include <cstring>
 #include "app/shell/UserInteraction.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -131,7 +131,8 @@ private:
 };
 
 // The documented message, then which file and why.
-void cannotOpen(UserInteraction* ui, const std::filesystem::path& path, std::string reason, std::string* error)
+void cannotOpen(UserInteraction* ui, const std::filesystem::path& path, std::string reason,
+                std::string* error)
 {
     if (reason.empty()) reason = "it could not be written completely";
     if (error) *error = reason;

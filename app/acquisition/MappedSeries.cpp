@@ -19,7 +19,8 @@ std::atomic<std::uint64_t> growthLimit{0};
 
 std::string temporaryTemplate()
 {
-    return (std::filesystem::path(MappedSeries::temporaryFolder()) / (std::string(MappedSeries::kFilePrefix) + "XXXXXX"))
+    return (std::filesystem::path(MappedSeries::temporaryFolder()) /
+            (std::string(MappedSeries::kFilePrefix) + "XXXXXX"))
         .string();
 }
 

@@ -369,8 +369,8 @@ bool startAcquisition(ScanProperties& scan, int points)
     if (RunScan(true, points) == 0) return true;
     char text[512] = {};
     GetErrorText(text);
-    recordFailure(scan, std::string("The scan could not be started: ") + (text[0] ? text : "the driver refused it") +
-                            ".");
+    recordFailure(scan, std::string("The scan could not be started: ") +
+                            (text[0] ? text : "the driver refused it") + ".");
     return false;
 }
 

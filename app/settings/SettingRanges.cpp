@@ -39,7 +39,8 @@ public:
     }
     void gain(const char* key, std::int32_t value)
     {
-        if (!refusal && !validGain(value)) refusal = outOfRange(key, std::to_string(value), "1, 10, 100 or 1000");
+        if (!refusal && !validGain(value))
+            refusal = outOfRange(key, std::to_string(value), "1, 10, 100 or 1000");
     }
     void positive(const char* key, double value, const char* unit)
     {
@@ -97,8 +98,8 @@ private:
                 const std::string& fallback)
     {
         if (note_)
-            note_("Registry value " + std::string(key) + "=" + value + " is out of range (accepted " + accepted +
-                  "); using " + fallback + " instead.");
+            note_("Registry value " + std::string(key) + "=" + value + " is out of range (accepted " +
+                  accepted + "); using " + fallback + " instead.");
     }
     const std::function<void(const std::string&)>& note_;
 };
@@ -132,7 +133,8 @@ std::uint64_t availableMemoryBytes()
 
 std::uint64_t scanMemoryNeed(std::int64_t samples)
 {
-    return kScanFixedBytes + static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0)) * kScanBytesPerSample;
+    return kScanFixedBytes +
+           static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0)) * kScanBytesPerSample;
 }
 
 std::int64_t maxSamplesFor(std::uint64_t availableBytes)
@@ -166,13 +168,15 @@ std::optional<std::string> checkSettingsFile(const CScanConfiguration& c, const 
         if (!check.refusal && (c.NoOfSamples < kMinSamples || c.NoOfSamples > most)) {
             std::string accepted = std::to_string(kMinSamples) + " to " + std::to_string(most);
             if (c.NoOfSamples > most)
-                accepted += " (this many samples need " + std::to_string(scanMemoryNeed(c.NoOfSamples) >> 20) +
-                            " MB; " + std::to_string(availableBytes >> 20) + " MB of memory is available)";
+                accepted += " (this many samples need " +
+                            std::to_string(scanMemoryNeed(c.NoOfSamples) >> 20) + " MB; " +
+                            std::to_string(availableBytes >> 20) + " MB of memory is available)";
             check.refusal = outOfRange("NoOfSamples", std::to_string(c.NoOfSamples), accepted);
         }
     }
     check.positive("SampleInterval", c.SampleInterval, "seconds");
-    if (c.Filter == 1) check.integer("NoOfRollingPoints", c.CutOffFrequency, kMinRollingPoints, kMaxRollingPoints);
+    if (c.Filter == 1)
+        check.integer("NoOfRollingPoints", c.CutOffFrequency, kMinRollingPoints, kMaxRollingPoints);
     if (c.ScanMode == 2) check.integer("NumberofRuns", c.NumberofRuns, kMinRuns, kMaxRuns);
     check.gain("Input1SensorGain", c.Input1SensorGain);
     check.gain("Input2SensorGain", c.Input2SensorGain);
@@ -180,8 +184,10 @@ std::optional<std::string> checkSettingsFile(const CScanConfiguration& c, const 
     if (c.ScanMode == 2) check.fileName("AutoFileName", d.autoFileName);
     check.integer("UnitMagnetic", d.MagneticUnits, 0, kMaxMagneticUnit);
     check.integer("UnitVibration", d.VibrationUnits, 0, kMaxVibrationUnit);
-    if (c.UseInput1 && c.Input1Mode == "Magnetometer") check.nonZero("MagneticScaling1", d.Input1CustomMagneticScaling);
-    if (c.UseInput2 && c.Input2Mode == "Magnetometer") check.nonZero("MagneticScaling2", d.Input2CustomMagneticScaling);
+    if (c.UseInput1 && c.Input1Mode == "Magnetometer")
+        check.nonZero("MagneticScaling1", d.Input1CustomMagneticScaling);
+    if (c.UseInput2 && c.Input2Mode == "Magnetometer")
+        check.nonZero("MagneticScaling2", d.Input2CustomMagneticScaling);
     // Held in V/Pa, written in the file in mV/Pa.
     check.positive("MicrophoneScaling1", d.Input1MicrophoneScaling * 1000.0, "mV/Pa");
     check.positive("MicrophoneScaling2", d.Input2MicrophoneScaling * 1000.0, "mV/Pa");
@@ -206,7 +212,8 @@ void applyRegistryFallbacks(CScanConfiguration& c, const std::function<void(cons
     if (c.Filter == 2) c.Filter = 1; // older versions' low pass
     fix.integer("Filter", c.Filter, fresh.Filter, 0, kMaxFilter);
     fix.integer("ScanMode", c.ScanMode, fresh.ScanMode, 0, kMaxScanMode);
-    fix.integer("CutOffFrequency", c.CutOffFrequency, fresh.CutOffFrequency, kMinRollingPoints, kMaxRollingPoints);
+    fix.integer("CutOffFrequency", c.CutOffFrequency, fresh.CutOffFrequency, kMinRollingPoints,
+                kMaxRollingPoints);
     fix.integer("NumberofRuns", c.NumberofRuns, fresh.NumberofRuns, kMinRuns, kMaxRuns);
 }
 
@@ -226,8 +233,10 @@ void applyRegistryFallbacks(DefaultSettings& d, const std::function<void(const s
     fix.positive("Input2MicrophoneScaling", d.Input2MicrophoneScaling, fresh.Input2MicrophoneScaling);
     fix.integer("Input1Scaling", d.Input1Scaling, fresh.Input1Scaling, 0, kMaxSpectrumUnit);
     fix.integer("Input2Scaling", d.Input2Scaling, fresh.Input2Scaling, 0, kMaxSpectrumUnit);
-    fix.nonZero("Input1CustomVibrationScaling", d.Input1CustomVibrationScaling, fresh.Input1CustomVibrationScaling);
-    fix.nonZero("Input2CustomVibrationScaling", d.Input2CustomVibrationScaling, fresh.Input2CustomVibrationScaling);
+    fix.nonZero("Input1CustomVibrationScaling", d.Input1CustomVibrationScaling,
+                fresh.Input1CustomVibrationScaling);
+    fix.nonZero("Input2CustomVibrationScaling", d.Input2CustomVibrationScaling,
+                fresh.Input2CustomVibrationScaling);
 }
 
 } // namespace SettingRanges

@@ -19,13 +19,13 @@ inline constexpr int kMinAverages = 1, kMaxAverages = 1000;
 inline constexpr int kMinRollingPoints = 2, kMaxRollingPoints = 60;
 inline constexpr int kMinRuns = 2, kMaxRuns = 10000;
 inline constexpr int kMinDiscreteFrequencies = 1, kMaxDiscreteFrequencies = 16;
-inline constexpr int kMaxScanMode = 2;       // Single, Continuous, Multiple
-inline constexpr int kMaxFilter = 1;         // none, low pass
-inline constexpr int kMaxCoupling = 1;       // DC, AC
-inline constexpr int kMaxWindow = 6;         // None … Blackman
-inline constexpr int kMaxSpectrumUnit = 3;   // RMS … PkPk/sqrt(Hz)
-inline constexpr int kMaxMagneticUnit = 2;   // nT, uT, mG
-inline constexpr int kMaxVibrationUnit = 3;  // ug, mg, g, mms-2
+inline constexpr int kMaxScanMode = 2;      // Single, Continuous, Multiple
+inline constexpr int kMaxFilter = 1;        // none, low pass
+inline constexpr int kMaxCoupling = 1;      // DC, AC
+inline constexpr int kMaxWindow = 6;        // None … Blackman
+inline constexpr int kMaxSpectrumUnit = 3;  // RMS … PkPk/sqrt(Hz)
+inline constexpr int kMaxMagneticUnit = 2;  // nT, uT, mG
+inline constexpr int kMaxVibrationUnit = 3; // ug, mg, g, mms-2
 
 // What one scan sample costs while it is acquired and analysed: the driver's
 // time and six channel values, both inputs' time axis, time and averaged

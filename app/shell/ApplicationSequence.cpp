@@ -54,8 +54,8 @@ int RunUnattended(const CommandLineSwitches& switches, UserInteraction& ui, cons
         DefaultSettings defaults;
         settingsLoaded = loadSettingsFile(switches.templateFile, configuration, defaults);
         if (settingsLoaded) {
-            if (const auto refusal = SettingRanges::checkSettingsFile(configuration, defaults,
-                                                                     SettingRanges::availableMemoryBytes())) {
+            if (const auto refusal = SettingRanges::checkSettingsFile(
+                    configuration, defaults, SettingRanges::availableMemoryBytes())) {
                 settingsLoaded = false;
                 settingsRefusal = " " + *refusal;
             }

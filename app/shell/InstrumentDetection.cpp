@@ -188,21 +188,26 @@ std::string InstrumentDetection::whyNoInstrument()
             if (code == 5)
                 return "A Tesselon-6 was found (" + path +
                        "), but this user may not open it (access denied).\n"
-                       "Install the udev rule 70-tesselon-6.rules in /etc/udev/rules.d (the Debian package does "
+                       "Install the udev rule 70-tesselon-6.rules in /etc/udev/rules.d (the Debian package "
+                       "does "
                        "this), then unplug the instrument and plug it in again.";
             return "A Tesselon-6 was found (" + path + "), but it could not be opened (error " +
-                   std::to_string(code) + ").\nClose any other program using it, then unplug it and plug it in again.";
+                   std::to_string(code) +
+                   ").\nClose any other program using it, then unplug it and plug it in again.";
         }
-        return "A Tesselon-6 was found (" + path + "), but it does not answer.\n"
+        return "A Tesselon-6 was found (" + path +
+               "), but it does not answer.\n"
                "Unplug it and plug it in again; if that does not help, it needs servicing.";
     }
     if (!bus.enumerate(FenmarlUsb::DeviceClassId::BareMicrocontroller).empty()) {
-        const FenmarlUsb::UsbId id = FenmarlUsb::deviceClass(FenmarlUsb::DeviceClassId::BareMicrocontroller).ids.at(0);
+        const FenmarlUsb::UsbId id =
+            FenmarlUsb::deviceClass(FenmarlUsb::DeviceClassId::BareMicrocontroller).ids.at(0);
         char ids[16];
         std::snprintf(ids, sizeof ids, "%04x:%04x", id.vendorId, id.productId);
         return std::string("A Tesselon-6 without its firmware was found (USB ") + ids +
                ").\nThe firmware loader (libAmbrel.so) did not start it: check that it is installed and that "
-               "the udev rule 70-tesselon-6.rules gives access, then unplug the instrument and plug it in again.";
+               "the udev rule 70-tesselon-6.rules gives access, then unplug the instrument and plug it in "
+               "again.";
     }
     return {};
 }

@@ -18,12 +18,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
-#include <fcntl.h>
-#include <unistd.h>
 
 using FenmarlCommonDLL::ThreadLocker;
 using namespace FenmarlCommonDLL::platform;
@@ -148,7 +148,8 @@ std::string MainFrameControl::CheckOutputFolder(const std::string& folder)
     // Without a folder the automatic name is relative: the working folder takes the files.
     const fs::path path(folder.empty() ? std::string(".") : folder);
     // Room for the automatic name within the length the name is cut at.
-    if (folder.size() > 2000) return "The folder name " + folder.substr(0, 60) + "... is too long for scan files.";
+    if (folder.size() > 2000)
+        return "The folder name " + folder.substr(0, 60) + "... is too long for scan files.";
     std::error_code ec;
     if (!fs::is_directory(path, ec)) {
         fs::create_directories(path, ec);
@@ -176,10 +177,11 @@ bool MainFrameControl::checkScanFolder(const std::string& folder)
 {
     const std::string problem = CheckOutputFolder(folder);
     if (problem.empty()) return true;
-    ui_.messageBox(problem + "\nNothing was scanned. Choose another data folder" +
-                       (switches_.silentMode ? std::string(" (-o)") : std::string(" (Configure, General page)")) +
-                       " and run again.",
-                   "Scan", MB_OK_ | MB_ICONERROR_);
+    ui_.messageBox(
+        problem + "\nNothing was scanned. Choose another data folder" +
+            (switches_.silentMode ? std::string(" (-o)") : std::string(" (Configure, General page)")) +
+            " and run again.",
+        "Scan", MB_OK_ | MB_ICONERROR_);
     failRun(problem);
     return false;
 }
@@ -573,8 +575,8 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
                                        : std::string("\nThe data acquired so far could not be saved.");
     if (!scanFailure.empty()) {
         failRun(scanFailure);
-        ui_.messageBox("The scan ended early after " + std::to_string(acquired) + " samples.\n" + scanFailure +
-                           keptText,
+        ui_.messageBox("The scan ended early after " + std::to_string(acquired) + " samples.\n" +
+                           scanFailure + keptText,
                        "Scan", MB_OK_ | MB_ICONERROR_);
     } else if (instrumentFailed) {
         const std::string why = InstrumentDetection::whyDataStopped();
@@ -639,8 +641,9 @@ bool MainFrameControl::saveDocument(CCorvelDoc& document, const fs::path& path)
                     (document.lastError().empty() ? std::string(".") : ": " + document.lastError()));
         document.UpdateViewsAndAlert();
     } else {
-        const std::string problem = "The scan could not be saved to " + path.string() +
-                                    (document.lastError().empty() ? std::string(".") : ": " + document.lastError());
+        const std::string problem =
+            "The scan could not be saved to " + path.string() +
+            (document.lastError().empty() ? std::string(".") : ": " + document.lastError());
         ui_.messageBox(problem, "Save", MB_OK_ | MB_ICONERROR_);
         failRun(problem);
     }

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <new>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>

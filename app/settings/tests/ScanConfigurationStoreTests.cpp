@@ -306,9 +306,9 @@ TEST_F(ScanConfigurationStoreTest, SettingsFileReplacesTheRegistryConfigurationB
         store.saveAll();
     }
     const auto ini = std::filesystem::temp_directory_path() / "run.ini";
-    std::ofstream(ini)
-        << "[Acquisition]\nNoOfSamples=2048\nSampleInterval=0.0005\nNoOfAverages=1\n[Sensors]\nUseInput1=True\n"
-        << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=10\n[FFT]\nFFTK=2\n";
+    std::ofstream(ini) << "[Acquisition]\nNoOfSamples=2048\nSampleInterval=0.0005\nNoOfAverages=1\n[Sensors]"
+                          "\nUseInput1=True\n"
+                       << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=10\n[FFT]\nFFTK=2\n";
 
     ScriptedUserInteraction ui;
     CommandLineSwitches switches;

@@ -1,5 +1,5 @@
-#include "app/settings/SettingRanges.h"
 #include "app/settings/ScanConfigurationStore.h"
+#include "app/settings/SettingRanges.h"
 #include "app/settings/SettingsFile.h"
 #include "app/shell/ScriptedUserInteraction.h"
 #include "common/platform/KnownFolders.h"
@@ -80,7 +80,8 @@ TEST(SettingRanges, OutOfRangeValuesAreNamedWithTheAcceptedRange)
         {"NoOfSamples", "-1", "NoOfSamples=-1 is out of range: accepted 5 to "},
         {"NoOfAverages", "1000000", "NoOfAverages=1000000 is out of range: accepted 1 to 1000."},
         {"NoOfAverages", "0", "NoOfAverages=0 is out of range: accepted 1 to 1000."},
-        {"Input1SensorGain", "2147483647", "Input1SensorGain=2147483647 is out of range: accepted 1, 10, 100 or 1000."},
+        {"Input1SensorGain", "2147483647",
+         "Input1SensorGain=2147483647 is out of range: accepted 1, 10, 100 or 1000."},
         {"Input2SensorGain", "5", "Input2SensorGain=5 is out of range: accepted 1, 10, 100 or 1000."},
         {"SampleInterval", "0", "SampleInterval=0 is out of range: accepted a number of seconds above 0."},
         {"SampleInterval", "-1", "SampleInterval=-1 is out of range: accepted a number of seconds above 0."},
@@ -116,10 +117,12 @@ TEST(SettingRanges, ValuesAreCheckedWhereTheScanUsesThem)
     EXPECT_EQ(refusalFor(multiple), std::nullopt);
     EXPECT_EQ(refusalFor(with("NumberofRuns", "10001", multiple)),
               "NumberofRuns=10001 is out of range: accepted 2 to 10000.");
-    EXPECT_EQ(refusalFor(with("NoOfAverages", "0", multiple)), std::nullopt) << "Multiple scans do not average";
+    EXPECT_EQ(refusalFor(with("NoOfAverages", "0", multiple)), std::nullopt)
+        << "Multiple scans do not average";
     for (const char* name : {"../escape.ts6", "sub/run.ts6", "..", ""})
         EXPECT_EQ(refusalFor(with("AutoFileName", name, multiple)),
-                  "AutoFileName=" + std::string(name) + " is out of range: accepted a file name without folders.")
+                  "AutoFileName=" + std::string(name) +
+                      " is out of range: accepted a file name without folders.")
             << name;
     EXPECT_EQ(refusalFor(with("NoOfRollingPoints", "2147483647", with("Filter", "1"))),
               "NoOfRollingPoints=2147483647 is out of range: accepted 2 to 60.");
@@ -137,7 +140,8 @@ TEST(SettingRanges, TheSampleCountIsBoundedByTheMemoryAvailable)
     EXPECT_EQ(refusalFor(with("NoOfSamples", "7000000"), need), std::nullopt);
     const auto refused = refusalFor(with("NoOfSamples", "7000000"), need - 1);
     ASSERT_TRUE(refused.has_value());
-    EXPECT_EQ(refused->rfind("NoOfSamples=7000000 is out of range: accepted 5 to 6999999 (", 0), 0u) << *refused;
+    EXPECT_EQ(refused->rfind("NoOfSamples=7000000 is out of range: accepted 5 to 6999999 (", 0), 0u)
+        << *refused;
     EXPECT_NE(refused->find("MB of memory is available"), std::string::npos);
 
     const auto huge = refusalFor(with("NoOfSamples", "2147483647"), std::uint64_t(64) << 20);
@@ -190,8 +194,9 @@ TEST(SettingRanges, RegistryValuesOutOfRangeFallBackToTheirDefaults)
     EXPECT_EQ(d.Input1CustomVibrationScaling, 1.0);
     EXPECT_EQ(d.Input1MagneticScaling, 3.5);
     ASSERT_EQ(notes.size(), 8u);
-    EXPECT_EQ(notes[1], "Registry value NoOfSamples=2147483647 is out of range (accepted 5 to 700000); using 1000 "
-                        "instead.");
+    EXPECT_EQ(notes[1],
+              "Registry value NoOfSamples=2147483647 is out of range (accepted 5 to 700000); using 1000 "
+              "instead.");
 }
 
 TEST(SettingRanges, TheStoreRefusesAFileOutOfRangeAndKeepsItsSettings)

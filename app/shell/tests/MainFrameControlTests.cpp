@@ -459,7 +459,8 @@ TEST_F(MainFrameTest, RunChecksTheDataFolderBeforeTheScan)
     store->defaultSettings().FilePath = folder + "/plain/scans/";
     EXPECT_FALSE(control->start());
     ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].text.rfind("The folder " + folder + "/plain/scans/ could not be created: ", 0), 0u)
+    EXPECT_EQ(ui.messages()[0].text.rfind("The folder " + folder + "/plain/scans/ could not be created: ", 0),
+              0u)
         << ui.messages()[0].text;
     EXPECT_NE(ui.messages()[0].text.find("(Configure, General page)"), std::string::npos);
     EXPECT_EQ(ui.messages()[0].icon(), MB_ICONERROR_);

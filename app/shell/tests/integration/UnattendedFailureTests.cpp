@@ -10,8 +10,8 @@
 #include "app/acquisition/ScanThread.h"
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/InstrumentDetection.h"
-#include "app/shell/TerminationSignals.h"
 #include "app/shell/ScriptedUserInteraction.h"
+#include "app/shell/TerminationSignals.h"
 #include "common/platform/PrivateProfile.h"
 #include "simulator/BareDevice.h"
 
@@ -51,9 +51,8 @@ class UnattendedFailure : public ::testing::Test
 protected:
     void SetUp() override
     {
-        base = fs::path(scratchFolder()) / ("failure-" + std::string(::testing::UnitTest::GetInstance()
-                                                                         ->current_test_info()
-                                                                         ->name()));
+        base = fs::path(scratchFolder()) /
+               ("failure-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(base);
         out = base / "out";
         fs::create_directories(out);
@@ -78,8 +77,8 @@ protected:
             << "Mode1=Normal\nInput1DisplayType=Both\nInput1Mode=Magnetometer\n"
             << "Mode2=Normal\nInput2DisplayType=Both\nInput2Mode=Magnetometer\n"
             << "[Acquisition]\nNoOfAverages=" << averages << "\nNoOfSamples=" << samples
-            << "\nSampleInterval=0.001\nScanMode=" << scanMode << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs
-            << "\nOversample=False\n"
+            << "\nSampleInterval=0.001\nScanMode=" << scanMode
+            << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs << "\nOversample=False\n"
             << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=1\n"
             << "[DigitalFiltering]\nFilter=0\n"
             << "[General]\nExportMultiASCII=True\nAutoFileName=" << autoName << "\n"
@@ -95,7 +94,8 @@ protected:
 
     std::string result(const std::string& key = "Success", const fs::path& folder = {}) const
     {
-        return getPrivateProfileString("Tesselon-6", key, "", (folder.empty() ? out : folder) / "SuccessFailure.ini");
+        return getPrivateProfileString("Tesselon-6", key, "",
+                                       (folder.empty() ? out : folder) / "SuccessFailure.ini");
     }
 
     fs::path base, out, settingsFile;
@@ -111,7 +111,8 @@ TEST_F(UnattendedFailure, ASampleCountBeyondTheMemoryIsRefusedBeforeTheInstrumen
     auto instrument = plugInstruments({instrumentConfig()}, false).front();
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
     EXPECT_EQ(result(), "No");
-    EXPECT_NE(result("Reason").find("NoOfSamples=2147483647 is out of range: accepted 5 to "), std::string::npos)
+    EXPECT_NE(result("Reason").find("NoOfSamples=2147483647 is out of range: accepted 5 to "),
+              std::string::npos)
         << result("Reason");
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_NE(ui.messages()[0].text.find("NoOfSamples=2147483647"), std::string::npos);
@@ -156,7 +157,8 @@ TEST_F(UnattendedFailure, AnOutputFolderThatCannotBeMadeIsReportedBeforeTheScan)
     const fs::path impossible = base / "plain" / "out";
     EXPECT_EQ(RunUnattendedProgram(arguments(impossible), ui), 1);
     ASSERT_GE(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].text.rfind("The folder " + impossible.string() + " could not be created: ", 0), 0u)
+    EXPECT_EQ(ui.messages()[0].text.rfind("The folder " + impossible.string() + " could not be created: ", 0),
+              0u)
         << ui.messages()[0].text;
     EXPECT_NE(ui.messages()[0].text.find("Nothing was scanned"), std::string::npos);
     EXPECT_TRUE(instrument->controlRequests().empty()) << "said before the instrument is touched";
@@ -172,13 +174,15 @@ TEST_F(UnattendedFailure, AFailedTextExportMakesTheRunNoAndSaysWhichFile)
     fs::create_directories(out / "auto_0.dat");
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
     EXPECT_EQ(result(), "No");
-    EXPECT_EQ(result("Reason").rfind("The text export " + (out / "auto_0.dat").string() + " could not be written: ", 0),
+    EXPECT_EQ(result("Reason").rfind(
+                  "The text export " + (out / "auto_0.dat").string() + " could not be written: ", 0),
               0u)
         << result("Reason");
     EXPECT_TRUE(fs::exists(out / "auto_0.ts6")) << "the scan itself is kept";
     EXPECT_TRUE(fs::exists(out / "auto_1.dat"));
     ASSERT_FALSE(ui.messages().empty());
-    EXPECT_EQ(ui.messages()[0].text.rfind("Cannot open data file\n" + (out / "auto_0.dat").string() + ": ", 0), 0u)
+    EXPECT_EQ(
+        ui.messages()[0].text.rfind("Cannot open data file\n" + (out / "auto_0.dat").string() + ": ", 0), 0u)
         << ui.messages()[0].text;
 }
 
