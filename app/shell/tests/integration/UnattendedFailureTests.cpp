@@ -347,3 +347,30 @@ TEST_F(UnattendedFailure, ASignalBeforeTheScanEndsTheRunWithItsReason)
     EXPECT_TRUE(filesWithExtension(out, ".ts6").empty());
     EXPECT_EQ(TerminationSignals::pending(), 0);
 }
+
+// A read that times out and an instrument on a full-speed port no longer
+// both read "may have failed or been disconnected".
+TEST_F(UnattendedFailure, AStoppedScanSaysWhyTheDataStopped)
+{
+    writeSettings("40000");
+    auto timingOut = instrumentConfig();
+    FenmarlUsb::InstrumentFault fault;
+    fault.kind = FenmarlUsb::InstrumentFault::Kind::BulkRead;
+    fault.error = 121;
+    fault.after = 2;
+    timingOut.faults.push_back(fault);
+    plugInstruments({timingOut}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
+    EXPECT_EQ(result(), "No");
+    ASSERT_FALSE(ui.messages().empty());
+    EXPECT_NE(ui.messages()[0].text.find("No data came from the instrument for 10 s"), std::string::npos)
+        << ui.messages()[0].text;
+    EXPECT_EQ(ui.messages()[0].text.find("may have failed"), std::string::npos);
+    EXPECT_NE(result("Reason").find("No data came from the instrument for 10 s"), std::string::npos);
+
+    ScriptedUserInteraction second;
+    plugInstruments({instrumentConfig(false)}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), second), 1);
+    EXPECT_EQ(result(), "No");
+    EXPECT_NE(result("Reason").find("USB 2 port"), std::string::npos) << result("Reason");
+}
