@@ -362,15 +362,14 @@ ScanSetup programInstrument(ScanProperties& scan)
     return setup;
 }
 
-// Starts the instrument's acquisition; a refusal (the driver cannot hold the
-// samples, the instrument does not answer) fails the scan with the driver's text.
+// Starts the instrument's acquisition; a refusal (the driver cannot allocate
+// its buffers or start its thread) fails the scan. The driver's last USB text
+// may belong to an older failure, so the reason points at its log instead.
 bool startAcquisition(ScanProperties& scan, int points)
 {
     if (RunScan(true, points) == 0) return true;
-    char text[512] = {};
-    GetErrorText(text);
-    recordFailure(scan, std::string("The scan could not be started: ") +
-                            (text[0] ? text : "the driver refused it") + ".");
+    recordFailure(scan, "The scan could not be started: the driver could not prepare it (Torvane.log says "
+                        "why; usually there is not enough memory for its buffers).");
     return false;
 }
 
