@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -373,4 +374,46 @@ TEST_F(UnattendedFailure, AStoppedScanSaysWhyTheDataStopped)
     EXPECT_EQ(RunUnattendedProgram(arguments(), second), 1);
     EXPECT_EQ(result(), "No");
     EXPECT_NE(result("Reason").find("USB 2 port"), std::string::npos) << result("Reason");
+}
+
+// The microphone sensitivity survives run after run: a 1 Pa (RMS) tone at
+// the default 0.05 V/Pa reads 94 dB every time.
+TEST_F(UnattendedFailure, AOnePascalToneReads94DecibelsRunAfterRun)
+{
+    writeSettings("16384");
+    {
+        std::string text = readText(settingsFile);
+        const auto replace = [&text](const std::string& from, const std::string& to) {
+            text.replace(text.find(from), from.size(), to);
+        };
+        replace("Input1Mode=Magnetometer", "Input1Mode=Microphone");
+        replace("FFTK=2", "FFTK=1");
+        replace("FFTWindowing=3", "FFTWindowing=0");
+        std::ofstream(settingsFile) << text;
+    }
+    auto config = instrumentConfig();
+    // 125 Hz falls on a spectrum line at 1 kHz: no window, no leakage.
+    config.channels[0].dc = 0.0;
+    config.channels[0].noise = 0.0;
+    config.channels[0].sines = {{0.05 * std::sqrt(2.0), 125.0, 0.0}};
+    for (int run = 0; run < 2; ++run) {
+        fs::remove_all(out);
+        plugInstruments({config}, false);
+        ScriptedUserInteraction quiet;
+        ASSERT_EQ(RunUnattendedProgram(arguments(), quiet), 0) << "run " << run;
+        const auto exports = filesWithExtension(out, ".dat");
+        ASSERT_EQ(exports.size(), 1u);
+        std::istringstream lines(readText(exports[0]));
+        std::string line;
+        double loudest = -1e9;
+        for (int row = 0; std::getline(lines, line); ++row) {
+            if (row < 2) continue; // header and column names
+            std::vector<std::string> fields;
+            std::stringstream cells(line);
+            for (std::string cell; std::getline(cells, cell, '\t');)
+                fields.push_back(cell);
+            if (fields.size() >= 6 && !fields[5].empty()) loudest = std::max(loudest, std::stod(fields[5]));
+        }
+        EXPECT_NEAR(loudest, 94.0, 0.5) << "run " << run;
+    }
 }
