@@ -471,10 +471,13 @@ void MainFrameControl::stop()
 
 void MainFrameControl::endOnSignal(const std::string& signalName)
 {
-    if (scanRequested.load() || switches_.silentMode)
-        failRun("The run was ended by " + signalName + " before its scan completed.");
-    else
+    if (!scanRequested.load() && !switches_.silentMode) {
+        // Nothing is being measured: the window closes as it would for the user.
         log("Closing on " + signalName + ".");
+        frame_.closeMainWindow();
+        return;
+    }
+    failRun("The run was ended by " + signalName + " before its scan completed.");
     if (scanRequested.load()) {
         {
             ThreadLocker hold(&ScanDataLock(), true);
