@@ -234,3 +234,21 @@ TEST(SettingRanges, MicrophoneSensitivityIsConvertedOnceAndOnlyFromTheFile)
     EXPECT_DOUBLE_EQ(d.Input1MicrophoneScaling, 0.05) << "50 mV/Pa";
     EXPECT_DOUBLE_EQ(d.Input2MicrophoneScaling, 0.0125);
 }
+
+TEST(SettingRanges, TheStoreReadsOutOfRangeRegistryValuesAsTheirDefaults)
+{
+    fs::remove(FenmarlCommonDLL::platform::userConfigFolder() / "registry.reg");
+    ScriptedUserInteraction ui;
+    {
+        ScanConfigurationStore store(ui, {});
+        store.scanConfiguration().NoOfSamples = 2147483647;
+        store.scanConfiguration().NoOfAverages = 12;
+        store.defaultSettings().FFTK = 1062546964;
+        store.saveAll();
+    }
+    ScanConfigurationStore store(ui, {});
+    EXPECT_EQ(store.scanConfiguration().NoOfSamples, CScanConfiguration{}.NoOfSamples);
+    EXPECT_EQ(store.scanConfiguration().NoOfAverages, 12) << "values in range are kept";
+    EXPECT_EQ(store.defaultSettings().FFTK, DefaultSettings{}.FFTK);
+    EXPECT_TRUE(ui.messages().empty()) << "a log line, not a message";
+}
