@@ -291,18 +291,29 @@ TEST_F(UnattendedFailure, SigtermEndsTheProgramWithItsDataAndAReason)
     const fs::path logFile = fs::path(std::getenv("XDG_DATA_HOME")) / "Tesselon/Logs/Tesselon.log";
     const std::size_t logStart = fs::exists(logFile) ? readText(logFile).size() : 0;
 
+    // Everything the child needs is made before the fork: after it, only exec.
+    const auto args = arguments();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> environment{"TESSELON_USB=simulator", "TESSELON_SIMULATOR=" + profile.string(),
+                                         "QT_QPA_PLATFORM=offscreen"};
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (name != "TESSELON_USB" && name != "TESSELON_SIMULATOR" && name != "QT_QPA_PLATFORM")
+            environment.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (auto& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        setenv("TESSELON_USB", "simulator", 1);
-        setenv("TESSELON_SIMULATOR", profile.c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        const auto args = arguments();
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     // Wait until the scan runs, then send what a watchdog sends.
