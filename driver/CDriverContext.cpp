@@ -204,25 +204,37 @@ int CDriverContext::SetMeasurementRate(double rateHz, bool decimate)
     }
     double clocked = rateHz;
     double factor = 1.0;
+    bool picks = false;
     if (decimate && rateHz < 1000.0) {
         factor = std::trunc(1000.0 / rateHz);
         clocked = 1000.0;
     }
-    const double divider = std::trunc(kBaseClockHz / clocked + 0.5);
-    // The divider travels in a 16-bit field and N must stay a count: a rate that
-    // cannot be programmed is refused rather than sent truncated.
-    if (divider - 1.0 > 0xFFFF || factor > INT_MAX) {
+    double divider = std::trunc(kBaseClockHz / clocked + 0.5);
+    // The divider travels in a 16-bit field. Slower rates clock the
+    // instrument N times faster and keep one sample in N, so the points still
+    // come at the rate asked (within the clock's granularity).
+    if (divider - 1.0 > 0xFFFF && !decimate) {
+        factor = std::ceil(kBaseClockHz / rateHz / 65536.0);
+        clocked = rateHz * factor;
+        divider = std::trunc(kBaseClockHz / clocked + 0.5);
+        picks = true;
+    }
+    // N must stay a count: a rate that still cannot be programmed is refused
+    // rather than sent truncated.
+    if (divider < 1.0 || divider - 1.0 > 0xFFFF || factor > INT_MAX) {
         setDriverError(kSource, "Measurement rate out of range");
         return 1;
     }
     const double previousRate = effectiveRate_;
     decimation_ = static_cast<int>(factor);
+    decimationPicks_ = picks;
     effectiveRate_ = kBaseClockHz / divider / factor;
     if (!usb_->VendorRequest(VEND_RATECONTROL, static_cast<std::uint32_t>(divider) - 1)) {
         effectiveRate_ = previousRate;
         setDriverError(kSource, "Cannot send rate control byte");
         return 1;
     }
+    usb_->setSampleClock(kBaseClockHz / divider);
     return 0;
 }
 
@@ -260,7 +272,15 @@ int CDriverContext::Reset()
     }
 
     SetMeasurementRate(20000.0, false);
-    RunScan(true, 40);
+    if (RunScan(true, 40) != 0) {
+        // Nothing was measured: put the words back as far as the instrument takes them.
+        usb_->VendorRequest(VEND_SENSORCONTROL, savedSensor);
+        usb_->VendorRequest(VEND_INPUTCONTROL, savedInput);
+        sensorWord_ = savedSensor;
+        inputWord_ = savedInput;
+        setDriverError(kSource, "Cannot start the zeroing scan");
+        return 1;
+    }
     while (IsScanning())
         sleepMs(100);
 
@@ -369,4 +389,9 @@ void CDriverContext::GetThreadDetails(bool* readRunning, bool* processRunning, i
     if (samplesRead) *samplesRead = static_cast<int>(CUSBLib::bytesReadTotal() / 24);
     if (bytesBuffered) *bytesBuffered = static_cast<int>(usb_->bytesBuffered());
     if (pointsProcessed) *pointsProcessed = blockPoints_.load();
+}
+
+int CDriverContext::GetLostSampleCount()
+{
+    return static_cast<int>(usb_->fifoOverflows() - overflowsAtScanStart_.load());
 }
