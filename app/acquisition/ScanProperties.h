@@ -32,6 +32,12 @@ public:
     std::atomic<bool> savePending{false};
     // A multiple-scan run is reading samples: frequency graphs do not draw.
     std::atomic<bool> runAcquiring{false};
+    // Written by the scan thread (under ScanDataLock) before it reports the
+    // scan complete, read by the main window then; not stored in the file.
+    // The first set-up call the instrument refused ("SetMeasurementRate: …"), empty when none.
+    std::string setupFailure;
+    // Samples the instrument lost during this scan, all acquisitions and runs together.
+    long long lostSamples = 0;
 };
 
 // The lines of the scan properties dialog's list, in order.

@@ -48,8 +48,12 @@ public:
     // OK pressed: opens the instrument of the selected entry (entries whose
     // descriptor could not be read are not listed, so an entry keeps its own
     // driver index), sends the set-up and zeroes
-    // it when configured. True when an instrument was opened.
+    // it when configured. True when an instrument was opened and set up; a
+    // refused set-up call or zeroing is shown and logged and closes the
+    // instrument again.
     bool connect();
+    // Why the last connect failed (the call and the driver's text), empty after a success.
+    const std::string& lastFailure() const { return lastFailure_; }
 
     // Called after each change of the texts above (UI thread).
     void setOnChanged(std::function<void()> onChanged) { onChanged_ = std::move(onChanged); }
@@ -66,6 +70,7 @@ private:
     FenmarlCommonDLL::Locker detectionLock_;
     bool skipNextSilentSearch_ = false;
     int watchToken_ = 0;
+    std::string lastFailure_;
 
     mutable std::mutex stateMutex_;
     std::string status_;
