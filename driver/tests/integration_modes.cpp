@@ -124,6 +124,23 @@ TEST_F(SteadySignalTest, ContinuousIntervalsWithoutPointsWriteNothing)
     EXPECT_EQ(fetch(1, -1, 5).status, 1);
 }
 
+// The default continuous interval (5 s) is beyond the rate divider: each
+// interval still gives one record, 5 s after the one before.
+TEST_F(SteadySignalTest, ContinuousModeAtAFiveSecondIntervalRecordsOnePointPerInterval)
+{
+    open();
+    ASSERT_EQ(driver->SetMeasurementRate(0.2, false), 0);
+    ASSERT_EQ(driver->RunScan(true, 0), 0);
+    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 2; }));
+    EXPECT_EQ(driver->RunScan(false, 0), 0);
+    const int points = driver->GetCurrentNumberOfPoints();
+    const Points p = fetch(1, 0, points);
+    ASSERT_EQ(p.count, points);
+    EXPECT_LE(points, 3) << "one record per interval, not a burst";
+    EXPECT_EQ(p.time[0], 0.0);
+    EXPECT_NEAR(p.time[1], 5.0, 1e-3);
+}
+
 TEST_F(SteadySignalTest, ALostInstrumentEndsContinuousMode)
 {
     open();
