@@ -179,9 +179,9 @@ void CUSBLib::USB2_ReadThread(std::shared_ptr<FenmarlUsb::Device> winusb)
     const double clock = sampleClockHz_.load();
     const double halfSecondBytes = clock * 24.0 * 0.5;
     const std::uint32_t packets =
-        halfSecondBytes >= 10.0 * packet ? 10u
-                                         : std::max<std::uint32_t>(1, static_cast<std::uint32_t>(
-                                                                          std::ceil(halfSecondBytes / packet)));
+        halfSecondBytes >= 10.0 * packet
+            ? 10u
+            : std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(halfSecondBytes / packet)));
     std::uint32_t readSize = packets * packet;
     std::vector<std::uint8_t> buffer;
     try {

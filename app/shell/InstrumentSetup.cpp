@@ -39,14 +39,18 @@ std::string SendInstrumentSetup(const CScanConfiguration& c)
         return DescribeDriverFailure(std::string("TurnSensorOn(1, ") + on(c.UseInput1) + ")");
     if (TurnSensorOn(2, c.UseInput2 != 0) != 0)
         return DescribeDriverFailure(std::string("TurnSensorOn(2, ") + on(c.UseInput2) + ")");
-    if (SetSensorGain(1, gain1) != 0) return DescribeDriverFailure("SetSensorGain(1, " + std::to_string(gain1) + ")");
-    if (SetSensorGain(2, gain2) != 0) return DescribeDriverFailure("SetSensorGain(2, " + std::to_string(gain2) + ")");
+    if (SetSensorGain(1, gain1) != 0)
+        return DescribeDriverFailure("SetSensorGain(1, " + std::to_string(gain1) + ")");
+    if (SetSensorGain(2, gain2) != 0)
+        return DescribeDriverFailure("SetSensorGain(2, " + std::to_string(gain2) + ")");
     if (SetSensorHPFilter(1, c.Input1HPFilter != 0) != 0)
         return DescribeDriverFailure(std::string("SetSensorHPFilter(1, ") + on(c.Input1HPFilter) + ")");
     if (SetSensorHPFilter(2, c.Input2HPFilter != 0) != 0)
         return DescribeDriverFailure(std::string("SetSensorHPFilter(2, ") + on(c.Input2HPFilter) + ")");
-    if (SetInputType(1, type1) != 0) return DescribeDriverFailure("SetInputType(1, " + std::to_string(type1) + ")");
-    if (SetInputType(2, type2) != 0) return DescribeDriverFailure("SetInputType(2, " + std::to_string(type2) + ")");
+    if (SetInputType(1, type1) != 0)
+        return DescribeDriverFailure("SetInputType(1, " + std::to_string(type1) + ")");
+    if (SetInputType(2, type2) != 0)
+        return DescribeDriverFailure("SetInputType(2, " + std::to_string(type2) + ")");
     return {};
 }
 

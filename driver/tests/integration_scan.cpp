@@ -411,7 +411,8 @@ TEST_F(RampScanTest, LostSamplesAreCountedPerScan)
     const std::uint32_t before = driver->usb().fifoOverflows();
     ASSERT_EQ(driver->RunScan(true, 200), 0);
     ASSERT_TRUE(waitScanEnd());
-    EXPECT_EQ(static_cast<std::uint32_t>(driver->GetLostSampleCount()), driver->usb().fifoOverflows() - before);
+    EXPECT_EQ(static_cast<std::uint32_t>(driver->GetLostSampleCount()),
+              driver->usb().fifoOverflows() - before);
 }
 
 } // namespace

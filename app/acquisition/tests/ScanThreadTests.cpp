@@ -445,7 +445,8 @@ TEST_F(ScanThreadTest, SlowIntervalsAreMeasuredAtTheirOwnRate)
         // samples, so its intervals run up to 0.8 % long; the time stamps say so.
         const double tolerance = oversample ? 0.05 : 1e-3;
         for (std::uint32_t i = 1; i < 3; ++i)
-            EXPECT_NEAR(d.timeAxis.get(i) - d.timeAxis.get(i - 1), 5.0, tolerance) << "oversample " << oversample;
+            EXPECT_NEAR(d.timeAxis.get(i) - d.timeAxis.get(i - 1), 5.0, tolerance)
+                << "oversample " << oversample;
     }
 }
 

@@ -359,7 +359,8 @@ TEST(Spectrum, ASineReadsTheSameLevelAtEveryRecordLength)
     constexpr int kBin = 256;
     for (bool overlap : {true, false}) {
         for (int window = WindowNone; window <= WindowBlackman; ++window) {
-            const double reference = Compute(SineSamples(20000, 1.0, kBin), 2, overlap, window, UnitRms).value[kBin];
+            const double reference =
+                Compute(SineSamples(20000, 1.0, kBin), 2, overlap, window, UnitRms).value[kBin];
             ASSERT_GT(reference, 0.0);
             for (int length : {500, 1000, 3072, 5120}) {
                 const AxisSpectrum s = Compute(SineSamples(length, 1.0, kBin), 2, overlap, window, UnitRms);
@@ -370,8 +371,8 @@ TEST(Spectrum, ASineReadsTheSameLevelAtEveryRecordLength)
         }
     }
     // Without a window the level is the sine's RMS itself.
-    EXPECT_NEAR(Compute(SineSamples(1000, 2.0, kBin), 2, true, WindowNone, UnitRms).value[kBin], std::sqrt(2.0),
-                0.01);
+    EXPECT_NEAR(Compute(SineSamples(1000, 2.0, kBin), 2, true, WindowNone, UnitRms).value[kBin],
+                std::sqrt(2.0), 0.01);
 }
 
 TEST(Spectrum, RecordsThatFillEverySegmentKeepTheirBits)
@@ -387,7 +388,8 @@ TEST(Spectrum, RecordsThatFillEverySegmentKeepTheirBits)
                 MappedSeries unbounded;
                 MappedSeries bounded;
                 AccumulatePowerSpectrum(values, unbounded, 2, overlap, window);
-                AccumulatePowerSpectrum(values, bounded, 2, overlap, window, static_cast<std::uint32_t>(length));
+                AccumulatePowerSpectrum(values, bounded, 2, overlap, window,
+                                        static_cast<std::uint32_t>(length));
                 for (std::uint32_t k = 0; k < 1024; ++k)
                     ASSERT_EQ(bounded.get(k), unbounded.get(k)) << window << " " << k;
             }

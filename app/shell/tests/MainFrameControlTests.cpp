@@ -374,8 +374,9 @@ TEST_F(MainFrameTest, ARefusedSetupInConfigureIsShownAndNoScanFollows)
     ASSERT_TRUE(control->configure(sheet));
     EXPECT_EQ(store->scanConfiguration().Input1SensorGain, 100);
     ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].text,
-              "The instrument could not be set up.\nSetSensorGain(1, 3) failed: WinUsb_ControlTransfer failed");
+    EXPECT_EQ(
+        ui.messages()[0].text,
+        "The instrument could not be set up.\nSetSensorGain(1, 3) failed: WinUsb_ControlTransfer failed");
     EXPECT_EQ(ui.messages()[0].caption, "Instrument Setup");
     EXPECT_TRUE(ui.progressEvents().empty()) << "no zeroing after a refused call";
     EXPECT_TRUE(loop.documents().empty()) << "ScanOnExit does not scan an instrument not set up";

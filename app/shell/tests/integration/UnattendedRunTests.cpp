@@ -68,7 +68,8 @@ protected:
             << "[Input]\nInput1AutoScale=True\nInput2AutoScale=True\nCoupling1=0\nCoupling2=0\n"
             << "Mode1=Normal\nInput1DisplayType=Both\nInput1Mode=Magnetometer\n"
             << "Mode2=Normal\nInput2DisplayType=Both\nInput2Mode=Magnetometer\n"
-            << "[Acquisition]\nNoOfAverages=1\nNoOfSamples=" << samples << "\nSampleInterval=" << interval << "\n"
+            << "[Acquisition]\nNoOfAverages=1\nNoOfSamples=" << samples << "\nSampleInterval=" << interval
+            << "\n"
             << "ScanMode=" << scanMode << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs
             << "\nOversample=False\n"
             << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=1\n"
@@ -254,12 +255,14 @@ TEST_F(UnattendedRun, ARefusedSetupCallEndsTheRunAndNamesTheCall)
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
 
     EXPECT_EQ(result(), "No");
-    EXPECT_NE(resultKey("Reason").find("TurnSensorOn(1, true) failed"), std::string::npos) << resultKey("Reason");
+    EXPECT_NE(resultKey("Reason").find("TurnSensorOn(1, true) failed"), std::string::npos)
+        << resultKey("Reason");
     EXPECT_EQ(resultKey("Passed"), "(absent)");
     EXPECT_TRUE(filesWithExtension(out, ".ts6").empty()) << "nothing was scanned";
     ASSERT_FALSE(ui.messages().empty());
-    EXPECT_EQ(ui.messages()[0].text.rfind("The instrument could not be set up.\nTurnSensorOn(1, true) failed", 0),
-              0u)
+    EXPECT_EQ(
+        ui.messages()[0].text.rfind("The instrument could not be set up.\nTurnSensorOn(1, true) failed", 0),
+        0u)
         << ui.messages()[0].text;
 }
 
@@ -277,7 +280,8 @@ TEST_F(UnattendedRun, ARefusedRateStopsTheScan)
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
 
     EXPECT_EQ(result(), "No");
-    EXPECT_NE(resultKey("Reason").find("SetMeasurementRate failed"), std::string::npos) << resultKey("Reason");
+    EXPECT_NE(resultKey("Reason").find("SetMeasurementRate failed"), std::string::npos)
+        << resultKey("Reason");
     const auto scans = filesWithExtension(out, ".ts6");
     ASSERT_EQ(scans.size(), 1u);
     CCorvelDoc reopened;
@@ -302,8 +306,9 @@ TEST_F(UnattendedRun, LostSamplesAreCountedAndFailTheRun)
     ASSERT_EQ(filesWithExtension(out, ".ts6").size(), 1u) << "the data is kept";
     bool warned = false;
     for (const auto& m : ui.messages())
-        warned = warned || (m.text.find("lost at least " + std::to_string(lost) + " samples") != std::string::npos &&
-                            m.icon() == MB_ICONEXCLAMATION_);
+        warned = warned ||
+                 (m.text.find("lost at least " + std::to_string(lost) + " samples") != std::string::npos &&
+                  m.icon() == MB_ICONEXCLAMATION_);
     EXPECT_TRUE(warned);
     const char* data = std::getenv("XDG_DATA_HOME");
     const std::string log = readText(fs::path(data ? data : "") / "Tesselon/Logs/Tesselon.log");
