@@ -406,6 +406,13 @@ TEST_F(RampScanTest, LostSamplesAreCountedPerScan)
     const int lost = driver->GetLostSampleCount();
     EXPECT_GT(lost, 0);
     EXPECT_EQ(static_cast<std::uint32_t>(lost), driver->usb().fifoOverflows());
+    // Every gap in the ramp is one overflow counted, and nothing else is.
+    const Points p = fetch(1, 0, 2000);
+    ASSERT_EQ(p.count, 2000);
+    int gaps = 0;
+    for (int i = 1; i < p.count; ++i)
+        gaps += (counts(p.x[i]) - counts(p.x[i - 1]) + (1 << 23)) % (1 << 23) != 1;
+    EXPECT_EQ(gaps, lost);
 
     // The next scan counts only its own losses.
     const std::uint32_t before = driver->usb().fifoOverflows();

@@ -322,7 +322,9 @@ TEST_F(UnattendedRun, AnUnpluggedContinuousScanEndsAndKeepsItsData)
 {
     writeSettings("1000", 1, 1, "5");
     auto config = instrumentConfig();
-    config.unplugAfterMs = 5000;
+    // Zeroing reads 1024 bytes and each continuous interval as many: the
+    // instrument goes once the first interval has been read.
+    config.unplugAfterBytes = 1500;
     plugInstruments({config}, false);
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
 
@@ -332,11 +334,7 @@ TEST_F(UnattendedRun, AnUnpluggedContinuousScanEndsAndKeepsItsData)
     ASSERT_EQ(scans.size(), 1u);
     CCorvelDoc reopened;
     ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
-    ASSERT_GE(reopened.scan.input1.samplesAcquired, 1);
-    if (reopened.scan.input1.samplesAcquired >= 2) {
-        EXPECT_NEAR(reopened.scan.input1.timeAxis.get(1) - reopened.scan.input1.timeAxis.get(0), 5.0, 1e-3)
-            << "one point per interval";
-    }
+    EXPECT_EQ(reopened.scan.input1.samplesAcquired, 1) << "the interval read before the unplug is kept";
 }
 
 // The pass/fail flags a silent run stores are the ones a desktop run (with
