@@ -84,8 +84,12 @@ public:
     std::size_t blockCapacity() const { return timeArray_.size(); }
 
 private:
-    void setDriverError(const std::string& source, const std::string& text);
-    int controlFailure(const char* exportName, const char* text);
+    // Keeps the text (logged as an ERROR). A failure of the driver's own
+    // (a refused argument, a scan that cannot start) also becomes the text
+    // GetErrorText gives, so a caller never reads an older, unrelated one; a
+    // failed request (fromRequest) leaves the USB layer's own text there.
+    void setDriverError(const std::string& source, const std::string& text, bool fromRequest = false);
+    int controlFailure(const char* exportName, const char* text, bool fromRequest = false);
     int sendSensorWord(const char* exportName, std::uint16_t word);
     int sendInputWord(const char* exportName, std::uint16_t word);
     bool validGroup(const char* exportName, int group);

@@ -47,7 +47,6 @@ int CDriverContext::RunScan(bool start, int points)
         // Nothing of an earlier scan may pass for this one's points.
         blockPoints_ = 0;
         continuous_ = false;
-        usb_->reportError("Torvane::RunScan", "The device has not been opened");
         setDriverError("Torvane::RunScan", "The device has not been opened");
         return 1;
     }
@@ -69,7 +68,7 @@ int CDriverContext::RunScan(bool start, int points)
         if (!usb_->VendorRequest(VEND_RESETFIFO, 0)) {
             blockPoints_ = 0;
             continuous_ = false;
-            setDriverError("Torvane::RunScan", "Cannot reset the fifo");
+            setDriverError("Torvane::RunScan", "Cannot reset the fifo", true);
             return 1;
         }
         continuous_ = true;
@@ -123,14 +122,13 @@ int CDriverContext::Scan(int points)
 
     if (!usb_->isOpen()) {
         blockPoints_ = 0;
-        usb_->reportError(kSource, "The device has not been opened");
         setDriverError(kSource, "The device has not been opened");
         return 1;
     }
     // An instrument that no longer answers (unplugged) cannot start a scan.
     if (!usb_->VendorRequest(VEND_RESETFIFO, 0)) {
         blockPoints_ = 0;
-        setDriverError(kSource, "Cannot reset the fifo");
+        setDriverError(kSource, "Cannot reset the fifo", true);
         return 1;
     }
 

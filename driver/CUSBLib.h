@@ -94,12 +94,8 @@ public:
     // The instrument's sample clock (Hz), so the read thread knows how long
     // a read may take to fill at slow rates.
     void setSampleClock(double hz) { sampleClockHz_ = hz > 0.0 ? hz : 20833.0; }
-    // Logs an error and keeps it as lastError.
-    void reportError(const std::string& source, const std::string& text)
-    {
-        logError(source, text);
-        setLastError(text);
-    }
+    // Keeps text as lastError (the caller has logged it).
+    void setErrorText(const std::string& text) { setLastError(text); }
     // Records the device sent beyond what a chunk asked for, dropped undecoded.
     std::uint64_t surplusBytesDropped() const { return surplusBytes_.load(); }
 

@@ -262,6 +262,8 @@ TEST_F(DriverTest, MeasurementRateProgramsTheDividerAndDecimation)
     for (double bad : {0.0, -5.0, 20834.0, std::numeric_limits<double>::quiet_NaN(), 1e-12}) {
         EXPECT_EQ(driver->SetMeasurementRate(bad, false), 1) << bad;
         EXPECT_EQ(driver->driverErrorText(), "Measurement rate out of range");
+        // A refusal of the driver's own is what GetErrorText gives, not an older text.
+        EXPECT_EQ(errorText(), "Measurement rate out of range");
     }
     EXPECT_EQ(valuesSent(0xA4).size(), sent);
     EXPECT_NE(logText().find("[ERROR] Torvane::SetMeasurementRate: Measurement rate out of range"),
