@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <linux/usbdevice_fs.h>
@@ -139,7 +140,9 @@ public:
         mocked_ = umockdev_in_mock_environment();
         root_ = umockdev_testbed_get_root_dir(testbed_);
         // The root hub: a parent for port numbers, and /dev/bus/usb for libusb_init.
-        const std::vector<std::uint8_t> hub = {18, 1, 0, 2, 9, 0, 1, 64, 0x6b, 0x1d, 2, 0, 0, 1, 0, 0, 0, 1};
+        const std::vector<std::uint8_t> hub = {18, 1, 0, 2, 9, 0, 1, 64, 0x6b, 0x1d, 2, 0, 0, 1, 0, 0, 0, 1,
+                                               9, 2, 18, 0, 1, 1, 0, 0xE0, 0,
+                                               9, 4, 0, 0, 0, 9, 0, 0, 0};
         hubPath_ = addDevice("usb1", nullptr, 1, "480", "/dev/bus/usb/001/001", hub);
         watchTokens_[0] = bus_.watch(DeviceClassId::Instrument, [this](DeviceClassId, const std::string& p,
                                                                        bool arrived) { mirror(p, arrived); });
@@ -271,6 +274,7 @@ private:
         // umockdev does not emulate poll(): a FIFO whose fullness we control
         // tells libusb's event loop when a URB can be reaped.
         const std::string fifoPath = root_ + m->devnode;
+        std::filesystem::create_directories(std::filesystem::path(fifoPath).parent_path());
         ::unlink(fifoPath.c_str());
         ::mkfifo(fifoPath.c_str(), 0666);
         m->fifo = ::open(fifoPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);

@@ -32,6 +32,9 @@ protected:
         config.speedFactor = speed;
         config.fifoRecords = 1u << 20;
         config.unplugAfterBytes = unplugAfterBytes;
+        if (!ramp)
+            for (int k = 0; k < 6; ++k)
+                config.channels[k].dc = level(k);
         return config;
     }
 
@@ -59,6 +62,8 @@ protected:
     }
 
     static UsbdevfsBridge& bridge() { return UsbdevfsBridge::instance(); }
+    // Distinct steady levels per channel when not in ramp mode.
+    static double level(int channel) { return 0.5 * (channel + 1) - 1.25; }
 
     // Every point of a block scan, channel by channel, checked against the ramp.
     void expectRamp(int points)
@@ -136,9 +141,13 @@ TEST_F(LibusbDriver, BlockScanOf100000PointsLosesAndRepeatsNoSample)
     EXPECT_EQ(driver->CloseDevice(), 0);
 }
 
-TEST_F(LibusbDriver, ContinuousScanAppendsPointsUntilStopped)
+TEST_F(LibusbDriver, ContinuousScanAppendsOnePointPerPeriodUntilStopped)
 {
+    ramp = false;
+    replug();
     ASSERT_EQ(driver->OpenDevice(0), 0);
+    ASSERT_EQ(driver->TurnSensorOn(1, true), 0);
+    ASSERT_EQ(driver->TurnSensorOn(2, true), 0);
     ASSERT_EQ(driver->SetMeasurementRate(100, false), 0);
     const double period = 1.0 / driver->effectivePointRate();
     ASSERT_EQ(driver->RunScan(true, 0), 0);
@@ -147,12 +156,16 @@ TEST_F(LibusbDriver, ContinuousScanAppendsPointsUntilStopped)
     EXPECT_EQ(driver->RunScan(false, 0), 0);
     EXPECT_FALSE(driver->IsScanning());
     const int points = driver->GetCurrentNumberOfPoints();
-    const Points p = fetch(1, 0, points);
-    ASSERT_EQ(p.count, points);
-    // One point per period, each the average of a run of the ramp: strictly rising.
-    for (int i = 1; i < points; ++i) {
-        EXPECT_NEAR(p.time[i] - p.time[i - 1], period, 1e-9) << i;
-        EXPECT_GT(p.x[i], p.x[i - 1]) << i;
+    for (int group = 1; group <= 2; ++group) {
+        const Points p = fetch(group, 0, points);
+        ASSERT_EQ(p.status, 0);
+        ASSERT_EQ(p.count, points);
+        for (int i = 0; i < points; ++i) {
+            EXPECT_NEAR(p.time[i], i * period, 1e-9) << i;
+            EXPECT_NEAR(p.x[i], level(3 * (group - 1) + 0), 1e-3) << i;
+            EXPECT_NEAR(p.y[i], level(3 * (group - 1) + 1), 1e-3) << i;
+            EXPECT_NEAR(p.z[i], level(3 * (group - 1) + 2), 1e-3) << i;
+        }
     }
 }
 

@@ -82,9 +82,11 @@ TEST_F(LibusbBackend, EnumeratesOpensAndDescribesTheInstrument)
     std::uint8_t buffer[64] = {};
     std::uint32_t n = 0;
     ASSERT_TRUE(device->getDescriptor(3, 2, 0x0409, buffer, sizeof buffer, &n)) << lastError();
+    // The firmware's own form: a big-endian length, the type, then one character every two bytes.
     ASSERT_GE(n, 4u);
-    EXPECT_EQ(buffer[1], 3);
-    EXPECT_EQ(buffer[2], 'T');
+    EXPECT_EQ(buffer[2], 3);
+    EXPECT_EQ(buffer[3], 'T');
+    EXPECT_EQ(buffer[5], 'S');
 
     // A refused open is the device's business: opening a path that is not there is ours.
     EXPECT_EQ(libusbBus().open(path + "x"), nullptr);
