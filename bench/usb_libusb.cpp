@@ -130,6 +130,7 @@ void scan(benchmark::State& state, bool libusb, double speed, double seconds)
     }
     std::vector<std::uint8_t> buffer(kReadBytes);
     double bytes = 0, wall = 0, cpu = 0;
+    const std::uint64_t urbsBefore = UsbdevfsBridge::instance().urbsCompleted();
     for (auto _ : state) {
         vendor(*p.device, 0xA6);
         vendor(*p.device, 0xA5);
@@ -150,7 +151,7 @@ void scan(benchmark::State& state, bool libusb, double speed, double seconds)
     }
     state.counters["MB/s"] = bytes / wall / 1e6;
     state.counters["cpu_s_per_s"] = cpu / wall;
-    state.counters["urbs"] = static_cast<double>(UsbdevfsBridge::instance().urbsCompleted());
+    if (libusb) state.counters["urbs"] = static_cast<double>(UsbdevfsBridge::instance().urbsCompleted() - urbsBefore);
     p.device.reset();
     if (libusb) UsbdevfsBridge::instance().reset();
 }

@@ -24,6 +24,7 @@ protected:
     double speed = 8.0;
     std::uint64_t unplugAfterBytes = 0;
     bool ramp = true;
+    bool highSpeed = true;
 
     InstrumentConfig instrumentConfig() override
     {
@@ -32,6 +33,7 @@ protected:
         config.speedFactor = speed;
         config.fifoRecords = 1u << 20;
         config.unplugAfterBytes = unplugAfterBytes;
+        config.highSpeed = highSpeed;
         if (!ramp)
             for (int k = 0; k < 6; ++k)
                 config.channels[k].dc = level(k);
@@ -236,6 +238,43 @@ TEST_F(LibusbDriver, UnplugMidScanEndsTheScanAndLaterCallsFailCleanly)
     EXPECT_EQ(driver->RunScan(false, 0), 0);
     EXPECT_EQ(driver->TurnSensorOn(1, true), 1);
     EXPECT_EQ(driver->CloseDevice(), 0);
+}
+
+TEST_F(LibusbDriver, ClosingDuringAScanDoesNotPullTheDeviceFromUnderTheReader)
+{
+    ASSERT_EQ(driver->OpenDevice(0), 0);
+    ASSERT_EQ(driver->RunScan(true, 300000), 0);
+    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() > 1000; }));
+    EXPECT_EQ(driver->CloseDevice(), 0);
+    ASSERT_TRUE(waitScanEnd());
+    EXPECT_LT(driver->GetCurrentNumberOfPoints(), 300000);
+    // The instrument is still there for the next open.
+    EXPECT_EQ(driver->OpenDevice(0), 0);
+    EXPECT_EQ(driver->CloseDevice(), 0);
+}
+
+TEST_F(LibusbDriver, EveryPluggedInstrumentIsListedAndAFullSpeedOneMeasuresNothing)
+{
+    highSpeed = false;
+    replug();
+    InstrumentConfig second;
+    second.product = "TS6TWO";
+    ASSERT_FALSE(bridge().plug(std::make_shared<Instrument>(second)).empty());
+    ASSERT_EQ(driver->FindDevices(), 2);
+    std::vector<std::string> products;
+    for (int i = 0; i < 2; ++i) {
+        char product[128] = {};
+        unsigned length = 0;
+        EXPECT_EQ(driver->GetDescriptor(i, product, sizeof product, &length), 0);
+        products.push_back(product);
+    }
+    // In plug order: the ports are numbered so.
+    EXPECT_EQ(products, (std::vector<std::string>{"TS6SIM1", "TS6TWO"}));
+    ASSERT_EQ(driver->OpenDevice(0), 0);
+    EXPECT_FALSE(driver->IsUSBTwo());
+    ASSERT_EQ(driver->RunScan(true, 100), 0);
+    ASSERT_TRUE(waitScanEnd());
+    EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -22,6 +23,67 @@ using namespace FenmarlUsb;
 using TestSupport::UsbdevfsBridge;
 
 constexpr std::uint16_t kIndex = 0xBEEF;
+
+// A device with ids of its own that names an interface GUID in its Microsoft
+// OS 1.0 descriptors, as WinUSB devices do.
+class WinUsbStyleDevice : public SimulatedDevice
+{
+public:
+    WinUsbStyleDevice(std::uint16_t productId, std::string guid) : productId_(productId), guid_(std::move(guid)) {}
+    DeviceClassId deviceClass() const override { return DeviceClassId::Instrument; }
+    UsbId usbId() const override { return {0x1209, productId_}; }
+    std::uint32_t descriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId, std::uint8_t* buffer,
+                             std::uint32_t length, std::uint32_t* transferred) override
+    {
+        if (type != 3 || index != 0xEE)
+            return SimulatedDevice::descriptor(type, index, languageId, buffer, length, transferred);
+        const std::uint8_t msft[18] = {18, 3, 'M', 0, 'S', 0, 'F', 0, 'T', 0, '1', 0, '0', 0, '0', 0, kVendorCode, 0};
+        *transferred = std::min<std::uint32_t>(length, sizeof msft);
+        std::copy(msft, msft + *transferred, buffer);
+        return 0;
+    }
+    std::uint32_t vendorRequest(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred,
+                                std::uint32_t) override
+    {
+        ++vendorRequests;
+        if (setup.requestType != 0xC1 || setup.request != kVendorCode || setup.index != 5) return 31;
+        std::vector<std::uint8_t> d;
+        const auto u32 = [&](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                d.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        };
+        const auto utf16 = [&](const std::string& text) {
+            for (char c : text) {
+                d.push_back(static_cast<std::uint8_t>(c));
+                d.push_back(0);
+            }
+            d.push_back(0);
+            d.push_back(0);
+        };
+        const std::string name = "DeviceInterfaceGUID";
+        const std::uint32_t nameBytes = static_cast<std::uint32_t>(2 * (name.size() + 1));
+        const std::uint32_t dataBytes = static_cast<std::uint32_t>(2 * (guid_.size() + 1));
+        const std::uint32_t section = 14 + nameBytes + dataBytes;
+        u32(10 + section);
+        d.insert(d.end(), {0x00, 0x01, 0x05, 0x00, 0x01, 0x00});
+        u32(section);
+        u32(1); // REG_SZ
+        d.push_back(static_cast<std::uint8_t>(nameBytes));
+        d.push_back(0);
+        utf16(name);
+        u32(dataBytes);
+        utf16(guid_);
+        *transferred = std::min<std::uint32_t>(setup.length, static_cast<std::uint32_t>(d.size()));
+        std::copy(d.begin(), d.begin() + *transferred, data);
+        return 0;
+    }
+    std::atomic<int> vendorRequests{0};
+
+private:
+    static constexpr std::uint8_t kVendorCode = 0x42;
+    std::uint16_t productId_;
+    std::string guid_;
+};
 
 class LibusbBackend : public ::testing::Test
 {
@@ -91,6 +153,24 @@ TEST_F(LibusbBackend, EnumeratesOpensAndDescribesTheInstrument)
     // A refused open is the device's business: opening a path that is not there is ours.
     EXPECT_EQ(libusbBus().open(path + "x"), nullptr);
     EXPECT_EQ(lastError(), 2u);
+}
+
+TEST_F(LibusbBackend, UnknownIdsAreAnInstrumentOnlyWhenTheirOsDescriptorsNameItsGuid)
+{
+    auto stranger = std::make_shared<WinUsbStyleDevice>(0x0002, "{00000000-1111-2222-3333-444444444444}");
+    ASSERT_FALSE(bridge().bus().plug(stranger).empty());
+    auto named = std::make_shared<WinUsbStyleDevice>(0x0001, deviceClass(DeviceClassId::Instrument).interfaceGuid);
+    const std::string path = bridge().plug(named);
+    ASSERT_FALSE(path.empty()) << "a device naming the instrument's GUID is listed as one";
+    EXPECT_EQ(libusbBus().enumerate(DeviceClassId::Instrument), std::vector<std::string>{path});
+    EXPECT_GT(stranger->vendorRequests.load(), 0) << "the stranger was asked, and refused";
+    EXPECT_TRUE(libusbBus().enumerate(DeviceClassId::BareMicrocontroller).empty());
+    auto device = libusbBus().open(path);
+    EXPECT_NE(device, nullptr) << lastError();
+    // The answer is remembered per device: listing again asks nobody.
+    const int asked = named->vendorRequests.load();
+    libusbBus().enumerate(DeviceClassId::Instrument);
+    EXPECT_EQ(named->vendorRequests.load(), asked);
 }
 
 TEST_F(LibusbBackend, VendorRequestsReachTheInstrumentAndStallsFail)
