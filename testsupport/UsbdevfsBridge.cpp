@@ -93,6 +93,7 @@ struct Urb
     bool running = false;
     bool discarded = false;
     bool done = false;
+    bool orphaned = false; // its client closed the node: nobody will reap it
 };
 using UrbPtr = std::shared_ptr<Urb>;
 
@@ -353,6 +354,11 @@ private:
     {
         u->done = true;
         u->running = false;
+        if (u->orphaned) {
+            m.inFlight.erase(std::remove(m.inFlight.begin(), m.inFlight.end(), u), m.inFlight.end());
+            release(*u);
+            return;
+        }
         m.reapable.push_back(u);
         ++completed_;
         setPollout(m, true);
@@ -446,6 +452,9 @@ private:
             return true;
         };
         m.reapable.erase(std::remove_if(m.reapable.begin(), m.reapable.end(), drop), m.reapable.end());
+        // URBs still running end unreaped; kept until then so a discard finds them.
+        for (const UrbPtr& u : m.inFlight)
+            if (u->client == client) u->orphaned = true;
         m.inFlight.erase(std::remove_if(m.inFlight.begin(), m.inFlight.end(),
                                         [&](const UrbPtr& u) { return u->client == client && u->done; }),
                          m.inFlight.end());
