@@ -51,7 +51,12 @@ __attribute__((constructor)) void restartWithUmockdev()
     for (std::size_t i = 0; i < args.size(); i += std::strlen(args.c_str() + i) + 1)
         argv.push_back(args.data() + i);
     argv.push_back(nullptr);
-    execv("/proc/self/exe", argv.data());
+    // The program's own path, so its name (and its threads' names) stay its own.
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return;
+    self[n] = '\0';
+    execv(self, argv.data());
     // If that failed the bridge says so; nothing else to do here.
 }
 

@@ -17,6 +17,7 @@
 #include <linux/usbdevice_fs.h>
 #include <map>
 #include <mutex>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -152,6 +153,7 @@ public:
                                          mirror(p, arrived);
                                      });
         aborter_ = std::thread([this] { abortLoop(); });
+        pthread_setname_np(aborter_.native_handle(), "bridge-abort");
     }
 
     // The process ends with the bridge alive: libusb keeps its handles and
@@ -372,6 +374,7 @@ private:
             Worker* raw = w.get();
             Mirror* mirror = &m;
             w->thread = std::thread([this, mirror, raw] { runWorker(*mirror, *raw); });
+            pthread_setname_np(w->thread.native_handle(), "bridge-urbs");
         }
         return *w;
     }
@@ -424,7 +427,7 @@ private:
     {
         std::unique_lock<std::mutex> hold(lock_);
         for (;;) {
-            abortWake_.wait_for(hold, std::chrono::milliseconds(2), [this] { return !aborting_.empty(); });
+            abortWake_.wait(hold, [this] { return !aborting_.empty(); });
             for (auto it = aborting_.begin(); it != aborting_.end();) {
                 if (it->second->done) {
                     it = aborting_.erase(it);
