@@ -130,6 +130,7 @@ public:
         int fifo = -1; // our end of the node's FIFO: full = no POLLOUT for libusb
         bool fifoFull = false;
         bool gone = false;
+        UMockdevIoctlClient* claimedBy = nullptr; // interface 0, as usbfs keeps it per open file
         std::map<std::uint8_t, std::unique_ptr<Worker>> workers;
         std::vector<UrbPtr> inFlight;
         std::deque<UrbPtr> reapable;
@@ -449,6 +450,7 @@ private:
     {
         auto& m = *static_cast<Mirror*>(self);
         std::lock_guard<std::mutex> hold(m.owner->lock_);
+        if (m.claimedBy == client) m.claimedBy = nullptr;
         const auto drop = [&](const UrbPtr& u) {
             if (u->client != client) return false;
             m.owner->release(*u);
@@ -501,7 +503,18 @@ private:
             umockdev_ioctl_client_complete(client, -1, ENODATA);
             return TRUE;
         case USBDEVFS_CLAIMINTERFACE:
+            // A second open file cannot claim what another one holds.
+            if (m.claimedBy && m.claimedBy != client) {
+                umockdev_ioctl_client_complete(client, -1, EBUSY);
+                return TRUE;
+            }
+            m.claimedBy = client;
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
         case USBDEVFS_RELEASEINTERFACE:
+            if (m.claimedBy == client) m.claimedBy = nullptr;
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
         case USBDEVFS_SETINTERFACE:
         case USBDEVFS_CLEAR_HALT:
         case USBDEVFS_RESETEP:

@@ -150,7 +150,11 @@ TEST_F(LibusbBackend, EnumeratesOpensAndDescribesTheInstrument)
     EXPECT_EQ(buffer[3], 'T');
     EXPECT_EQ(buffer[5], 'S');
 
-    // A refused open is the device's business: opening a path that is not there is ours.
+    // Interface 0 is claimed by the open handle: a second open is refused, as usbfs refuses it.
+    EXPECT_EQ(libusbBus().open(path), nullptr);
+    EXPECT_EQ(lastError(), 170u);
+    device.reset();
+    EXPECT_NE(libusbBus().open(path), nullptr) << "closing released the interface";
     EXPECT_EQ(libusbBus().open(path + "x"), nullptr);
     EXPECT_EQ(lastError(), 2u);
 }
