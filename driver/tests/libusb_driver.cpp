@@ -277,4 +277,23 @@ TEST_F(LibusbDriver, EveryPluggedInstrumentIsListedAndAFullSpeedOneMeasuresNothi
     EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
 }
 
+TEST_F(LibusbDriver, AnInstrumentHeldByAnotherHandleCannotBeOpenedAndTheLogSaysWhy)
+{
+    const std::string path = bridge().libusbPath(instrument);
+    ASSERT_FALSE(path.empty());
+    auto holder = FenmarlUsb::libusbBus().open(path);
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(driver->FindDevices(), 1);
+    char product[128] = {};
+    unsigned length = 0;
+    driver->GetDescriptor(0, product, sizeof product, &length);
+    EXPECT_EQ(length, 0u);
+    EXPECT_NE(logText().find("[ERROR] CUSBLib::GetWinUSBDeviceHandle: WinUsb_Initialize failed. GetLastError=170"),
+              std::string::npos)
+        << logText();
+    holder.reset();
+    EXPECT_EQ(driver->GetDescriptor(0, product, sizeof product, &length), 0);
+    EXPECT_STREQ(product, "TS6SIM1");
+}
+
 } // namespace
