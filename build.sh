@@ -76,7 +76,8 @@ case "$cmd" in
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     build tsan --target tsan_tests
     # Only the threaded libraries (driver, USB layer and simulator, firmware loader) run here.
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    # The suppressions cover the mocking libraries under the Libusb tests, and libusb.
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/testsupport/tsan.supp" \
       run_tests tsan -L 'tsan'
     ;;
   fuzz)
