@@ -4,7 +4,8 @@
 //   Throughput   the instrument far faster than any path: bytes per second
 //                each path delivers;
 //   FullRate     the instrument at its real full rate (20833 samples/s,
-//                0.5 MB/s): CPU seconds per second of scan, whole process;
+//                0.5 MB/s): CPU seconds per second of scan, whole process,
+//                and the libusb event thread's share;
 //   Idle         an open libusb handle and a watcher, nothing transferring:
 //                CPU of the libusb event thread ("usb-events"), of the busiest
 //                thread and of the whole process, in % of a core. Goal for the
@@ -133,9 +134,11 @@ void scan(benchmark::State& state, bool libusb, double speed, double seconds)
     std::vector<std::uint8_t> buffer(kReadBytes);
     double bytes = 0, wall = 0, cpu = 0;
     const std::uint64_t urbsBefore = UsbdevfsBridge::instance().urbsCompleted();
+    double eventsCpu = 0;
     for (auto _ : state) {
         vendor(*p.device, 0xA6);
         vendor(*p.device, 0xA5);
+        const auto threadsBefore = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = processCpuSeconds();
         for (;;) {
@@ -148,11 +151,17 @@ void scan(benchmark::State& state, bool libusb, double speed, double seconds)
             if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(seconds)) break;
         }
         cpu += processCpuSeconds() - cpuStart;
+        for (const auto& [tid, seconds] : threadCpuSeconds())
+            if (threadName(tid) == "usb-events") {
+                const auto it = threadsBefore.find(tid);
+                eventsCpu += seconds - (it == threadsBefore.end() ? 0.0 : it->second);
+            }
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         vendor(*p.device, 0xAD);
     }
     state.counters["MB/s"] = bytes / wall / 1e6;
     state.counters["cpu_s_per_s"] = cpu / wall;
+    if (libusb) state.counters["event_thread_%"] = 100.0 * eventsCpu / wall;
     if (libusb) state.counters["urbs"] = static_cast<double>(UsbdevfsBridge::instance().urbsCompleted() - urbsBefore);
     p.device.reset();
     if (libusb) UsbdevfsBridge::instance().reset();
