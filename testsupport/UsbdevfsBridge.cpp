@@ -146,7 +146,8 @@ public:
         const std::vector<std::uint8_t> hub = {18, 1, 0, 2, 9, 0, 1, 64, 0x6b, 0x1d, 2, 0, 0, 1, 0, 0, 0, 1,
                                                9, 2, 18, 0, 1, 1, 0, 0xE0, 0,
                                                9, 4, 0, 0, 0, 9, 0, 0, 0};
-        hubPath_ = addDevice("usb1", nullptr, 1, "480", "/dev/bus/usb/001/001", hub);
+        hubPath_ = addDevice("usb1", nullptr, "480", "/dev/bus/usb/001/001", hub);
+        setAddress(hubPath_, 1);
         watchTokens_[0] = bus_.watch(DeviceClassId::Instrument, [this](DeviceClassId, const std::string& p,
                                                                        bool arrived) { mirror(p, arrived); });
         watchTokens_[1] = bus_.watch(DeviceClassId::BareMicrocontroller,
@@ -218,12 +219,15 @@ public:
     }
 
 private:
-    std::string addDevice(const char* name, const char* parent, int devnum, const char* speed,
-                          const std::string& devnode, const std::vector<std::uint8_t>& descriptors)
+    // The testbed announces "add" at once, before the binary descriptors can be
+    // written: the bus and device numbers, without which libusb ignores a
+    // device, come last (setAddress), so libusb never reads half an entry.
+    std::string addDevice(const char* name, const char* parent, const char* speed, const std::string& devnode,
+                          const std::vector<std::uint8_t>& descriptors)
     {
-        const std::string devnumText = std::to_string(devnum);
-        const char* attributes[] = {"busnum", "1", "devnum", devnumText.c_str(), "speed", speed,
-                                    "bConfigurationValue", "1", nullptr};
+        // As sysfs shows them: one value a line.
+        const std::string speedLine = std::string(speed) + "\n";
+        const char* attributes[] = {"speed", speedLine.c_str(), "bConfigurationValue", "1\n", nullptr};
         const char* properties[] = {"DEVNAME", devnode.c_str(), "DEVTYPE", "usb_device", "BUSNUM", "001",
                                     nullptr};
         gchar* sys = umockdev_testbed_add_devicev(testbed_, "usb", name, parent,
@@ -231,12 +235,16 @@ private:
                                                   const_cast<gchar**>(properties));
         std::string sysPath = sys ? sys : "";
         g_free(sys);
-        // The binary attribute comes after the "add" the testbed announced; a
-        // second "add" (below, once the node is ready) lets libusb read it.
         std::vector<std::uint8_t> bytes = descriptors;
         umockdev_testbed_set_attribute_binary(testbed_, sysPath.c_str(), "descriptors", bytes.data(),
                                               static_cast<gint>(bytes.size()));
         return sysPath;
+    }
+
+    void setAddress(const std::string& sysPath, int devnum)
+    {
+        umockdev_testbed_set_attribute(testbed_, sysPath.c_str(), "busnum", "1\n");
+        umockdev_testbed_set_attribute(testbed_, sysPath.c_str(), "devnum", (std::to_string(devnum) + "\n").c_str());
     }
 
     // On the simulated bus's thread: a device arrived or left.
@@ -272,7 +280,7 @@ private:
         std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", m->devnum);
         m->devnode = node;
         const std::string name = "1-" + std::to_string(m->port);
-        m->sysPath = addDevice(name.c_str(), hubPath_.c_str(), m->devnum,
+        m->sysPath = addDevice(name.c_str(), hubPath_.c_str(),
                                device->speed() == FenmarlUsb::kHighSpeed ? "480" : "12", m->devnode,
                                descriptorsOf(*device));
         // umockdev does not emulate poll(): a FIFO whose fullness we control
@@ -301,10 +309,12 @@ private:
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         m->libusbPath = head + name + "#" + guid;
         const std::string sysPath = m->sysPath;
+        const int devnum = m->devnum;
         {
             std::lock_guard<std::mutex> hold(lock_);
             mirrors_[simPath + "#" + std::to_string(m->devnum)] = std::move(m);
         }
+        setAddress(sysPath, devnum);
         umockdev_testbed_uevent(testbed_, sysPath.c_str(), "add");
     }
 
