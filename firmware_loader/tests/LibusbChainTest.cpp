@@ -123,4 +123,30 @@ TEST(LibusbChain, BareDeviceGetsFirmwareOverLibusbAndTheDriverScansIt)
     bridge.reset();
 }
 
+TEST(LibusbChain, AStalledRequestIsLoggedAndTheChipStaysBare)
+{
+    auto& bridge = UsbdevfsBridge::instance();
+    std::string why;
+    ASSERT_TRUE(bridge.ready(&why)) << why;
+    bridge.reset();
+    auto bare = std::make_shared<FenmarlUsb::BareDevice>(std::make_shared<FenmarlUsb::Instrument>());
+    bare->failRequest(3, 31); // a stall: the fourth request is a CPU reset
+    ASSERT_FALSE(bridge.plug(bare).empty());
+
+    const std::size_t before = loaderLog().size();
+    void* ambrel = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(ambrel, nullptr) << dlerror();
+    EXPECT_TRUE(waitFor([&] {
+        // 31 in the words Windows has for it.
+        return loaderLog().find("Failed to call WinUsb_ControlTransfer. Error: A device attached to the system is "
+                                "not functioning.",
+                                before) != std::string::npos;
+    })) << loaderLog();
+    dlclose(ambrel);
+    EXPECT_FALSE(bare->reenumerated());
+    EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::BareMicrocontroller, 1));
+    EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::Instrument, 0));
+    bridge.reset();
+}
+
 } // namespace
