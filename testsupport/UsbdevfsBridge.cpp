@@ -141,7 +141,9 @@ public:
         testbed_ = umockdev_testbed_new();
         // Asked only now: before a testbed exists the answer is cached as false.
         mocked_ = umockdev_in_mock_environment();
-        root_ = umockdev_testbed_get_root_dir(testbed_);
+        gchar* root = umockdev_testbed_get_root_dir(testbed_);
+        root_ = root;
+        g_free(root);
         // The root hub: a parent for port numbers, and /dev/bus/usb for libusb_init.
         const std::vector<std::uint8_t> hub = {18, 1, 0, 2, 9, 0, 1, 64, 0x6b, 0x1d, 2, 0, 0, 1, 0, 0, 0, 1,
                                                9, 2, 18, 0, 1, 1, 0, 0xE0, 0,
