@@ -1,5 +1,6 @@
 #include "app/acquisition/DataExport.h"
 
+#include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 
 #include "app/shell/UserInteraction.h"
@@ -20,40 +21,79 @@ namespace {
 
 constexpr std::size_t kFlushThreshold = 1 << 20;
 
-// Display series of one input group, converted once for the whole table.
+// Rows are converted for display a block at a time, straight from the
+// record: the table never holds a converted copy of a whole input.
+constexpr int kBlockRows = 8192;
+
+// One input group as the table shows it: the time rows converted block by
+// block (under ScanDataLock, so a running scan may grow the record meanwhile),
+// the spectrum (at most a thousand rows) converted once.
 struct DisplayedInput
 {
-    MappedSeries timeX;
-    std::array<MappedSeries, 3> timeY;
+    ScanData& data;
+    bool divide = false;
+    double scale = 1.0;
+    std::array<double, 3> offset{};
     MappedSeries freqX;
     std::array<MappedSeries, 3> freqY;
     int rows = 0;
     int spectrumRows = 0;
     int axes = 0;
+    // The block of time rows [blockFirst, blockFirst + blockRows).
+    int blockFirst = 0;
+    int blockRows = 0;
+    std::vector<double> blockTime;
+    std::array<std::vector<double>, 3> blockValues;
 
-    explicit DisplayedInput(const ExportInput& input)
+    explicit DisplayedInput(const ExportInput& input) : data(*input.data)
     {
-        ScanData& data = *input.data;
         const bool microphone = input.sensorType == "Microphone";
-        std::vector<MappedSeries*> ty{&timeY[0], &timeY[1], &timeY[2]};
+        divide = microphone;
+        scale = input.scale;
+        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+        rows = std::max(data.samplesAcquired, 0);
+        axes = std::clamp(data.allocatedAxes(), 0, 3);
+        // The offsets the display conversion removes (and records) for every axis.
+        for (int a = 0; a < data.allocatedAxes(); ++a) {
+            const double o = UpdateTimeDisplayOffset(data, input.displayMode, 0, a);
+            if (a < 3) offset[static_cast<std::size_t>(a)] = o;
+        }
         std::vector<MappedSeries*> fy{&freqY[0], &freqY[1], &freqY[2]};
-        ConvertTimeForDisplay(data, input.displayMode, 0, microphone, input.scale, timeX, ty);
         // The spectrum of a microphone is already in pascals: only the dB conversion applies.
         ConvertSpectrumForDisplay(data, input.displayMode, microphone, microphone ? 1.0 : input.scale, freqX,
                                   fy, spectrumRows);
-        rows = std::max(data.samplesAcquired, 0);
-        axes = std::clamp(data.allocatedAxes(), 0, 3);
+    }
+
+    // Converts rows [first, first + count) ∩ [0, rows) into the block.
+    void fetch(int first, int count)
+    {
+        blockFirst = first;
+        blockRows = std::clamp(rows - first, 0, count);
+        blockTime.resize(static_cast<std::size_t>(blockRows));
+        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+        for (int r = 0; r < blockRows; ++r)
+            blockTime[static_cast<std::size_t>(r)] = data.timeAxis.get(static_cast<std::uint32_t>(first + r));
+        for (int a = 0; a < axes; ++a) {
+            std::vector<double>& out = blockValues[static_cast<std::size_t>(a)];
+            out.resize(static_cast<std::size_t>(blockRows));
+            const MappedSeries& v = data.timeData[static_cast<std::size_t>(a)];
+            const double o = offset[static_cast<std::size_t>(a)];
+            for (int r = 0; r < blockRows; ++r) {
+                const double value = v.get(static_cast<std::uint32_t>(first + r));
+                out[static_cast<std::size_t>(r)] = divide ? (value - o) / scale : (value - o) * scale;
+            }
+        }
     }
 
     void writeTime(ExportText& out, int i, bool precise)
     {
-        const auto row = static_cast<std::uint32_t>(i);
+        const auto r = static_cast<std::size_t>(i - blockFirst);
         if (precise)
-            out.fixed10(timeX.get(row));
+            out.fixed10(blockTime[r]);
         else
-            out.general(timeX.get(row));
+            out.general(blockTime[r]);
         for (int a = 0; a < axes; ++a)
-            out.general(timeY[a].get(row));
+            out.general(blockValues[static_cast<std::size_t>(a)][r]);
     }
 
     void writeFrequency(ExportText& out, int i)
@@ -61,7 +101,7 @@ struct DisplayedInput
         const auto row = static_cast<std::uint32_t>(i);
         out.general(freqX.get(row));
         for (int a = 0; a < axes; ++a)
-            out.general(freqY[a].get(row));
+            out.general(freqY[static_cast<std::size_t>(a)].get(row));
     }
 };
 
@@ -224,6 +264,7 @@ void WriteOneInputTable(ExportText& out, const ExportInput& input, bool preciseT
     out.append(columnLine("Time (s)", "Frequency (Hz)", input));
     out.newline();
     for (int i = 0; i < shown.rows; ++i) {
+        if (i % kBlockRows == 0) shown.fetch(i, kBlockRows);
         shown.writeTime(out, i, preciseTime);
         if (i < shown.spectrumRows) shown.writeFrequency(out, i);
         out.newline();
@@ -242,6 +283,10 @@ void WriteTwoInputTable(ExportText& out, const ExportInput& input1, const Export
     // a missing block keeps the columns aligned with its tabs.
     const int rows = std::max(first.rows, second.rows);
     for (int i = 0; i < rows; ++i) {
+        if (i % kBlockRows == 0) {
+            first.fetch(i, kBlockRows);
+            second.fetch(i, kBlockRows);
+        }
         if (i < first.rows)
             first.writeTime(out, i, true);
         else

@@ -32,6 +32,7 @@ void ScanData::copyFrom(const ScanData& other)
     samplesAcquired = other.samplesAcquired;
     averagesCompleted = other.averagesCompleted;
     reservedFlag = other.reservedFlag;
+    holdsAveragedRecord = false;
     allocate();
     const auto rows = static_cast<std::uint32_t>(std::max<std::int32_t>(pointCount, 0));
     timeAxis.copyFrom(other.timeAxis, rows);
@@ -54,4 +55,5 @@ void ScanData::clear()
     displayOffset.fill(0.0);
     pointCount = axisCount = samplesAcquired = spectrumPointCount = averagesCompleted = 0;
     reservedFlag = 1;
+    holdsAveragedRecord = false;
 }

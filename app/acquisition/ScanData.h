@@ -43,6 +43,17 @@ public:
     std::int32_t spectrumPointCount = 0;
     std::int32_t averagesCompleted = 0;
     std::uint8_t reservedFlag = 1;
+    // averagedTimeData is filled only while more than one record is averaged
+    // (set by the scan thread). With one record, and in the runs of a multiple
+    // scan, the mean is the time record itself and no copy of it is made.
+    bool holdsAveragedRecord = false;
+
+    // The running mean of the time records of one axis: averagedTimeData
+    // when it is held, else timeData.
+    const MappedSeries& averagedRecord(std::size_t axis) const
+    {
+        return holdsAveragedRecord && axis < averagedTimeData.size() ? averagedTimeData[axis] : timeData[axis];
+    }
 
     // Number of per-axis series actually held (axisCount once allocated).
     std::int32_t allocatedAxes() const { return static_cast<std::int32_t>(timeData.size()); }

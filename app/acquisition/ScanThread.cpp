@@ -115,8 +115,9 @@ std::string reserveRows(ScanData& data, std::uint64_t end)
     std::vector<MappedSeries*> series{&data.timeAxis};
     for (MappedSeries& s : data.timeData)
         series.push_back(&s);
-    for (MappedSeries& s : data.averagedTimeData)
-        series.push_back(&s);
+    if (data.holdsAveragedRecord)
+        for (MappedSeries& s : data.averagedTimeData)
+            series.push_back(&s);
     for (MappedSeries* s : series)
         if (!s->reserve(end)) return storageFailureText(s->growthError());
     return {};
@@ -265,8 +266,10 @@ void computeSpectra(ScanData& data, const std::string& sensorType, const std::st
     x.open();
     for (auto& series : y)
         series.open();
+    // Only the samples the transform reads are converted, not the whole record.
     ConvertTimeForDisplay(data, displayMode, 0, microphone, microphone ? v.microphone[input] : 1.0, x,
-                          {&y[0], &y[1], &y[2]});
+                          {&y[0], &y[1], &y[2]},
+                          static_cast<int>(SpectrumSamplesUsed(v.fftK, v.fftOverlap != 0)));
     int samples;
     int axes;
     {
@@ -299,6 +302,8 @@ void computeSpectra(ScanData& data, const std::string& sensorType, const std::st
 
 void averageTimeRecords(ScanData& data, int a)
 {
+    // With one record the mean is the record: averagedRecord() gives timeData.
+    if (!data.holdsAveragedRecord) return;
     const auto rows = static_cast<std::uint32_t>(std::max(data.samplesAcquired, 0));
     for (std::size_t axis = 0; axis < data.timeData.size() && axis < data.averagedTimeData.size(); ++axis) {
         MappedSeries& averaged = data.averagedTimeData[axis];
@@ -309,13 +314,6 @@ void averageTimeRecords(ScanData& data, int a)
         for (std::uint32_t r = 0; r < rows; ++r)
             out[r] = (a * out[r] + in[r]) / (a + 1);
     }
-}
-
-void copyTimeRecords(ScanData& data)
-{
-    const auto rows = static_cast<std::uint32_t>(std::max(data.samplesAcquired, 0));
-    for (std::size_t axis = 0; axis < data.timeData.size() && axis < data.averagedTimeData.size(); ++axis)
-        data.averagedTimeData[axis].copyFrom(data.timeData[axis], rows);
 }
 
 // The scan's own settings, taken once: nothing else changes them while the
@@ -484,6 +482,11 @@ void ScanThread(ScanThreadParams* params)
     const ReadPacing pacing{20, 100, continuous};
 
     outputDebugString("TS APP - ScanThread before for loop");
+    {
+        // The mean is held apart only when there is more than one record to average.
+        ThreadLocker hold(&ScanDataLock(), true);
+        scan.input1.holdsAveragedRecord = scan.input2.holdsAveragedRecord = setup.averages > 1;
+    }
     bool failed = false;
     if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
     for (int a = 0; a < std::max(setup.averages, 1) && setup.failure.empty(); ++a) {
@@ -537,6 +540,10 @@ void MultipleScanThread(ScanThreadParams* params)
     const ScanSetup setup = programInstrument(scan);
     const ReadPacing pacing{50, 200, false};
 
+    {
+        ThreadLocker hold(&ScanDataLock(), true);
+        scan.input1.holdsAveragedRecord = scan.input2.holdsAveragedRecord = false;
+    }
     bool failed = false;
     if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
     for (int r = 0; r < setup.runs && setup.failure.empty(); ++r) {
@@ -568,11 +575,8 @@ void MultipleScanThread(ScanThreadParams* params)
         scan.runAcquiring = false;
         events.killGraphTimer();
         params->dataReady->store(0);
-        guarded(scan, [&] {
-            ThreadLocker hold(&ScanDataLock(), true);
-            copyTimeRecords(scan.input1);
-            copyTimeRecords(scan.input2);
-        });
+        // No averaging across runs: each run's mean is its own time record
+        // (averagedRecord()), so nothing is copied.
         if (!guarded(scan, [&] {
                 computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, false);
                 computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, false);

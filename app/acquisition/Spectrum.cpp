@@ -126,6 +126,12 @@ void Transform2048(double* data)
     }
 }
 
+std::uint32_t SpectrumSamplesUsed(int segments, bool overlap)
+{
+    segments = std::clamp(segments, 1, kMaxSegments);
+    return overlap ? std::uint32_t(kHop + segments * kBlockLength) : std::uint32_t(segments * kSegmentSamples);
+}
+
 void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segments, bool overlap,
                              int window, std::uint32_t validSamples)
 {
@@ -154,8 +160,7 @@ void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segm
         const double share = windowSum != 0.0 ? sum / windowSum : 0.0;
         return share * share;
     };
-    const std::uint32_t needed =
-        overlap ? std::uint32_t(kHop + segments * kBlockLength) : std::uint32_t(segments * kSegmentSamples);
+    const std::uint32_t needed = SpectrumSamplesUsed(segments, overlap);
     const double* src = values.span(0, needed);
 
     std::vector<double> p(kSpectrumLength, 0.0);
@@ -225,12 +230,16 @@ void ComputeSpectrum(MappedSeries& timeAxis, MappedSeries& values, int segments,
     for (std::uint32_t i = 0; i < length; ++i)
         f[i] = i * step;
 
+    // The transform reads only the first segments' samples: only those are
+    // copied (and padded with zeros where the record is shorter).
+    const std::uint32_t used = SpectrumSamplesUsed(segments, overlap);
+    const std::uint32_t held = std::min(used, static_cast<std::uint32_t>(samples));
     MappedSeries scratch;
     scratch.open();
-    double* padded = scratch.span(0, length);
-    const double* source = values.span(0, static_cast<std::uint32_t>(samples));
-    std::copy(source, source + samples, padded);
-    std::fill(padded + samples, padded + length, 0.0);
+    double* padded = scratch.span(0, used);
+    const double* source = values.span(0, held);
+    std::copy(source, source + held, padded);
+    std::fill(padded + held, padded + used, 0.0);
 
     MappedSeries power;
     power.open();
@@ -252,13 +261,46 @@ void ComputeSpectrum(MappedSeries& timeAxis, MappedSeries& values, int segments,
     count = kSpectrumLength;
 }
 
+double UpdateTimeDisplayOffset(ScanData& data, const std::string& displayMode, int start, int axis)
+{
+    FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
+    double& offset = data.displayOffset[static_cast<std::size_t>(std::clamp(axis, 0, 3))];
+    if (axis < 0 || axis >= data.allocatedAxes()) return offset;
+    const int total = std::max(data.samplesAcquired, 0);
+    start = std::max(start, 0);
+    const int count = std::max(total - start, 0);
+    const MappedSeries& v = data.timeData[static_cast<std::size_t>(axis)];
+    if (displayMode == "Mean Zero") {
+        double mean = 0.0;
+        if (count > 0) {
+            double sum = 0.0;
+            for (int i = start; i < total; ++i)
+                sum += v.get(static_cast<std::uint32_t>(i));
+            mean = sum / count;
+        }
+        offset = mean;
+    } else if (start == 0 && displayMode == "Normal") {
+        offset = 0.0;
+    } else if (start == 0 && displayMode == "Offset To Zero") {
+        if (total >= 10) {
+            double sum = 0.0;
+            for (std::uint32_t i = 0; i < 10; ++i)
+                sum += v.get(i);
+            offset = sum / 10.0;
+        } else {
+            offset = v.get(0);
+        }
+    }
+    return offset;
+}
+
 void ConvertTimeForDisplay(ScanData& data, const std::string& displayMode, int start, bool divide,
-                           double scale, MappedSeries& x, const std::vector<MappedSeries*>& y)
+                           double scale, MappedSeries& x, const std::vector<MappedSeries*>& y, int maxCount)
 {
     FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
     const int total = std::max(data.samplesAcquired, 0);
     start = std::max(start, 0);
-    const int count = std::max(total - start, 0);
+    const int count = std::clamp(total - start, 0, std::max(maxCount, 0));
     const int axes = std::min<int>(data.allocatedAxes(), static_cast<int>(y.size()));
     const auto first = static_cast<std::uint32_t>(start);
 
@@ -266,30 +308,9 @@ void ConvertTimeForDisplay(ScanData& data, const std::string& displayMode, int s
     if (count > 0) std::copy(t, t + count, x.span(0, static_cast<std::uint32_t>(count)));
 
     for (int a = 0; a < data.allocatedAxes(); ++a) {
-        const double* v = data.timeData[a].span(0, static_cast<std::uint32_t>(std::max(total, 10)));
-        double mean = 0.0;
-        if (count > 0) {
-            double sum = 0.0;
-            for (int i = start; i < total; ++i)
-                sum += v[i];
-            mean = sum / count;
-        }
-        double& offset = data.displayOffset[static_cast<std::size_t>(std::min(a, 3))];
-        if (displayMode == "Mean Zero") {
-            offset = mean;
-        } else if (start == 0 && displayMode == "Normal") {
-            offset = 0.0;
-        } else if (start == 0 && displayMode == "Offset To Zero") {
-            if (total >= 10) {
-                double sum = 0.0;
-                for (int i = 0; i < 10; ++i)
-                    sum += v[i];
-                offset = sum / 10.0;
-            } else {
-                offset = v[0];
-            }
-        }
+        const double offset = UpdateTimeDisplayOffset(data, displayMode, start, a);
         if (a >= axes || count == 0) continue;
+        const double* v = data.timeData[a].span(0, static_cast<std::uint32_t>(start + count));
         double* out = y[a]->span(0, static_cast<std::uint32_t>(count));
         if (divide) {
             for (int j = 0; j < count; ++j)

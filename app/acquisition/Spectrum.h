@@ -4,6 +4,7 @@
 #include "app/acquisition/ScanData.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ double PeakToPeakFactor(int unit);
 // exp(+i…), no normalisation.
 void Transform2048(double* data);
 
+// How many samples from the start of a record the spectrum reads.
+std::uint32_t SpectrumSamplesUsed(int segments, bool overlap);
+
 // Segment loop: accumulates the window-normalised power of `segments`
 // segments of `values` into power[0 … 1023]. Values from validSamples on are
 // padding: a block that holds fewer samples is normalised by the share of
@@ -52,11 +56,19 @@ void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segm
 void ComputeSpectrum(MappedSeries& timeAxis, MappedSeries& values, int segments, bool overlap, int window,
                      int unit, MappedSeries& frequencyOut, MappedSeries& spectrumOut, int& count);
 
+// The offset the time display removes from one axis under a display mode
+// ("Mean Zero": mean of samples start…; "Offset To Zero" from start 0: mean
+// of the first 10; "Normal" from start 0: none; otherwise the last one),
+// stored in displayOffset. Takes ScanDataLock.
+double UpdateTimeDisplayOffset(ScanData& data, const std::string& displayMode, int start, int axis);
+
 // Samples start … samplesAcquired−1 of every axis into display series from
 // index 0, offset removed per display mode, divided or multiplied by scale.
 // Takes ScanDataLock. y holds one series per axis (extra entries ignored).
+// At most maxCount rows are converted; the offsets still follow the whole record.
 void ConvertTimeForDisplay(ScanData& data, const std::string& displayMode, int start, bool divide,
-                           double scale, MappedSeries& x, const std::vector<MappedSeries*>& y);
+                           double scale, MappedSeries& x, const std::vector<MappedSeries*>& y,
+                           int maxCount = std::numeric_limits<int>::max());
 
 // Spectrum points 2 … spectrumPointCount−1 into display series; decibel mode
 // gives sound pressure level re 20 µPa (values ≤ 0 show as 0 dB).

@@ -1,5 +1,6 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/DataExport.h"
+#include "app/acquisition/Spectrum.h"
 #include "app/shell/ScriptedUserInteraction.h"
 
 #include "TestSignals.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -238,4 +240,55 @@ TEST(DataExport, ShorterSecondInputKeepsAlignmentAndLosesNoRows)
     ASSERT_EQ(row.size(), 17u);
     EXPECT_EQ(row[0], "");
     EXPECT_EQ(row[8], "0.0240000000");
+}
+
+// The table converts its rows block by block from the record; across block
+// boundaries and in every display mode it must show what the whole-record
+// display conversion gives, and leave the same offsets behind.
+TEST(DataExport, RowsStreamedInBlocksMatchTheWholeRecordConversion)
+{
+    for (const char* mode : {"Normal", "Mean Zero", "Offset To Zero"}) {
+        for (const char* sensor : {"Accelerometer", "Microphone"}) {
+            CCorvelDoc doc;
+            doc.scan.configuration.UseInput2 = 1;
+            fillDocument(doc, 20000, 17000);
+            doc.scan.configuration.Input1DisplayMode = doc.scan.configuration.Input2DisplayMode = mode;
+            doc.scan.configuration.Input1Mode = doc.scan.configuration.Input2Mode = sensor;
+            const ExportInput a = doc.exportInput(0);
+            const ExportInput b = doc.exportInput(1);
+
+            std::array<std::vector<double>, 2> expected;
+            std::array<std::array<double, 4>, 2> offsets;
+            for (int input = 0; input < 2; ++input) {
+                const ExportInput& e = input == 0 ? a : b;
+                MappedSeries x;
+                std::array<MappedSeries, 3> y;
+                ConvertTimeForDisplay(*e.data, mode, 0, e.sensorType == "Microphone", e.scale, x,
+                                      {&y[0], &y[1], &y[2]});
+                offsets[input] = e.data->displayOffset;
+                std::fill(e.data->displayOffset.begin(), e.data->displayOffset.begin() + 3, -1.0);
+                for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(e.data->samplesAcquired); ++i)
+                    expected[input].push_back(y[i % 3].get(i)); // one axis per row is enough
+            }
+            ExportText out;
+            WriteTwoInputTable(out, a, b);
+            const auto lines = splitLines(out.text());
+            ASSERT_EQ(lines.size(), 20001u);
+            for (std::size_t i = 0; i < 20000; i += 997) {
+                const auto row = fields(lines[i + 1]);
+                ASSERT_GE(row.size(), i < 17000 ? 13u : 9u);
+                EXPECT_EQ(row[1 + i % 3] + "\t", printfG(expected[0][i])) << mode << " row " << i;
+                if (i < 17000) {
+                    EXPECT_EQ(row[9 + i % 3] + "\t", printfG(expected[1][i])) << mode << " row " << i;
+                }
+            }
+            // Rows on both sides of the block boundary.
+            for (std::size_t i : {8191u, 8192u, 16383u, 16384u}) {
+                const auto row = fields(lines[i + 1]);
+                EXPECT_EQ(row[1 + i % 3] + "\t", printfG(expected[0][i])) << mode << " row " << i;
+            }
+            EXPECT_EQ(a.data->displayOffset, offsets[0]) << mode;
+            EXPECT_EQ(b.data->displayOffset, offsets[1]) << mode;
+        }
+    }
 }

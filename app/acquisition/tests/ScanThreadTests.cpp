@@ -229,8 +229,11 @@ TEST_F(ScanThreadTest, AveragesAreTheMeanOfTheAcquisitions)
     for (std::uint32_t k = 0; k < 1024; ++k)
         ASSERT_NEAR(d.spectrum[0].get(k), mean[k], 1e-9 * (1.0 + mean[k])) << "bin " << k;
     for (std::uint32_t i = 0; i < 2000; i += 97)
-        ASSERT_NEAR(d.averagedTimeData[0].get(i), (records[0][i] + records[1][i] + records[2][i]) / 3.0,
+        ASSERT_NEAR(d.averagedRecord(0).get(i), (records[0][i] + records[1][i] + records[2][i]) / 3.0,
                     1e-9);
+    // Three records: the mean is held apart from the last record.
+    EXPECT_TRUE(d.holdsAveragedRecord);
+    EXPECT_EQ(&d.averagedRecord(0), &d.averagedTimeData[0]);
 
     // With graph updates off the timer is killed first; each acquisition
     // kills it while reading and arms it when its data is ready.
@@ -292,6 +295,14 @@ TEST_F(ScanThreadTest, DifferentialModeStoresInputTwoMinusInputOne)
         for (std::uint32_t i = 0; i < 400; i += 37) {
             EXPECT_NEAR(one.timeData[static_cast<std::size_t>(axis)].get(i), v1, 1e-4);
             EXPECT_NEAR(two.timeData[static_cast<std::size_t>(axis)].get(i), v2 - v1, 1e-4);
+        }
+    }
+    // One record: its mean is the record itself, and no copy of it was written.
+    for (ScanData* d : {&one, &two}) {
+        EXPECT_FALSE(d->holdsAveragedRecord);
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            EXPECT_EQ(&d->averagedRecord(axis), &d->timeData[axis]);
+            EXPECT_EQ(d->averagedTimeData[axis].highWaterCount(), 0u);
         }
     }
 }
