@@ -52,7 +52,8 @@ MappedSeries::~MappedSeries()
 
 MappedSeries::MappedSeries(MappedSeries&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), base_(std::exchange(other.base_, nullptr)),
-      mappingBytes_(std::exchange(other.mappingBytes_, 0)), highWater_(std::exchange(other.highWater_, 0))
+      mappingBytes_(std::exchange(other.mappingBytes_, 0)), highWater_(std::exchange(other.highWater_, 0)),
+      growthError_(std::exchange(other.growthError_, 0)), inMemory_(std::exchange(other.inMemory_, false))
 {
 }
 
@@ -64,6 +65,8 @@ MappedSeries& MappedSeries::operator=(MappedSeries&& other) noexcept
         base_ = std::exchange(other.base_, nullptr);
         mappingBytes_ = std::exchange(other.mappingBytes_, 0);
         highWater_ = std::exchange(other.highWater_, 0);
+        growthError_ = std::exchange(other.growthError_, 0);
+        inMemory_ = std::exchange(other.inMemory_, false);
     }
     return *this;
 }
@@ -76,6 +79,7 @@ void MappedSeries::release() noexcept
     fd_ = -1;
     mappingBytes_ = 0;
     highWater_ = 0;
+    inMemory_ = false;
 }
 
 void MappedSeries::destroy()
@@ -83,9 +87,17 @@ void MappedSeries::destroy()
     release();
 }
 
-int MappedSeries::open()
+int MappedSeries::open(Backing backing)
 {
-    if (base_) return fd_ >= 0 ? 0 : 1;
+    if (base_) return fd_ >= 0 || inMemory_ ? 0 : 1;
+    if (backing == Backing::Memory) {
+        void* map = ::mmap(nullptr, kGrowthStep, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED) return 1;
+        base_ = static_cast<double*>(map);
+        mappingBytes_ = kGrowthStep;
+        inMemory_ = true;
+        return 0;
+    }
     std::string name = temporaryTemplate();
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd >= 0) {

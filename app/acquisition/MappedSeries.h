@@ -29,12 +29,22 @@ public:
     MappedSeries(MappedSeries&& other) noexcept;
     MappedSeries& operator=(MappedSeries&& other) noexcept;
 
-    // Creates the backing file and maps the first growth step. 0 on success,
-    // 1 when the file or the mapping cannot be made (the series then keeps
-    // its values in anonymous memory instead, so it stays usable).
-    int open();
+    // Where the values live. A scan's records, open-ended, live in temporary
+    // files the system can write out under memory pressure; a record read
+    // from a scan file has a known, bounded size and lives in memory, where
+    // filling it costs no file-system work (a loaded file reads about twice
+    // as fast).
+    enum class Backing { TemporaryFile, Memory };
+
+    // Creates the backing file (or, for Backing::Memory, anonymous memory) and
+    // maps the first growth step. 0 on success, 1 when the file or the mapping
+    // cannot be made (the series then keeps its values in anonymous memory
+    // instead, so it stays usable).
+    int open(Backing backing = Backing::TemporaryFile);
     bool isOpen() const { return base_ != nullptr; }
     bool isFileBacked() const { return fd_ >= 0; }
+    // Opened with Backing::Memory.
+    bool isInMemory() const { return base_ != nullptr && inMemory_; }
     // Unmaps and closes; the series reads as empty afterwards.
     void destroy();
 
@@ -80,4 +90,5 @@ private:
     std::uint64_t mappingBytes_ = 0;
     std::uint32_t highWater_ = 0;
     int growthError_ = 0;
+    bool inMemory_ = false;
 };

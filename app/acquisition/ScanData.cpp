@@ -8,7 +8,7 @@ ScanData::ScanData()
     frequencyAxis.open();
 }
 
-void ScanData::allocate()
+void ScanData::allocate(MappedSeries::Backing backing)
 {
     timeData.clear();
     averagedTimeData.clear();
@@ -17,10 +17,13 @@ void ScanData::allocate()
     for (auto* list : {&timeData, &averagedTimeData, &spectrum}) {
         list->resize(static_cast<std::size_t>(axes));
         for (MappedSeries& series : *list)
-            series.open();
+            series.open(backing);
     }
-    if (!timeAxis.isOpen()) timeAxis.open();
-    if (!frequencyAxis.isOpen()) frequencyAxis.open();
+    const bool inMemory = backing == MappedSeries::Backing::Memory;
+    for (MappedSeries* axis : {&timeAxis, &frequencyAxis}) {
+        if (axis->isOpen() && axis->isInMemory() != inMemory) *axis = MappedSeries();
+        if (!axis->isOpen()) axis->open(backing);
+    }
     displayOffset.fill(0.0);
 }
 

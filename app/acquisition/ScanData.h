@@ -22,8 +22,9 @@ public:
 
     // (Re)creates the per-axis series for axisCount axes, opens the axis
     // series and zeroes the display offsets. Counts other than pointCount
-    // and axisCount are left alone.
-    void allocate();
+    // and axisCount are left alone. The series get the backing asked for
+    // (an axis series of the other backing is made anew, empty).
+    void allocate(MappedSeries::Backing backing = MappedSeries::Backing::TemporaryFile);
     // Copies counts (all but spectrumPointCount), reservedFlag, display
     // offsets and pointCount rows of both axes and of timeData.
     void copyFrom(const ScanData& other);

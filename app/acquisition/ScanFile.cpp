@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,21 @@ void storeRows(ArchiveWriter& archive, const MappedSeries& axis, const std::vect
     }
 }
 
+// True when every value of a column of the chunk is +0.0 (all bits clear).
+bool columnIsZero(const double* chunk, std::size_t width, std::size_t column, std::uint32_t rows)
+{
+    std::uint64_t bits = 0;
+    for (std::uint32_t r = 0; r < rows; ++r) {
+        std::uint64_t b;
+        std::memcpy(&b, &chunk[r * width + column], sizeof b);
+        bits |= b;
+    }
+    return bits == 0;
+}
+
+// The axis series may hold an earlier record and is always written; the value
+// series are new (they read 0), so runs of zeros - the spectrum rows past the
+// computed points - are left unwritten and cost neither time nor memory.
 void loadRows(ArchiveReader& archive, MappedSeries& axis, std::vector<MappedSeries>& values,
               std::uint32_t rows, bool squareRoot)
 {
@@ -50,11 +66,15 @@ void loadRows(ArchiveReader& archive, MappedSeries& axis, std::vector<MappedSeri
     for (std::uint32_t first = 0; first < rows; first += kChunkRows) {
         const std::uint32_t n = std::min(kChunkRows, rows - first);
         archive.readDoubles(chunk.data(), n * width);
-        for (std::uint32_t r = 0; r < n; ++r) {
-            const double* row = &chunk[r * width];
-            axisOut[first + r] = row[0];
-            for (std::size_t a = 0; a < axes; ++a)
-                out[a][first + r] = squareRoot ? std::sqrt(row[1 + a]) : row[1 + a];
+        for (std::uint32_t r = 0; r < n; ++r)
+            axisOut[first + r] = chunk[r * width];
+        for (std::size_t a = 0; a < axes; ++a) {
+            if (columnIsZero(chunk.data(), width, 1 + a, n)) continue;
+            double* column = out[a] + first;
+            for (std::uint32_t r = 0; r < n; ++r) {
+                const double v = chunk[r * width + 1 + a];
+                column[r] = squareRoot ? std::sqrt(v) : v;
+            }
         }
     }
 }
@@ -123,7 +143,8 @@ void loadScanData(ArchiveReader& archive, ScanData& data, std::int32_t version)
 
     data.pointCount = points;
     data.axisCount = axes;
-    data.allocate();
+    // A loaded record has the file's size: memory, not temporary files.
+    data.allocate(MappedSeries::Backing::Memory);
     const bool powers = version == 0 || version == -1 || version == -2;
     loadRows(archive, data.timeAxis, data.timeData, static_cast<std::uint32_t>(points), false);
     loadRows(archive, data.frequencyAxis, data.spectrum, static_cast<std::uint32_t>(points), powers);

@@ -125,3 +125,25 @@ TEST(MappedSeries, StorageThatCannotGrowIsAResultAndKeepsTheValues)
     EXPECT_TRUE(series.reserve(fits + 1));
     EXPECT_EQ(series.get(static_cast<std::uint32_t>(fits - 1)), 42.0);
 }
+
+// A series in memory behaves as a file-backed one (zeros, growth, moves)
+// without any temporary file.
+TEST(MappedSeries, InMemorySeriesGrowsKeepsValuesAndMakesNoFile)
+{
+    const int before = openSeriesFiles();
+    MappedSeries s;
+    EXPECT_EQ(s.open(MappedSeries::Backing::Memory), 0);
+    EXPECT_TRUE(s.isInMemory());
+    EXPECT_FALSE(s.isFileBacked());
+    EXPECT_EQ(openSeriesFiles(), before);
+    for (std::uint32_t i = 0; i < 2'000'000; i += 4999)
+        s[i] = i + 0.25;
+    EXPECT_EQ(s.get(4998), 0.0);
+    MappedSeries moved(std::move(s));
+    EXPECT_TRUE(moved.isInMemory());
+    EXPECT_FALSE(s.isInMemory());
+    for (std::uint32_t i = 0; i < 2'000'000; i += 4999)
+        ASSERT_EQ(moved.get(i), i + 0.25) << i;
+    EXPECT_EQ(moved.open(), 0); // already open: stays as it is
+    EXPECT_TRUE(moved.isInMemory());
+}

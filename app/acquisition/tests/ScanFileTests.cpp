@@ -444,3 +444,35 @@ TEST(ScanFile, FailedSaveKeepsTheOldFile)
         files += e.path().filename().string().find("keep.ts6") != std::string::npos;
     EXPECT_EQ(files, 1);
 }
+
+// Loading leaves runs of zeros unwritten: a file with sparse values, negative
+// zeros and rows past the spectrum, read into a document that held a longer
+// record, must save back to the same bytes, and the record lives in memory.
+TEST(ScanFile, LoadedRecordSavesBackToTheSameBytes)
+{
+    CCorvelDoc doc;
+    doc.scan.configuration.UseInput2 = 1;
+    FillScanData(doc.scan.input1, 30000, 1000.0, [](int a, int i) { return Sine(1.0 + a, 0.01, i); });
+    FillScanData(doc.scan.input2, 30000, 1000.0, [](int a, int i) { return a - i * 0.5; });
+    doc.RecomputeSpectra();
+    ScanData& d = doc.scan.input1;
+    d.spectrum[0][20000] = 3.5;   // alone in its block, past the computed points
+    d.spectrum[1][9000] = -0.0;   // a negative zero keeps its sign
+    d.spectrum[2][29999] = -1e-300;
+    for (std::uint32_t k = 0; k < 1024; k += 2)
+        d.spectrum[2][k] = 0.0;   // zeros inside the computed points
+    const fs::path first = scratchFile("sparse.ts6");
+    ASSERT_TRUE(doc.OnSaveDocument(first));
+
+    CCorvelDoc back;
+    FillScanData(back.scan.input1, 50000, 10.0, [](int, int) { return 9.0; }); // an older, longer record
+    ASSERT_TRUE(back.OnOpenDocument(first, nullptr)) << back.lastError();
+    EXPECT_TRUE(back.scan.input1.timeData[0].isInMemory());
+    EXPECT_TRUE(back.scan.input1.timeAxis.isInMemory());
+    EXPECT_EQ(back.scan.input1.spectrum[0].get(20000), 3.5);
+    EXPECT_TRUE(std::signbit(back.scan.input1.spectrum[1].get(9000)));
+    EXPECT_EQ(back.scan.input1.timeAxis.get(40000), 0.0); // nothing of the older record
+    const fs::path second = scratchFile("sparse-again.ts6");
+    ASSERT_TRUE(back.OnSaveDocument(second));
+    EXPECT_EQ(readFile(first), readFile(second));
+}
