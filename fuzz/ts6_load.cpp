@@ -23,10 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         return 0;
     }
-    const ScanData& in = doc.scan.input1;
-    if (in.samplesAcquired < 0 || in.samplesAcquired > in.pointCount || in.spectrumPointCount < 0 ||
-        in.spectrumPointCount > 1024 || in.axisCount < 0 || in.axisCount > 3)
-        std::abort();
+    for (int i = 0; i < 2; ++i) {
+        const ScanData& in = doc.scan.input(i);
+        if (in.samplesAcquired < 0 || in.samplesAcquired > in.pointCount || in.spectrumPointCount < 0 ||
+            in.spectrumPointCount > 1024 || (in.axisCount != 0 && in.axisCount != 3))
+            std::abort();
+    }
+    if (doc.settings.FFTK < 1 || doc.settings.FFTK > 16) std::abort();
     // What loaded stores and loads back with the same counts.
     std::vector<std::uint8_t> again;
     {
