@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -46,7 +47,8 @@ QSpinBox* spin(int minimum, int maximum, QWidget* parent)
 
 QString number(double v)
 {
-    return QString::number(v, 'g', 15);
+    // The shortest text that reads back to the same value.
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
 }
 
 } // namespace
