@@ -42,7 +42,8 @@ void loadRows(ArchiveReader& archive, MappedSeries& axis, std::vector<MappedSeri
 {
     const std::size_t axes = values.size();
     const std::size_t width = 1 + axes;
-    std::vector<double> chunk(kChunkRows * width);
+    // No bigger than the rows: a short record needs no 256 KiB buffer.
+    std::vector<double> chunk(std::min(kChunkRows, rows) * width);
     double* axisOut = axis.span(0, rows);
     std::vector<double*> out;
     for (MappedSeries& series : values)
