@@ -241,6 +241,10 @@ int MainFrameHost::runRepeatTest(const RepeatTestPlan& plan, const std::function
         if (std::find(plan.closeRounds.begin(), plan.closeRounds.end(), round) != plan.closeRounds.end()) {
             refreshStatus();
             frame_.action(CMainFrame::ID_CLOSE_ALL)->trigger();
+            // Closed windows are deleted only when control returns to the loop
+            // the close ran in, which this command leaves only at its end: free
+            // them (and their documents) now.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         if (afterRound) afterRound(round);
     }
