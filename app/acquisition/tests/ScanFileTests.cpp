@@ -493,6 +493,23 @@ TEST(ScanFile, CountsNoWriterProducesAreRefusedAsDamaged)
     }
 }
 
+TEST(ScanFile, TheSampleFileOfEveryFormatVersionStillOpens)
+{
+    // One file per version (0, -1 ... -9, and -9 with graph blocks), as the
+    // fuzzer starts from them: the checks above must refuse none of them.
+    const fs::path folder = fs::path(TESSELON_SOURCE_DIR) / "fuzz" / "seeds" / "ts6_load";
+    int opened = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        CCorvelDoc doc;
+        ScriptedUserInteraction ui;
+        EXPECT_TRUE(doc.OnOpenDocument(entry.path(), &ui)) << doc.lastError();
+        EXPECT_TRUE(ui.messages().empty());
+        ++opened;
+    }
+    EXPECT_GE(opened, 11);
+}
+
 TEST(ScanFile, FailedSaveKeepsTheOldFile)
 {
     class FailingView : public DocumentView
