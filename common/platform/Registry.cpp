@@ -33,6 +33,7 @@ struct Value
     std::string name; // "" is the key's default value ("@")
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data; // REG_SZ: UTF-8 without terminator
+    bool erased = false;            // deleted; left in place until the key is compacted
 };
 
 char lowerAscii(char c)
@@ -81,6 +82,7 @@ struct Key
     std::unordered_map<std::string, std::uint32_t> children; // folded name → key
     std::vector<Value> values;
     std::unordered_map<std::string, std::size_t> valueIndex; // folded name → values[]
+    std::size_t erasedValues = 0;
     bool listed = false; // written as its own "[...]" section
     bool alive = true;
 
@@ -99,14 +101,23 @@ struct Key
         valueIndex.emplace(folded(value.name), values.size());
         values.push_back(std::move(value));
     }
+    // Marks the value deleted, so that many deletions in one key stay linear;
+    // the key is compacted once most of its entries are deleted ones.
     bool eraseValue(const std::string& valueName)
     {
         const auto it = valueIndex.find(folded(valueName));
         if (it == valueIndex.end()) return false;
-        values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
-        valueIndex.clear();
-        for (std::size_t i = 0; i < values.size(); ++i)
-            valueIndex.emplace(folded(values[i].name), i);
+        Value& value = values[it->second];
+        value.erased = true;
+        value.data.clear();
+        valueIndex.erase(it);
+        if (++erasedValues > 16 && 2 * erasedValues > values.size()) {
+            std::erase_if(values, [](const Value& v) { return v.erased; });
+            valueIndex.clear();
+            for (std::size_t i = 0; i < values.size(); ++i)
+                valueIndex.emplace(folded(values[i].name), i);
+            erasedValues = 0;
+        }
         return true;
     }
 };
@@ -516,6 +527,7 @@ std::string serialise(const Store& store)
         if (!key.alive) continue;
         out += "[" + store.pathOf(index) + "]\n";
         for (const Value& v : key.values) {
+            if (v.erased) continue;
             std::string line = v.name.empty() ? "@=" : quote(v.name) + "=";
             if (v.type == REG_SZ_ && quotable(v.data)) {
                 line += quote(std::string(v.data.begin(), v.data.end()));

@@ -514,3 +514,32 @@ TEST(Registry, ThousandsOfKeysFromAnotherProgramReadAndWriteBackInTheirOrder)
     EXPECT_EQ(keys, static_cast<std::size_t>(kKeys) + 4);
     EXPECT_NE(after.find("\"Mine\"=dword:00000008"), std::string::npos);
 }
+
+TEST(Registry, ValuesDeletedInTheFileLeaveTheRestInTheirOrder)
+{
+    std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Many]\n";
+    for (int v = 0; v < 100; ++v)
+        text += "\"V" + std::to_string(v) + "\"=dword:" + std::to_string(v % 10) + "\n";
+    for (int v = 0; v < 100; v += 2)
+        text += "\"v" + std::to_string(v) + "\"=-\n"; // names compare without case
+    text += "\"V4\"=dword:00000009\n";                // deleted, then set again: last in the key
+    std::filesystem::create_directories(userConfigFolder());
+    writeFile(userFile(), text);
+    RegistryKey key;
+    ASSERT_EQ(key.open(RegistryRoot::CurrentUser, "Software\\Many", true), kErrorSuccess);
+    std::uint32_t value = 0;
+    EXPECT_EQ(key.queryDword("V2", &value), kErrorFileNotFound);
+    EXPECT_EQ(key.queryDword("V3", &value), kErrorSuccess);
+    EXPECT_EQ(key.deleteValue("V3"), kErrorSuccess);
+    EXPECT_EQ(key.deleteValue("V3"), kErrorFileNotFound);
+    ASSERT_EQ(key.setDword("New", 1), kErrorSuccess);
+    std::vector<std::string> names;
+    for (const auto& line : commontest::lines(readFile(userFile())))
+        if (line.rfind("\"", 0) == 0) names.push_back(line.substr(0, line.find('=')));
+    std::vector<std::string> expected;
+    for (int v = 1; v < 100; v += 2)
+        if (v != 3) expected.push_back("\"V" + std::to_string(v) + "\"");
+    expected.push_back("\"V4\"");
+    expected.push_back("\"New\"");
+    EXPECT_EQ(names, expected);
+}
