@@ -553,4 +553,13 @@ TEST_F(SettingsSheetTest, FieldsTheUserLeavesAloneKeepTheirStoredValuesExactly)
     const CScanConfiguration back = scan.current();
     EXPECT_EQ(back.Input1Minimum, 0.1 + 0.2);
     EXPECT_EQ(back.Input2Maximum, 1.0 / 3.0);
+
+    // An interval its six-digit text cannot give back (1/2048 s shows as
+    // "488.281us") stays exact until the text is edited.
+    c.SampleInterval = 1.0 / 2048.0;
+    scan.load(c, 0, 0);
+    EXPECT_EQ(scan.intervalText(), "488.281us");
+    EXPECT_EQ(scan.finish().SampleInterval, 1.0 / 2048.0);
+    scan.intervalList->setEditText("500us");
+    EXPECT_DOUBLE_EQ(scan.finish().SampleInterval, 0.0005);
 }
