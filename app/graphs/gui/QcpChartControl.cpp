@@ -1,5 +1,6 @@
 #include "app/graphs/gui/QcpChartControl.h"
 
+#include "app/graphs/MinMaxPyramid.h"
 #include "app/graphs/gui/ChartExportDialog.h"
 
 #include <QActionGroup>
@@ -40,6 +41,111 @@ ChartControl::Range widened(ChartControl::Range r, bool logarithmic)
     }
     return r;
 }
+
+// A graph that draws long records from a min/max envelope: per bucket of
+// consecutive points their minimum and maximum, at least two buckets per
+// pixel, so a redraw costs what the pane shows and not the record's length.
+// Zoomed in far enough to see the points, it draws the real points. The data
+// container keeps every real point (cursor readouts, tests and exports read
+// it); the pyramid follows it by index and is brought up to date before each
+// use, which covers appending and cutting back at the end. Other changes go
+// through the control, which starts the pyramid afresh.
+class EnvelopeGraph : public QCPGraph
+{
+public:
+    EnvelopeGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+
+    void setEnvelopeEnabled(bool on) { enabled_ = on; }
+    void restartEnvelope() const { pyramid_.clear(); }
+    // Brings the pyramid to the container's points.
+    void syncEnvelope() const
+    {
+        const QCPGraphDataContainer& data = *mDataContainer;
+        const auto size = static_cast<std::size_t>(data.size());
+        if (pyramid_.size() > size) {
+            pyramid_.truncate(size, [&](std::size_t i) { return (data.constBegin() + i)->value; });
+        } else if (pyramid_.size() < size) {
+            std::vector<double> values;
+            values.reserve(size - pyramid_.size());
+            for (auto it = data.constBegin() + static_cast<qsizetype>(pyramid_.size()); it != data.constEnd(); ++it)
+                values.push_back(it->value);
+            pyramid_.append(values.data(), values.size());
+        }
+    }
+
+protected:
+    void getOptimizedLineData(QVector<QCPGraphData>* lineData, const QCPGraphDataContainer::const_iterator& begin,
+                              const QCPGraphDataContainer::const_iterator& end) const override
+    {
+        QCPAxis* keyAxis = mKeyAxis.data();
+        const auto count = static_cast<std::size_t>(end - begin);
+        if (!lineData || !enabled_ || !keyAxis || count < 2 || mLineStyle != lsLine ||
+            keyAxis->scaleType() != QCPAxis::stLinear) {
+            QCPGraph::getOptimizedLineData(lineData, begin, end);
+            return;
+        }
+        const double pixels =
+            std::abs(keyAxis->coordToPixel((end - 1)->key) - keyAxis->coordToPixel(begin->key));
+        // Few enough points to see them: draw them as they are.
+        if (static_cast<double>(count) <= 4.0 * pixels + 64.0) {
+            QCPGraph::getOptimizedLineData(lineData, begin, end);
+            return;
+        }
+        syncEnvelope();
+        // Four buckets or more per pixel, gathered per pixel column as
+        // QCustomPlot's own sampling gathers points: a column's minimum and
+        // maximum, so the picture is that of every point.
+        const std::size_t level = pyramid_.levelFor(count, pixels, 4.0);
+        if (level >= pyramid_.levels()) {
+            QCPGraph::getOptimizedLineData(lineData, begin, end);
+            return;
+        }
+        const QCPGraphDataContainer::const_iterator origin = mDataContainer->constBegin();
+        const auto firstIndex = static_cast<std::size_t>(begin - origin);
+        const std::size_t size = pyramid_.bucketSize(level);
+        const std::size_t first = firstIndex / size;
+        const std::size_t last = std::min((firstIndex + count - 1) / size, pyramid_.bucketCount(level) - 1);
+        const double reversed = keyAxis->rangeReversed() ? -1 : 1;
+        const double epsilon = std::abs(keyAxis->pixelToCoord(1) - keyAxis->pixelToCoord(0));
+        auto columnStart = [&](double key) {
+            return keyAxis->pixelToCoord(static_cast<int>(keyAxis->coordToPixel(key) + reversed));
+        };
+        lineData->clear();
+        lineData->reserve(static_cast<qsizetype>(4 * pixels + 8));
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        double start = 0;
+        double lo = 0, hi = 0;
+        bool open = false; // a column holds values
+        bool gap = false;
+        auto flush = [&] {
+            if (open) {
+                lineData->append(QCPGraphData(start + epsilon * 0.25, lo));
+                lineData->append(QCPGraphData(start + epsilon * 0.75, hi));
+            }
+            // A missing value breaks the line, as in the drawing of every point.
+            if (gap) lineData->append(QCPGraphData(start + epsilon * 0.8, nan));
+            open = gap = false;
+        };
+        for (std::size_t i = first; i <= last; ++i) {
+            const double key = (origin + static_cast<qsizetype>(i * size))->key;
+            if (i == first || key >= start + epsilon) {
+                flush();
+                start = columnStart(key);
+            }
+            const MinMaxPyramid::Bucket b = pyramid_.bucket(level, i);
+            gap = gap || b.gap;
+            if (b.empty()) continue;
+            lo = open ? std::min(lo, b.min) : b.min;
+            hi = open ? std::max(hi, b.max) : b.max;
+            open = true;
+        }
+        flush();
+    }
+
+private:
+    bool enabled_ = true;
+    mutable MinMaxPyramid pyramid_;
+};
 
 const char* const gridNames[] = {"Both", "Horizontal Only", "Vertical Only", "None"};
 const char* const legendNames[] = {"Hidden", "Top Left", "Top Right", "Bottom Left", "Bottom Right"};
@@ -89,7 +195,8 @@ void QcpChartControl::setSeriesCount(int count)
     }
     while (static_cast<int>(series_.size()) < count) {
         Series s;
-        s.graph = plot_->addGraph();
+        s.graph = new EnvelopeGraph(plot_->xAxis, plot_->yAxis);
+        static_cast<EnvelopeGraph*>(s.graph)->setEnvelopeEnabled(envelope_);
         s.graph->setAdaptiveSampling(true);
         series_.push_back(s);
         applySeriesStyle(series_.back());
@@ -169,10 +276,26 @@ void QcpChartControl::addPoints(Series& s, const double* x, const double* y, std
             s.anyXPositive = true;
         }
     }
-    if (replace)
+    auto* graph = static_cast<EnvelopeGraph*>(s.graph);
+    if (replace) {
+        graph->restartEnvelope();
         s.graph->data()->set(points, sorted);
-    else
+    } else {
+        // New points after the last ones extend the envelope; points in between start it afresh.
+        const bool atEnd = s.graph->data()->isEmpty() || count == 0 ||
+                           x[0] > (s.graph->data()->constEnd() - 1)->key;
+        graph->syncEnvelope();
+        if (!sorted || !atEnd) graph->restartEnvelope();
         s.graph->data()->add(points, sorted);
+    }
+    graph->syncEnvelope();
+}
+
+void QcpChartControl::setEnvelopeDrawing(bool on)
+{
+    envelope_ = on;
+    for (Series& s : series_)
+        static_cast<EnvelopeGraph*>(s.graph)->setEnvelopeEnabled(on);
 }
 
 void QcpChartControl::setSeriesData(int series, const double* x, const double* y, std::size_t count)
@@ -198,6 +321,7 @@ void QcpChartControl::clearSeriesData()
 {
     for (Series& s : series_) {
         s.graph->data()->clear();
+        static_cast<EnvelopeGraph*>(s.graph)->restartEnvelope();
         s.resetExtent();
     }
 }

@@ -87,6 +87,11 @@ public:
     // Limit lines are dashed so they never pass for data.
     void setSeriesDashed(int series, bool dashed);
 
+    // Long records draw from a min/max envelope (on by default); off draws
+    // every point, as a reference for the envelope picture.
+    void setEnvelopeDrawing(bool on);
+    bool isEnvelopeDrawing() const { return envelope_; }
+
     // Largest image side accepted for export and copy.
     static constexpr int maximumImageSide = 10000;
 
@@ -140,4 +145,5 @@ private:
     Range manualY_{0, 1};
     bool zoomed_ = false;
     bool hidden_ = false;
+    bool envelope_ = true;
 };

@@ -295,3 +295,89 @@ TEST_F(ChartTest, HiddenChartShowsItselfWhenDataArrive)
 }
 
 } // namespace
+
+namespace {
+
+// A dense record: a slow sine, a faster one and a little noise, with a gap.
+void denseRecord(std::size_t from, std::size_t count, double amplitude, std::vector<double>& x,
+                 std::vector<double>& y)
+{
+    x.clear();
+    y.clear();
+    for (std::size_t i = from; i < from + count; ++i) {
+        x.push_back(static_cast<double>(i) * 1e-3);
+        const double t = static_cast<double>(i);
+        y.push_back(i >= 30000 && i < 30050 ? std::nan("")
+                                            : amplitude * std::sin(t * 2e-4) + 0.3 * std::sin(t * 0.37) +
+                                                  0.05 * static_cast<double>((i * 7919) % 13));
+    }
+}
+
+QImage drawing(QcpChartControl& chart, bool envelope)
+{
+    chart.setEnvelopeDrawing(envelope);
+    chart.plot()->replot();
+    return chart.plot()->toPixmap(chart.width(), chart.height()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The series' red, also where anti-aliasing lightens it at the edges.
+bool drawn(const QImage& image, int x, int y)
+{
+    const QColor c = image.pixelColor(x, y);
+    return c.red() - c.green() >= 60 && c.red() - c.blue() >= 60;
+}
+
+// Pixels of the series in one picture and not in the other, as a share of
+// the pixels of the series in either.
+double differingPixels(const QImage& a, const QImage& b)
+{
+    int differing = 0;
+    int either = 0;
+    for (int x = 0; x < a.width(); ++x)
+        for (int y = 0; y < a.height(); ++y) {
+            const bool inA = drawn(a, x, y);
+            const bool inB = drawn(b, x, y);
+            either += inA || inB;
+            differing += inA != inB;
+        }
+    return either == 0 ? 1.0 : static_cast<double>(differing) / either;
+}
+
+} // namespace
+
+// A long record drawn from its envelope looks like the drawing of every
+// point: fewer than 5 % of the series' pixels differ, also after
+// appending and after the record was cut back at its end; zoomed in far
+// enough to see the points, the envelope steps aside and the picture is the
+// same to the pixel. The data itself stays every real point.
+TEST_F(ChartTest, EnvelopeDrawingLooksLikeTheDrawingOfEveryPoint)
+{
+    chart.resize(900, 520);
+    chart.setSeriesCount(1);
+    chart.setSeriesColour(0, 0xFF0000C8); // red, opaque
+    std::vector<double> x, y;
+    denseRecord(0, 60000, 1.0, x, y);
+    chart.setSeriesData(0, x.data(), y.data(), x.size());
+    chart.redraw();
+    EXPECT_LT(differingPixels(drawing(chart, true), drawing(chart, false)), 0.05);
+
+    // Appended points with a larger swing: the envelope follows them.
+    denseRecord(60000, 60000, 3.0, x, y);
+    chart.appendSeriesData(0, x.data(), y.data(), x.size());
+    chart.redraw();
+    const QImage appended = drawing(chart, true);
+    EXPECT_LT(differingPixels(appended, drawing(chart, false)), 0.05);
+    EXPECT_EQ(chart.seriesPointCount(0), 120000u);
+    EXPECT_EQ(chart.plot()->graph(0)->data()->at(70000)->value, y[10000]); // the real sample
+
+    // Cut back at the end behind the control's back, then drawn: the envelope
+    // must not show the points that are gone.
+    chart.plot()->graph(0)->data()->removeAfter(90.0);
+    chart.redraw();
+    EXPECT_LT(differingPixels(drawing(chart, true), drawing(chart, false)), 0.05);
+    EXPECT_GT(differingPixels(drawing(chart, true), appended), 0.15);
+
+    // Zoomed in to a few hundred points: the real points, pixel for pixel.
+    chart.zoomTo({10.0, 10.4}, {-2.0, 2.0});
+    EXPECT_EQ(drawing(chart, true), drawing(chart, false));
+}
