@@ -1,5 +1,6 @@
 #include "app/acquisition/DataExport.h"
 
+#include "app/acquisition/ProgressPulse.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 
@@ -67,6 +68,7 @@ struct DisplayedInput
     // Converts rows [first, first + count) ∩ [0, rows) into the block.
     void fetch(int first, int count)
     {
+        ProgressPulse();
         blockFirst = first;
         blockRows = std::clamp(rows - first, 0, count);
         blockTime.resize(static_cast<std::size_t>(blockRows));

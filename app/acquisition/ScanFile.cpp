@@ -1,5 +1,6 @@
 #include "app/acquisition/ScanFile.h"
 
+#include "app/acquisition/ProgressPulse.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/settings/Archive.h"
 
@@ -35,6 +36,7 @@ void storeRows(ArchiveWriter& archive, const MappedSeries& axis, const std::vect
                 row[1 + a] = a < values.size() ? values[a].get(first + r) : 0.0;
         }
         archive.writeDoubles(chunk.data(), n * width);
+        ProgressPulse();
     }
 }
 

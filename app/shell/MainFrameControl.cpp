@@ -568,7 +568,6 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
 {
     frame_.killTimer(FrameServices::kStopTimerId);
     stopEnabled_ = false;
-    frame_.enableMainWindowClose(true);
     scanRequested.exchange(false);
 
     // The scan's own document, even if another one was activated meanwhile.
@@ -589,9 +588,11 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
         judgeRun(*document);
         document->UpdateViewsAndAlert();
         path = automaticFilePath();
+        // The window repaints while the files are written: it may close only after.
         saved = saveDocument(*document, path);
         frame_.enableDocumentClose(*document, true);
     }
+    frame_.enableMainWindowClose(true);
     std::string scanFailure;
     int acquired = 0;
     if (document) {

@@ -1,6 +1,7 @@
 #include "app/shell/gui/MainFrameHost.h"
 
 #include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/ProgressPulse.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/gui/CDataSettings.h"
 #include "app/acquisition/gui/CPostProcessDlg.h"
@@ -30,6 +31,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace fs = std::filesystem;
 namespace platform = FenmarlCommonDLL::platform;
@@ -40,6 +42,16 @@ MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigu
 {
     control_ = std::make_unique<MainFrameControl>(ui, *this, *this, store, switches);
     frame_.installEventFilter(this);
+    // Saving and exporting a long record on this thread let the window repaint
+    // and its timers run every 20 ms; user input waits until they are done.
+    SetProgressPulse([last = std::chrono::steady_clock::now(), inside = false]() mutable {
+        const auto now = std::chrono::steady_clock::now();
+        if (inside || now - last < std::chrono::milliseconds(20)) return;
+        inside = true;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        inside = false;
+        last = std::chrono::steady_clock::now();
+    });
     frame_.setCommandRule([this](int id) { return commandEnabled(id); });
     frame_.setCloseAllGuard([this] { return saveModifiedDocuments(); });
     connectCommands();
@@ -60,6 +72,7 @@ MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigu
 
 MainFrameHost::~MainFrameHost()
 {
+    ClearProgressPulse();
     frame_.setCommandRule({});
     frame_.setCloseAllGuard({});
     frame_.removeEventFilter(this);
