@@ -19,6 +19,8 @@ base_packages=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev
   libusb-1.0-0-dev libasound2-dev qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 python3-scipy)
 fuzz_packages=(clang libclang-rt-14-dev)
 demo_packages=(imagemagick)
+# The print test reads the printed PDF's texts with pdftotext.
+test_packages=(poppler-utils)
 
 install_packages() {
   local missing=()
@@ -59,7 +61,7 @@ case "$cmd" in
     build default
     ;;
   test)
-    install_packages "${base_packages[@]}"
+    install_packages "${base_packages[@]}" "${test_packages[@]}"
     build default
     run_tests default
     ;;

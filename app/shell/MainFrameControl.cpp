@@ -92,14 +92,30 @@ MainFrameControl::~MainFrameControl()
     CloseDevice();
 }
 
+CommandRules::Facts MainFrameControl::commandFacts() const
+{
+    CommandRules::Facts facts;
+    facts.control = true;
+    facts.instrumentOpen = IsDeviceOpen();
+    // A scan counts from the Run command on, before its thread is up.
+    facts.scanActive = scanThreadActive.load() || scanRequested.load();
+    facts.stopEnabled = stopEnabled_;
+    return facts;
+}
+
 bool MainFrameControl::canDetect() const
 {
-    return !IsDeviceOpen();
+    return CommandRules::Enabled(CommandRules::Id::DetectInstruments, commandFacts());
 }
 
 bool MainFrameControl::canConfigure() const
 {
-    return IsDeviceOpen() && !scanThreadActive.load();
+    return CommandRules::Enabled(CommandRules::Id::Configure, commandFacts());
+}
+
+bool MainFrameControl::canStop() const
+{
+    return CommandRules::Enabled(CommandRules::Id::Stop, commandFacts());
 }
 
 // ---------------------------------------------------------------- rules
@@ -527,6 +543,7 @@ bool MainFrameControl::saveDocument(CCorvelDoc& document, const fs::path& path)
         document.setPathName(path);
         if (store_.defaultSettings().ExportMultiASCII != 0) document.AutomaticExport(path, &ui_);
         document.UpdateViewsAndAlert();
+        frame_.documentSaved(document);
     }
     document.scan.savePending = false;
     return saved;

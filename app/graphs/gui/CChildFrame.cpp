@@ -121,16 +121,36 @@ CCorvelView* CChildFrame::chosenView()
     return kind >= 0 && kind < GraphTables::paneCount ? views_[static_cast<std::size_t>(kind)] : nullptr;
 }
 
+std::string CChildFrame::suggestedFileName() const
+{
+    // Beside the scan's file, or in the data folder under the window's name.
+    namespace fs = std::filesystem;
+    fs::path folder;
+    std::string name = windowTitle().remove(QLatin1Char('*')).toStdString();
+    if (document_ && !document_->pathName().empty()) {
+        folder = document_->pathName().parent_path();
+        name = document_->pathName().stem().string();
+    } else if (document_) {
+        folder = document_->settings.FilePath;
+    }
+    if (name.empty()) name = "graph";
+    return (folder / name).string();
+}
+
 bool CChildFrame::printGraph()
 {
     CCorvelView* view = chosenView();
-    return view && view->chart().print();
+    if (!view) return false;
+    view->chart().setSuggestedFileName(suggestedFileName());
+    return view->chart().print();
 }
 
 bool CChildFrame::exportGraphics()
 {
     CCorvelView* view = chosenView();
-    return view && view->chart().exportWithDialog();
+    if (!view) return false;
+    view->chart().setSuggestedFileName(suggestedFileName());
+    return view->chart().exportWithDialog();
 }
 
 bool CChildFrame::copyGraphics()

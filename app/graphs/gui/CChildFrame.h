@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class CCorvelDoc;
 class CCorvelView;
@@ -71,6 +72,8 @@ public:
     // "&Print...", Export "Graphics" and Copy "Graphics" on the chosen graph.
     bool printGraph();
     bool exportGraphics();
+    // Where the print and export dialogs start: the scan's folder and name (no extension).
+    std::string suggestedFileName() const;
     bool copyGraphics();
 
     QSplitter* outerSplitter() const { return outer_; }

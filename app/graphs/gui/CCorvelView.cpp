@@ -77,6 +77,9 @@ CCorvelView::CCorvelView(int kind, QWidget* parent) : QWidget(parent), kind_(kin
     persisted_.chart = chart_;
     setFocusPolicy(Qt::StrongFocus);
     chart_->setXAxisTitle(GraphTables::xAxisTitle(GraphTables::isSpectrum(kind)));
+    // A spectrum is computed once the record is complete; until then its pane says so.
+    if (GraphTables::isSpectrum(kind))
+        chart_->setHiddenText(tr("The spectrum is shown when the scan ends."));
 }
 
 CCorvelView::~CCorvelView()
@@ -115,7 +118,9 @@ void CCorvelView::setUpForData(int /*points*/)
     std::array<bool, 4> kept{true, true, true, true};
     for (int i = 0; i < 4; ++i)
         kept[static_cast<std::size_t>(i)] = i >= chart_->seriesCount() || chart_->isSeriesVisible(i);
-    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2), seriesLabel(totalFieldSeries)},
+    // No "Total" in the legend or the menus of a scan that does not show it.
+    const bool total = !document_ || document_->scan.configuration.ShowTotalField != 0;
+    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2), total ? seriesLabel(totalFieldSeries) : std::string()},
                isSpectrum(kind_));
     if (visibilityInitialised_)
         for (int i = 0; i < 4; ++i)
@@ -158,6 +163,9 @@ void CCorvelView::refreshCustomMenuStates()
 {
     for (int i = 0; i < 4; ++i)
         chart_->setCustomMenuChecked(CustomX + i, chart_->isSeriesVisible(i));
+    // Only a graph that has a total field offers it.
+    chart_->setCustomMenuEnabled(CustomTotalField, hasTotalSeries());
+    if (!hasTotalSeries()) chart_->setCustomMenuChecked(CustomTotalField, false);
 }
 
 void CCorvelView::customMenuClicked(int index)
