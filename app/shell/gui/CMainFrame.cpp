@@ -18,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -69,6 +70,63 @@ static_assert(CMainFrame::ID_FILE_NEW == Id::FileNew && CMainFrame::ID_FILE_OPEN
 
 // Room around a status pane's text for its sunken frame.
 constexpr int paneMargin = 8;
+
+// A status pane: one line, as wide as the longest text it is meant for, in
+// whatever font it ends up with; a longer text is cut short with "…" and
+// shown whole in its tip.
+class StatusPane : public QLabel
+{
+public:
+    StatusPane(const QString& widest, QWidget* parent) : QLabel(parent), widest_(widest)
+    {
+        setWordWrap(false);
+        setTextFormat(Qt::PlainText);
+        if (!widest_.isEmpty()) {
+            setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            setAlignment(Qt::AlignCenter);
+        }
+        fit();
+    }
+
+    void setFullText(const QString& text)
+    {
+        full_ = text;
+        // Several lines (the failed tests) are shown as one.
+        full_.replace(QLatin1Char('\n'), QStringLiteral(", "));
+        refresh();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QLabel::changeEvent(event);
+        // The program's font is settled only once the window is shown.
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) fit();
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        refresh();
+    }
+
+private:
+    void fit()
+    {
+        if (!widest_.isEmpty())
+            setFixedWidth(fontMetrics().horizontalAdvance(widest_) + 2 * frameWidth() + paneMargin);
+        refresh();
+    }
+    void refresh()
+    {
+        const int room = contentsRect().width() - 2;
+        const QString shown = room > 0 ? fontMetrics().elidedText(full_, Qt::ElideRight, room) : full_;
+        setText(shown);
+        setToolTip(shown == full_ ? QString() : full_);
+    }
+
+    QString widest_;
+    QString full_;
+};
 
 constexpr int windowPaneCommands[] = {CMainFrame::ID_WINDOW_TOP_TIME, CMainFrame::ID_WINDOW_TOP_FREQUENCY,
                                       CMainFrame::ID_WINDOW_BOTTOM_TIME,
@@ -319,11 +377,8 @@ void CMainFrame::buildStatusBar()
         {61447, QStringLiteral("Input1 Off")},
         {61448, QStringLiteral("Input2 Off")}};
     for (int id : paneIds) {
-        auto* label = new QLabel(this);
+        auto* label = new StatusPane(id == 0 ? QString() : widest.at(id), this);
         label->setObjectName(QStringLiteral("pane%1").arg(id));
-        // One line each; a text that does not fit is cut short (the whole text is in the tip).
-        label->setWordWrap(false);
-        label->setTextFormat(Qt::PlainText);
         panes_[id] = label;
         if (id == 0) {
             // The message gives way when the window is narrow, never the fixed panes.
@@ -332,10 +387,7 @@ void CMainFrame::buildStatusBar()
             statusBar()->addWidget(label, 1);
             continue;
         }
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
         // Fixed widths, so a changing text never moves or overprints its neighbours.
-        label->setFixedWidth(label->fontMetrics().horizontalAdvance(widest.at(id)) + paneMargin);
         statusBar()->addPermanentWidget(label);
     }
     setPaneText(0, tr("Ready"));
@@ -355,13 +407,7 @@ void CMainFrame::setPaneText(int paneId, const QString& text)
     const auto it = panes_.find(paneId);
     if (it == panes_.end()) return;
     QLabel* pane = it->second;
-    // Several lines (the failed tests) are shown as one.
-    QString line = text;
-    line.replace(QLatin1Char('\n'), QStringLiteral(", "));
-    const int fixed = pane->maximumWidth() < QWIDGETSIZE_MAX ? pane->maximumWidth() - paneMargin : 0;
-    const QString shown = fixed > 0 ? pane->fontMetrics().elidedText(line, Qt::ElideRight, fixed) : line;
-    pane->setText(shown);
-    pane->setToolTip(shown == line ? QString() : line);
+    static_cast<StatusPane*>(pane)->setFullText(text);
     fullTexts_[paneId] = text;
     if (paneId == passFailPane && text.isEmpty()) {
         // No result: no colour either.
