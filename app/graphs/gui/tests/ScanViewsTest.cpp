@@ -12,6 +12,7 @@
 #include "common/platform/KnownFolders.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <qcustomplot.h>
@@ -661,6 +662,59 @@ TEST_F(ScanViewsTest, ScreenshotOfAScanWindow)
     const QImage picture = frame->grab().toImage();
     EXPECT_EQ(picture.size(), QSize(1280, 800));
     EXPECT_TRUE(picture.save(QString::fromLocal8Bit(folder) + "/scan-window.png"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScanViewsTest, AScanWithoutTotalFieldOffersNoTotalAndItsSpectraSayWhenTheyCome)
+{
+    CScanConfiguration c;
+    c.UseInput1 = 1;
+    c.Input1DisplayType = "Both";
+    c.ShowTotalField = 0;
+    c.NoOfSamples = 1000;
+    doc = makeDocument(c, {}, 1000, false);
+    frame->attachDocument(doc.get());
+    frame->show();
+    frame->prepareScanViews();
+
+    // Before any data: no "Total" in the legend, the chart menu's Total Field greyed.
+    QcpChartControl& time = chart(TopTime);
+    for (int i = 0; i < time.plot()->legend->itemCount(); ++i) {
+        auto* item = qobject_cast<QCPPlottableLegendItem*>(time.plot()->legend->item(i));
+        ASSERT_NE(item, nullptr);
+        EXPECT_NE(item->plottable()->name(), "Total");
+    }
+    EXPECT_FALSE(time.isCustomMenuEnabled(CCorvelView::CustomTotalField));
+    QMenu* viewMenu = frame->view(TopTime)->createGraphPopup(nullptr);
+    ASSERT_NE(viewMenu, nullptr);
+    QAction* total = findAction(*viewMenu, "Show Total Field");
+    ASSERT_NE(total, nullptr);
+    EXPECT_FALSE(total->isEnabled());
+    delete viewMenu;
+
+    // The spectrum pane is hidden until the scan ends and says so.
+    QcpChartControl& spectrum = chart(TopFrequency);
+    EXPECT_TRUE(spectrum.isHidden());
+    EXPECT_EQ(spectrum.hiddenText(), "The spectrum is shown when the scan ends.");
+    auto* note = spectrum.findChild<QLabel*>();
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+}
+
+TEST_F(ScanViewsTest, PrintAndExportDialogsStartBesideTheScanUnderItsName)
+{
+    CScanConfiguration c;
+    DefaultSettings d;
+    d.FilePath = (work / "data").string() + "/";
+    doc = makeDocument(c, d, 100);
+    frame->setWindowTitle("Scan 3*");
+    frame->attachDocument(doc.get());
+    EXPECT_EQ(frame->suggestedFileName(), (work / "data" / "Scan 3").string()) << "unsaved: data folder";
+    doc->setPathName(work / "runs" / "Data_20240307_101500.ts6");
+    EXPECT_EQ(frame->suggestedFileName(), (work / "runs" / "Data_20240307_101500").string());
 }
 
 } // namespace
