@@ -432,6 +432,14 @@ TEST_F(ChartTest, BackgroundsFollowThePaletteAndDarkKeepsTracesVisible)
     EXPECT_GE(luminance, 0.45) << "blue lightened on the dark background";
     EXPECT_GT(drawn.blue(), drawn.red()) << "still blue";
     EXPECT_EQ(chart.seriesColour(1), 0xC8FF0000u) << "the chosen colour is kept";
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR")) {
+        chart.setSeriesColour(0, 0xC80000FFu); // red x
+        ramp(0, 0, 50, -1.0, false);
+        chart.setSeriesLabel(0, "x");
+        chart.setSeriesLabel(1, "y");
+        chart.redraw();
+        chart.exportImage(std::string(dir) + "/dark_background.png", ChartControl::ImageFormat::Png, 500, 300);
+    }
 }
 
 TEST_F(ChartTest, CustomEntriesCanBeGreyedAndAHiddenGraphSaysWhy)
