@@ -8,6 +8,7 @@
 #include "app/graphs/gui/QcpChartControl.h"
 
 #include "app/settings/ScanConfigurationStore.h"
+#include "app/specification/ExcursionReport.h"
 #include "app/specification/SpecificationTest.h"
 #include "driver/Torvane.h"
 
@@ -254,6 +255,17 @@ void CChildFrame::showLoadedDocument()
     for (CCorvelView* view : views_)
         view->onDocumentUpdate(*document_);
     refreshPassFail();
+}
+
+QStringList CChildFrame::excursionLines() const
+{
+    QStringList lines;
+    const int timeGraphs[2] = {GraphTables::TopTime, GraphTables::BottomTime};
+    for (int input = 0; input < 2; ++input) {
+        const std::string line = ExcursionSummary(input, views_[timeGraphs[input]]->excursion());
+        if (!line.empty()) lines << QString::fromStdString(line);
+    }
+    return lines;
 }
 
 void CChildFrame::refreshPassFail()

@@ -201,6 +201,8 @@ void CCorvelView::arrangeSeries(int components, bool total, bool limits)
         // One legend entry per pair of limit lines.
         chart_->setSeriesInLegend(i, i < firstLimitSeries || (i - firstLimitSeries) % 2 == 0);
         chart_->setSeriesDashed(i, i >= firstLimitSeries);
+        // Limits are read against the data: drawn on top of it.
+        chart_->setSeriesOnTop(i, i >= firstLimitSeries);
     }
     limitLinesShown_ = limits;
 }
@@ -325,8 +327,34 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
                     chart_->setSeriesData(firstLimitSeries + 2 * c3 + side, lineX, lineY, 2);
                 }
         }
+        if (limits.takeReference[input] == 0)
+            showExcursions(p.x.span(0, count), axes, n, limits.referenceValue[input],
+                           limits.maximumExcursion[input] / f, window.replace);
+    } else if (!tested) {
+        excursion_ = {};
+        chart_->clearMarks();
     }
     chart_->redraw();
+}
+
+void CCorvelView::showExcursions(const double* x, const std::vector<const double*>& axes, std::size_t n,
+                                 double reference, double limit, bool fresh)
+{
+    // A rebuilt graph starts over; appended points add to what was measured.
+    if (fresh) excursion_ = {};
+    excursion_.limit = limit;
+    excursion_.unit = UnitOfAxisTitle(chart_->yAxisTitle());
+    std::vector<double> markX, markY;
+    for (std::size_t a = 0; a < axes.size(); ++a) {
+        excursion_.add(static_cast<int>(a), x, axes[a], n, reference);
+        if (!limitLinesShown_ || !chart_->isSeriesVisible(static_cast<int>(a))) continue;
+        // A few hundred marks per refresh show where; more would only hide the trace.
+        for (std::size_t i : ExceedingSamples(axes[a], n, reference, limit, 200)) {
+            markX.push_back(x[i]);
+            markY.push_back(axes[a][i]);
+        }
+    }
+    chart_->setMarks(markX, markY, !fresh);
 }
 
 void CCorvelView::updateSpectrum(CCorvelDoc& document)

@@ -2,6 +2,7 @@
 
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/graphs/GraphSettingsStore.h"
+#include "app/specification/ExcursionReport.h"
 
 #include <QWidget>
 
@@ -65,6 +66,9 @@ public:
     void setTitles(CCorvelDoc& document);
     // Shows a series and, when the limit lines are drawn, its two limit lines.
     void setComponentVisible(int component, bool visible);
+    // The time graph's worst excursion from the reference so far (time graphs
+    // whose input has the time test applied; otherwise not valid).
+    const ExcursionReport& excursion() const { return excursion_; }
     void setLimitLinesShown(bool shown) { limitLinesShown_ = shown; }
     bool limitLinesShown() const { return limitLinesShown_; }
 
@@ -99,6 +103,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Measures the new samples against the reference and marks those beyond the limit.
+    void showExcursions(const double* x, const std::vector<const double*>& axes, std::size_t n, double reference,
+                        double limit, bool fresh);
     class ChartEvents;
     void customMenuClicked(int index);
     void refreshCustomMenuStates();
@@ -116,6 +123,7 @@ private:
     GraphSettingsStore::Graph persisted_;
     CCorvelDoc* document_ = nullptr;
     bool limitLinesShown_ = false;
+    ExcursionReport excursion_;
     bool setUp_ = false;
     bool visibilityInitialised_ = false;
     std::size_t drawn_ = 0;

@@ -120,6 +120,59 @@ void QcpChartControl::setSeriesDashed(int series, bool dashed)
     applySeriesStyle(series_[series]);
 }
 
+QCPLayer* QcpChartControl::topLayer()
+{
+    static const QString name = QStringLiteral("limits");
+    if (QCPLayer* layer = plot_->layer(name)) return layer;
+    plot_->addLayer(name, plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    return plot_->layer(name);
+}
+
+void QcpChartControl::setSeriesOnTop(int series, bool onTop)
+{
+    if (!validSeries(series)) return;
+    series_[series].graph->setLayer(onTop ? topLayer() : plot_->layer(QStringLiteral("main")));
+    applySeriesStyle(series_[series]);
+}
+
+bool QcpChartControl::isSeriesOnTop(int series) const
+{
+    return validSeries(series) && series_[series].graph->layer() &&
+           series_[series].graph->layer()->name() == QStringLiteral("limits");
+}
+
+void QcpChartControl::setMarks(const std::vector<double>& x, const std::vector<double>& y, bool append)
+{
+    if (!marks_) {
+        marks_ = plot_->addGraph();
+        marks_->setLayer(topLayer());
+        marks_->setLineStyle(QCPGraph::lsNone);
+        marks_->setName(tr("over limit"));
+        marks_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(QColor(200, 0, 0), 2), Qt::NoBrush, 9));
+        marks_->removeFromLegend();
+    }
+    if (!append) marks_->data()->clear();
+    const std::size_t n = std::min(x.size(), y.size());
+    QVector<QCPGraphData> points;
+    points.reserve(static_cast<int>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        points.append(QCPGraphData(x[i], y[i]));
+    marks_->data()->add(points, true);
+    applyLegendEntries();
+}
+
+void QcpChartControl::clearMarks()
+{
+    if (!marks_) return;
+    marks_->data()->clear();
+    applyLegendEntries();
+}
+
+std::size_t QcpChartControl::markCount() const
+{
+    return marks_ ? static_cast<std::size_t>(marks_->dataCount()) : 0;
+}
+
 void QcpChartControl::setSeriesInLegend(int series, bool inLegend)
 {
     if (!validSeries(series)) return;
@@ -208,6 +261,7 @@ void QcpChartControl::clearSeriesData()
         s.graph->data()->clear();
         s.resetExtent();
     }
+    clearMarks();
 }
 
 void QcpChartControl::setSeriesVisible(int series, bool visible)
@@ -410,7 +464,8 @@ QColor contrasting(QColor colour, const QColor& background)
 void QcpChartControl::applySeriesStyle(Series& s)
 {
     const QColor colour = contrasting(fromColourRef(s.colour), plot_->axisRect()->backgroundBrush().color());
-    s.graph->setPen(QPen(colour, settings_[LineWidth], s.dashed ? Qt::DashLine : Qt::SolidLine));
+    // Limit lines (dashed) a pixel heavier than the data, so they read above it.
+    s.graph->setPen(QPen(colour, settings_[LineWidth] + (s.dashed ? 1 : 0), s.dashed ? Qt::DashLine : Qt::SolidLine));
     static constexpr QCPScatterStyle::ScatterShape shapes[] = {
         QCPScatterStyle::ssNone, QCPScatterStyle::ssDisc, QCPScatterStyle::ssCircle, QCPScatterStyle::ssCross,
         QCPScatterStyle::ssSquare};
@@ -428,6 +483,12 @@ void QcpChartControl::applyLegendEntries()
             s.graph->addToLegend();
         else
             s.graph->removeFromLegend();
+    }
+    if (marks_) {
+        if (marks_->dataCount() > 0)
+            marks_->addToLegend();
+        else
+            marks_->removeFromLegend();
     }
     // An empty legend would still draw its frame: a stray dot in the corner.
     plot_->legend->setVisible(settings_[LegendPosition] != 0 && plot_->legend->itemCount() > 0);

@@ -10,6 +10,7 @@
 class QCustomPlot;
 class QLabel;
 class QCPGraph;
+class QCPLayer;
 class QCPTextElement;
 class QMenu;
 class QPrinter;
@@ -72,6 +73,14 @@ public:
 
     void setHidden(bool hidden) override;
     bool isHidden() const override { return hidden_; }
+    // Drawn above the data (limit lines), on a layer of their own.
+    void setSeriesOnTop(int series, bool onTop);
+    bool isSeriesOnTop(int series) const;
+    // Marks on samples beyond a limit, above everything else; `append` adds to
+    // the marks already there. Named in the legend while there are any.
+    void setMarks(const std::vector<double>& x, const std::vector<double>& y, bool append);
+    void clearMarks();
+    std::size_t markCount() const;
     // Said in the graph's place while it is hidden (empty: a blank pane).
     void setHiddenText(const QString& text);
     QString hiddenText() const;
@@ -151,4 +160,6 @@ private:
     bool zoomed_ = false;
     bool hidden_ = false;
     QLabel* hiddenLabel_ = nullptr;
+    QCPGraph* marks_ = nullptr;
+    QCPLayer* topLayer();
 };

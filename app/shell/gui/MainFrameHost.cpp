@@ -173,6 +173,14 @@ void MainFrameHost::refreshStatus()
         frame_.setPassFail(child->passFailText(), child->passed());
     else
         frame_.setPaneText(CMainFrame::passFailPane, QString());
+    // The time test's worst excursion and margin in the message pane, while
+    // the active window has one; other messages are left alone.
+    const QString excursions = child ? child->excursionLines().join(QStringLiteral("; ")) : QString();
+    if (!excursions.isEmpty())
+        frame_.setPaneText(0, excursions);
+    else if (!shownExcursions_.isEmpty() && frame_.paneText(0) == shownExcursions_)
+        frame_.setPaneText(0, tr("Ready"));
+    shownExcursions_ = excursions;
     // A saved document is named after its file; a changed one says so.
     for (auto& [window, entry] : documents_) {
         const QString title = windowTitleFor(entry);
@@ -280,7 +288,10 @@ void MainFrameHost::showProperties()
 {
     if (!commandEnabled(CMainFrame::ID_PROPERTIES)) return;
     FocusReturn focusReturn;
-    if (CCorvelDoc* document = activeDocument()) CPropertiesDlg(document->scan, &frame_).exec();
+    CCorvelDoc* document = activeDocument();
+    if (!document) return;
+    const CChildFrame* child = frameOf(document);
+    CPropertiesDlg(document->scan, &frame_, child ? child->excursionLines() : QStringList()).exec();
 }
 
 void MainFrameHost::editDataSettings()

@@ -7,6 +7,7 @@
 #include "app/shell/FrameServices.h"
 
 #include <QObject>
+#include <QString>
 
 #include <filesystem>
 #include <functional>
@@ -146,6 +147,7 @@ private:
     QTimer* statusTimer_ = nullptr;
     bool mainWindowCloseEnabled_ = true;
     int untitledCount_ = 0;
+    QString shownExcursions_;
     int watchToken_ = 0;
     std::function<bool(PostProcessOptions&)> optionsChooser_;
 };

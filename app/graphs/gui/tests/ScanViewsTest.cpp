@@ -718,3 +718,63 @@ TEST_F(ScanViewsTest, PrintAndExportDialogsStartBesideTheScanUnderItsName)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScanViewsTest, LimitLinesLieOnTopAndSamplesBeyondThemAreMarkedWithTheWorstExcursionInTheGraphUnit)
+{
+    CScanConfiguration c;
+    c.Input1Mode = "Accelerometer";
+    c.Specification.applyTimeTest[0] = 1;
+    c.Specification.displayCurves = 1;
+    c.Specification.maximumExcursion[0] = 0.5e-6; // g; the graph shows ug
+    DefaultSettings d;
+    d.VibrationUnits = 0;               // ug
+    d.Input1VibrationScaling = 1.0e6;   // one volt shows as 1 000 000 ug
+    doc = makeDocument(c, d, 0, false);
+    // Reference 0; x strays to 0.8 ug at samples 60..69, y stays within 0.3 ug.
+    FillScanData(doc->scan.input1, 100, kRate, [](int axis, int i) {
+        if (axis == 0) return (i >= 60 && i < 70) ? 0.8e-6 : 0.0;
+        return axis == 1 ? 0.3e-6 * (i % 2) : 0.0;
+    });
+    frame->attachDocument(doc.get());
+    frame->resize(900, 600);
+    frame->show();
+    frame->prepareScanViews();
+    doc->UpdateAllViews();
+    ASSERT_FALSE(frame->passed());
+
+    QcpChartControl& time = chart(TopTime);
+    ASSERT_EQ(time.seriesCount(), CCorvelView::seriesWithLimits);
+    for (int s = CCorvelView::firstLimitSeries; s < CCorvelView::seriesWithLimits; ++s)
+        EXPECT_TRUE(time.isSeriesOnTop(s)) << "limit series " << s << " is drawn over the data";
+    EXPECT_FALSE(time.isSeriesOnTop(0));
+    EXPECT_GT(time.plot()->graph(CCorvelView::firstLimitSeries)->pen().widthF(),
+              time.plot()->graph(0)->pen().widthF());
+
+    // Each sample beyond the band is marked where it is.
+    EXPECT_EQ(time.markCount(), 10u);
+    const ExcursionReport& r = frame->view(TopTime)->excursion();
+    ASSERT_TRUE(r.valid);
+    EXPECT_NEAR(r.worst, 0.8, 1e-9);
+    EXPECT_NEAR(r.limit, 0.5, 1e-9);
+    EXPECT_NEAR(r.margin(), -0.3, 1e-9);
+    EXPECT_EQ(r.component, 0);
+    EXPECT_EQ(r.unit, "ug");
+    const QStringList lines = frame->excursionLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0], "Input 1: worst excursion 0.8 ug (x), limit 0.5 ug, 0.3 ug over");
+
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR"))
+        frame->view(TopTime)->grab().save(QString::fromLocal8Bit(dir) + "/limits_and_marks.png");
+
+    // Back inside the band after a rebuild: no marks, a positive margin.
+    FillScanData(doc->scan.input1, 100, kRate, [](int, int i) { return 0.1e-6 * (i % 3); });
+    doc->scan.configuration.Specification.takeReference[0] = 1;
+    frame->prepareScanViews();
+    doc->UpdateAllViews();
+    EXPECT_EQ(time.markCount(), 0u);
+    EXPECT_EQ(frame->excursionLines().value(0), "Input 1: worst excursion 0.2 ug (x), limit 0.5 ug, 0.3 ug within the limit");
+}
+
+} // namespace
