@@ -1,5 +1,6 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/GraphLegacyBlock.h"
+#include "app/acquisition/gui/CPropertiesDlg.h"
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/graphs/GraphSettingsStore.h"
 #include "app/graphs/GraphTables.h"
@@ -764,6 +765,9 @@ TEST_F(ScanViewsTest, LimitLinesLieOnTopAndSamplesBeyondThemAreMarkedWithTheWors
     const QStringList lines = frame->excursionLines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0], "Input 1: worst excursion 0.8 ug (x), limit 0.5 ug, 0.3 ug over");
+
+    // The Properties list ends with the same line.
+    EXPECT_EQ(CPropertiesDlg(doc->scan, nullptr, lines).lines().last(), lines[0]);
 
     if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR"))
         frame->view(TopTime)->grab().save(QString::fromLocal8Bit(dir) + "/limits_and_marks.png");
