@@ -294,7 +294,9 @@ bool CCorvelDoc::AutomaticExport(const std::filesystem::path& scanFile, UserInte
     const ExportInput* one = c.UseInput1 ? &first : nullptr;
     const ExportInput* two = c.UseInput2 ? &second : nullptr;
     if (!one && !two) return false;
-    return ExportAutomaticFile(AutomaticExportPath(scanFile), scan.acquisitionTime, one, two, ui);
+    lastError_.clear();
+    return ExportAutomaticFile(AutomaticExportPath(scanFile), scan.acquisitionTime, one, two, ui,
+                               &lastError_);
 }
 
 void CCorvelDoc::FilterDocument(int rollingPoints, int passes)

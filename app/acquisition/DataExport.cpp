@@ -1,13 +1,16 @@
 #include "app/acquisition/DataExport.h"
 
 #include "app/acquisition/Spectrum.h"
+
 #include "app/shell/UserInteraction.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,10 +81,14 @@ public:
     {
         std::string name = target.string() + ".XXXXXX";
         const int fd = ::mkstemp(name.data());
-        if (fd < 0) return;
+        if (fd < 0) {
+            error_ = std::strerror(errno);
+            return;
+        }
         temporary_ = name;
         file_ = ::fdopen(fd, "w");
         if (!file_) {
+            error_ = std::strerror(errno);
             ::close(fd);
             ::unlink(name.c_str());
         }
@@ -94,12 +101,16 @@ public:
         }
     }
     std::FILE* file() const { return file_; }
+    // Why the file could not be made or written (the system's text).
+    const std::string& error() const { return error_; }
     bool commit()
     {
         std::FILE* f = file_;
         file_ = nullptr;
         bool ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+        if (!ok) error_ = std::strerror(errno);
         ok = std::fclose(f) == 0 && ok;
+        if (!ok && error_.empty()) error_ = std::strerror(errno);
         // Keep the permissions a newly created file would get.
         if (ok) {
             const mode_t mask = ::umask(0);
@@ -107,6 +118,7 @@ public:
             ::chmod(temporary_.c_str(), 0666 & ~mask);
         }
         if (ok && std::rename(temporary_.c_str(), target_.c_str()) == 0) return true;
+        if (ok) error_ = std::strerror(errno);
         ::unlink(temporary_.c_str());
         return false;
     }
@@ -114,13 +126,18 @@ public:
 private:
     std::filesystem::path target_;
     std::string temporary_;
+    std::string error_;
     std::FILE* file_ = nullptr;
 };
 
-void cannotOpen(UserInteraction* ui)
+// The documented message, then which file and why.
+void cannotOpen(UserInteraction* ui, const std::filesystem::path& path, std::string reason,
+                std::string* error)
 {
+    if (reason.empty()) reason = "it could not be written completely";
+    if (error) *error = reason;
     if (ui)
-        ui->messageBox("Cannot open data file", "Export data",
+        ui->messageBox("Cannot open data file\n" + path.string() + ": " + reason, "Export data",
                        FenmarlCommonDLL::platform::MB_ICONEXCLAMATION_);
 }
 
@@ -243,11 +260,11 @@ void WriteTwoInputTable(ExportText& out, const ExportInput& input1, const Export
 }
 
 bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started, const ExportInput& input,
-                    UserInteraction* ui)
+                    UserInteraction* ui, std::string* error)
 {
     TemporaryTextFile file(path);
     if (!file.file()) {
-        cannotOpen(ui);
+        cannotOpen(ui, path, file.error(), error);
         return false;
     }
     bool ok = false;
@@ -257,18 +274,20 @@ bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started
         WriteOneInputTable(out, input, true);
         ok = out.flush();
     }
+    const std::string writeError = ok ? std::string() : std::strerror(errno);
     if (ok && file.commit()) return true;
-    cannotOpen(ui);
+    cannotOpen(ui, path, ok ? file.error() : writeError, error);
     return false;
 }
 
 bool ExportAutomaticFile(const std::filesystem::path& path, const SystemTime& started,
-                         const ExportInput* input1, const ExportInput* input2, UserInteraction* ui)
+                         const ExportInput* input1, const ExportInput* input2, UserInteraction* ui,
+                         std::string* error)
 {
     if (!input1 && !input2) return false;
     TemporaryTextFile file(path);
     if (!file.file()) {
-        cannotOpen(ui);
+        cannotOpen(ui, path, file.error(), error);
         return false;
     }
     bool ok = false;
@@ -281,8 +300,9 @@ bool ExportAutomaticFile(const std::filesystem::path& path, const SystemTime& st
             WriteOneInputTable(out, input1 ? *input1 : *input2, false);
         ok = out.flush();
     }
+    const std::string writeError = ok ? std::string() : std::strerror(errno);
     if (ok && file.commit()) return true;
-    cannotOpen(ui);
+    cannotOpen(ui, path, ok ? file.error() : writeError, error);
     return false;
 }
 

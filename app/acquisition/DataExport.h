@@ -74,10 +74,11 @@ void WriteTwoInputTable(ExportText& out, const ExportInput& input1, const Export
 // precise times. Written to a temporary file beside the target and renamed.
 // On failure shows "Cannot open data file" (when ui is given) and returns false.
 bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started, const ExportInput& input,
-                    UserInteraction* ui);
+                    UserInteraction* ui, std::string* error = nullptr);
 // The automatic export: one table, or both when input2 is given.
 bool ExportAutomaticFile(const std::filesystem::path& path, const SystemTime& started,
-                         const ExportInput* input1, const ExportInput* input2, UserInteraction* ui);
+                         const ExportInput* input1, const ExportInput* input2, UserInteraction* ui,
+                         std::string* error = nullptr);
 // The "Copy" command's text: the one-input table without header line.
 std::string CopyDataText(const ExportInput& input);
 

@@ -1,6 +1,7 @@
 #include "app/acquisition/MappedSeries.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +15,13 @@
 
 namespace {
 
+std::atomic<std::uint64_t> growthLimit{0};
+
 std::string temporaryTemplate()
 {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    return (dir / (std::string(MappedSeries::kFilePrefix) + "XXXXXX")).string();
+    return (std::filesystem::path(MappedSeries::temporaryFolder()) /
+            (std::string(MappedSeries::kFilePrefix) + "XXXXXX"))
+        .string();
 }
 
 std::uint64_t roundUpToStep(std::uint64_t bytes)
@@ -29,6 +31,19 @@ std::uint64_t roundUpToStep(std::uint64_t bytes)
 }
 
 } // namespace
+
+std::string MappedSeries::temporaryFolder()
+{
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = "/tmp";
+    return dir.string();
+}
+
+void MappedSeries::setGrowthLimitForTesting(std::uint64_t bytes)
+{
+    growthLimit = bytes;
+}
 
 MappedSeries::~MappedSeries()
 {
@@ -106,21 +121,58 @@ void MappedSeries::ensureOpen()
 
 void MappedSeries::grow(std::uint64_t neededElements)
 {
+    if (!tryGrow(neededElements)) throw std::bad_alloc();
+}
+
+bool MappedSeries::tryGrow(std::uint64_t neededElements) noexcept
+{
     // Grow by at least half the current size so long series remap only a
     // logarithmic number of times.
     const std::uint64_t neededBytes = neededElements * sizeof(double);
-    const std::uint64_t newBytes = roundUpToStep(
+    std::uint64_t newBytes = roundUpToStep(
         std::max({neededBytes, mappingBytes_ + kGrowthStep, mappingBytes_ + mappingBytes_ / 2}));
+    const std::uint64_t limit = growthLimit.load();
+    if (limit != 0 && newBytes > limit) {
+        // Near the limit only what is needed is taken, as on a nearly full disk.
+        newBytes = std::max(roundUpToStep(neededBytes), mappingBytes_);
+        if (newBytes > limit) {
+            growthError_ = ENOSPC;
+            return false;
+        }
+    }
     if (fd_ >= 0) {
         // Reserve the blocks now: a sparse file on a full disk would fault on write.
-        if (::posix_fallocate(fd_, static_cast<off_t>(mappingBytes_),
-                              static_cast<off_t>(newBytes - mappingBytes_)) != 0)
-            throw std::bad_alloc();
+        const int rc = ::posix_fallocate(fd_, static_cast<off_t>(mappingBytes_),
+                                         static_cast<off_t>(newBytes - mappingBytes_));
+        if (rc != 0) {
+            growthError_ = rc;
+            return false;
+        }
     }
     void* map = ::mremap(base_, mappingBytes_, newBytes, MREMAP_MAYMOVE);
-    if (map == MAP_FAILED) throw std::bad_alloc();
+    if (map == MAP_FAILED) {
+        growthError_ = errno;
+        return false;
+    }
     base_ = static_cast<double*>(map);
     mappingBytes_ = newBytes;
+    return true;
+}
+
+bool MappedSeries::reserve(std::uint64_t count) noexcept
+{
+    if (!base_) {
+        try {
+            open();
+        } catch (const std::exception&) {
+            // Reported below as no memory.
+        }
+    }
+    if (!base_) {
+        growthError_ = ENOMEM;
+        return false;
+    }
+    return count <= capacity() || tryGrow(count);
 }
 
 double& MappedSeries::operator[](std::uint32_t index)

@@ -38,8 +38,20 @@ public:
     // Unmaps and closes; the series reads as empty afterwards.
     void destroy();
 
+    // Makes room for elements [0, count) without throwing: false when the
+    // storage cannot grow (temporary folder full, no memory); the series
+    // keeps what it holds and growthError() says why.
+    bool reserve(std::uint64_t count) noexcept;
+    int growthError() const { return growthError_; }
+    // The temporary folder the series' files are made in.
+    static std::string temporaryFolder();
+    // Growth beyond this many bytes per series fails as on a full disk
+    // (0: no limit). Lets tests run out of storage without filling a disk.
+    static void setGrowthLimitForTesting(std::uint64_t bytes);
+
     // Element access; grows the mapping when the index lies beyond it.
-    // Throws std::bad_alloc when the storage cannot grow.
+    // Throws std::bad_alloc when the storage cannot grow (reserve() first
+    // where that must be a result).
     double& operator[](std::uint32_t index);
     // Read without growing: 0 beyond what is mapped.
     double get(std::uint32_t index) const { return index < capacity() ? base_[index] : 0.0; }
@@ -60,10 +72,12 @@ public:
 private:
     void ensureOpen();
     void grow(std::uint64_t neededElements);
+    bool tryGrow(std::uint64_t neededElements) noexcept;
     void release() noexcept;
 
     int fd_ = -1;
     double* base_ = nullptr;
     std::uint64_t mappingBytes_ = 0;
     std::uint32_t highWater_ = 0;
+    int growthError_ = 0;
 };

@@ -32,6 +32,9 @@ public:
     std::atomic<bool> savePending{false};
     // A multiple-scan run is reading samples: frequency graphs do not draw.
     std::atomic<bool> runAcquiring{false};
+    // Why the scan thread ended the scan early on its own (storage full, the
+    // scan could not start); empty otherwise. Guarded by ScanDataLock.
+    std::string failureReason;
 };
 
 // The lines of the scan properties dialog's list, in order.

@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -95,7 +97,50 @@ struct ReadResult
 {
     bool instrumentStopped = false; // the instrument ended the acquisition by itself
     bool stillRequested = true;     // scanRequested at the last check
+    std::string storageFailure;     // the data could not be stored: why
 };
+
+std::string storageFailureText(int error)
+{
+    return "The scan's temporary storage in " + MappedSeries::temporaryFolder() + " could not grow (" +
+           std::strerror(error != 0 ? error : ENOSPC) + ").";
+}
+
+// Room for rows [0, end) in every series a scan writes, before they are
+// written: storage that cannot grow ends the scan instead of the program.
+std::string reserveRows(ScanData& data, std::uint64_t end)
+{
+    if (end == 0 || data.allocatedAxes() < 3) return {};
+    std::vector<MappedSeries*> series{&data.timeAxis};
+    for (MappedSeries& s : data.timeData)
+        series.push_back(&s);
+    for (MappedSeries& s : data.averagedTimeData)
+        series.push_back(&s);
+    for (MappedSeries* s : series)
+        if (!s->reserve(end)) return storageFailureText(s->growthError());
+    return {};
+}
+
+// Records the first reason the thread ended a scan early.
+void recordFailure(ScanProperties& scan, const std::string& reason)
+{
+    ThreadLocker hold(&ScanDataLock(), true);
+    if (scan.failureReason.empty()) scan.failureReason = reason;
+}
+
+// Runs one analysis step; storage that cannot grow fails the scan, keeping
+// what was acquired.
+template <typename Step> bool guarded(ScanProperties& scan, Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::bad_alloc&) {
+        recordFailure(scan, "There was not enough memory or temporary storage in " +
+                                MappedSeries::temporaryFolder() + " to analyse the scan.");
+        return false;
+    }
+}
 
 void copyRows(ScanData& data, const ReadBuffers& buffers, int group, int start, int rows,
               const ReadBuffers* subtract, int subtractRows)
@@ -151,6 +196,17 @@ ReadResult readAcquisition(ScanProperties& scan, const StoreValues& v, bool diff
                 for (auto& axis : buffers.axis[g])
                     for (int r = 0; r < end - start; ++r)
                         axis[static_cast<std::size_t>(r)] /= v.gain[g];
+            {
+                ThreadLocker hold(&ScanDataLock(), true);
+                result.storageFailure = reserveRows(scan.input1, static_cast<std::uint64_t>(ends[0]));
+                if (result.storageFailure.empty())
+                    result.storageFailure = reserveRows(scan.input2, static_cast<std::uint64_t>(ends[1]));
+                if (!result.storageFailure.empty()) {
+                    // The samples kept so far stay; the instrument stops.
+                    RunScan(false, 0);
+                    break;
+                }
+            }
             {
                 ThreadLocker hold(&ScanDataLock(), true);
                 copyRows(scan.input1, buffers, 0, start, ends[0] - start, nullptr, 0);
@@ -306,6 +362,17 @@ ScanSetup programInstrument(ScanProperties& scan)
     return setup;
 }
 
+// Starts the instrument's acquisition; a refusal (the driver cannot allocate
+// its buffers or start its thread) fails the scan. The driver's last USB text
+// may belong to an older failure, so the reason points at its log instead.
+bool startAcquisition(ScanProperties& scan, int points)
+{
+    if (RunScan(true, points) == 0) return true;
+    recordFailure(scan, "The scan could not be started: the driver could not prepare it (Torvane.log says "
+                        "why; usually there is not enough memory for its buffers).");
+    return false;
+}
+
 // The samples wanted were not all delivered although nobody stopped the scan.
 bool acquisitionFailed(const ReadResult& read, ScanProperties& scan, bool continuous, int wanted)
 {
@@ -341,13 +408,28 @@ unsigned GraphTimerPeriodMs(double sampleInterval)
     return 2000;
 }
 
-std::string RunFileName(const std::string& fileName, int run)
+namespace {
+
+std::string fullRunFileName(const std::string& fileName, int run)
 {
     const std::size_t dot = fileName.rfind('.');
     std::string name = dot == std::string::npos ? fileName : fileName.substr(0, dot);
-    name += "_" + std::to_string(run) + ".ts6";
-    if (name.size() > 255) name.resize(255);
+    return name + "_" + std::to_string(run) + ".ts6";
+}
+
+} // namespace
+
+std::string RunFileName(const std::string& fileName, int run)
+{
+    std::string name = fullRunFileName(fileName, run);
+    if (name.size() > kMaxRunFileName) name.resize(kMaxRunFileName);
     return name;
+}
+
+bool RunFileNamesFit(const std::string& fileName, int runs)
+{
+    // The last run has the longest suffix.
+    return fullRunFileName(fileName, std::max(runs - 1, 0)).size() <= kMaxRunFileName;
 }
 
 std::string ScanProgressText(const ScanProperties& scan)
@@ -389,23 +471,33 @@ void ScanThread(ScanThreadParams* params)
     bool failed = false;
     for (int a = 0; a < std::max(setup.averages, 1); ++a) {
         // A count of 0 or less would start the open-ended continuous mode.
-        RunScan(true, continuous ? kContinuousPoints : std::max(setup.samples, 1));
+        if (!startAcquisition(scan, continuous ? kContinuousPoints : std::max(setup.samples, 1))) {
+            failed = true;
+            break;
+        }
         scanThreadActive = true;
         sleepMs(10);
         const ReadResult read =
             readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
         failed = acquisitionFailed(read, scan, continuous, setup.samples);
+        if (!read.storageFailure.empty()) {
+            recordFailure(scan, read.storageFailure);
+            failed = true;
+        }
         events.killGraphTimer();
         params->dataReady->store(0);
-        {
+        guarded(scan, [&] {
             ThreadLocker hold(&ScanDataLock(), true);
             scan.input1.averagesCompleted = a + 1;
             scan.input2.averagesCompleted = a + 1;
             averageTimeRecords(scan.input1, a);
             averageTimeRecords(scan.input2, a);
-        }
-        computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, true);
-        computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, true);
+        });
+        if (!guarded(scan, [&] {
+                computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, true);
+                computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, true);
+            }))
+            failed = true;
         const bool requested = scanRequested.load();
         params->dataReady->store(1);
         events.armGraphTimer(v.timerPeriod);
@@ -439,22 +531,33 @@ void MultipleScanThread(ScanThreadParams* params)
             }
         }
         scan.runAcquiring = true;
-        RunScan(true, std::max(setup.samples, 1));
+        if (!startAcquisition(scan, std::max(setup.samples, 1))) {
+            scan.runAcquiring = false;
+            failed = true;
+            break;
+        }
         scanThreadActive = true;
         sleepMs(10);
         const ReadResult read =
             readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
         failed = acquisitionFailed(read, scan, false, setup.samples);
+        if (!read.storageFailure.empty()) {
+            recordFailure(scan, read.storageFailure);
+            failed = true;
+        }
         scan.runAcquiring = false;
         events.killGraphTimer();
         params->dataReady->store(0);
-        {
+        guarded(scan, [&] {
             ThreadLocker hold(&ScanDataLock(), true);
             copyTimeRecords(scan.input1);
             copyTimeRecords(scan.input2);
-        }
-        computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, false);
-        computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, false);
+        });
+        if (!guarded(scan, [&] {
+                computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, false);
+                computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, false);
+            }))
+            failed = true;
 
         const bool requested = scanRequested.load();
         const std::string name = RunFileName(setup.fileName, r);

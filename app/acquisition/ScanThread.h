@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -52,8 +53,13 @@ bool StartScan(CCorvelDoc& document, ScanEvents& events, ScanConfigurationStore&
 // when the interval is longer than 2 s.
 unsigned GraphTimerPeriodMs(double sampleInterval);
 
-// A multiple scan's run file: fileName up to its last '.', then "_<run>.ts6".
+// A multiple scan's run file: fileName up to its last '.', then "_<run>.ts6",
+// cut at kMaxRunFileName characters.
+inline constexpr std::size_t kMaxRunFileName = 255;
 std::string RunFileName(const std::string& fileName, int run);
+// Whether the names of runs 0 … runs − 1 all fit uncut (cut names could
+// collide and overwrite each other).
+bool RunFileNamesFit(const std::string& fileName, int runs);
 
 // The status pane's progress text for a running scan, from input 1's data
 // set (the caller holds ScanDataLock).

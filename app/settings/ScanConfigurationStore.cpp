@@ -3,7 +3,9 @@
 #include "app/settings/Archive.h"
 #include "app/settings/RegistryKey.h"
 #include "app/settings/ScanTemplate.h"
+#include "app/settings/SettingRanges.h"
 #include "app/settings/SettingsFile.h"
+#include "app/shell/AppLog.h"
 #include "app/shell/UserInteraction.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
@@ -138,6 +140,11 @@ std::uint32_t writeField(CRegistryKey& key, const Field<Record>& field, const Re
 bool isMissing(std::uint32_t rc)
 {
     return rc == platform::kErrorFileNotFound;
+}
+
+void logFallback(const std::string& line)
+{
+    LogToLogFile("Settings", line, LogWarning);
 }
 
 // Messages go to the common library's hook when nobody gave us an interface.
@@ -307,6 +314,7 @@ bool ScanConfigurationStore::readScanConfiguration(bool messages)
     }
     key.close();
     read.Specification.readFromRegistry(kScanConfigurationPath);
+    SettingRanges::applyRegistryFallbacks(read, logFallback);
     scanConfiguration_ = std::move(read);
     return true;
 }
@@ -366,6 +374,7 @@ bool ScanConfigurationStore::readDefaults()
         }
     }
     key.close();
+    SettingRanges::applyRegistryFallbacks(defaults_, logFallback);
     if (firstDamage != kOk)
         showRegistryError("Error reading defaults from registry", firstDamage, damagedName);
     return true;
@@ -406,9 +415,23 @@ void ScanConfigurationStore::saveAll()
 
 bool ScanConfigurationStore::loadSettingsFile(const std::filesystem::path& path)
 {
-    if (::loadSettingsFile(path, scanConfiguration_, defaults_)) return true;
-    ui_.messageBox("Error loading settings from ini file: " + path.string(), "Loading Ini Settings",
-                   platform::MB_OK_ | platform::MB_ICONERROR_);
+    CScanConfiguration configuration = scanConfiguration_;
+    DefaultSettings defaults = defaults_;
+    std::string message = "Error loading settings from ini file: " + path.string();
+    if (!::loadSettingsFile(path, configuration, defaults)) {
+        // The keys read before the sample count keep their new values.
+        scanConfiguration_ = std::move(configuration);
+        defaults_ = std::move(defaults);
+    } else if (const auto refusal = SettingRanges::checkSettingsFile(configuration, defaults,
+                                                                     SettingRanges::availableMemoryBytes())) {
+        // Nothing of a refused file is used (or written back at exit).
+        message += "\n" + *refusal;
+    } else {
+        scanConfiguration_ = std::move(configuration);
+        defaults_ = std::move(defaults);
+        return true;
+    }
+    ui_.messageBox(message, "Loading Ini Settings", platform::MB_OK_ | platform::MB_ICONERROR_);
     return false;
 }
 

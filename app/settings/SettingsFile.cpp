@@ -171,8 +171,12 @@ bool loadSettingsFile(const std::filesystem::path& path, CScanConfiguration& c, 
     const double perMicrotesla = magneticUnitsPerMicrotesla(d.MagneticUnits);
     d.Input1MagneticScaling = d.Input1CustomMagneticScaling / (10.0 / perMicrotesla);
     d.Input2MagneticScaling = d.Input2CustomMagneticScaling / (10.0 / perMicrotesla);
-    d.Input1MicrophoneScaling /= 1000.0;
-    d.Input2MicrophoneScaling /= 1000.0;
+    // Sensitivities are written in mV/Pa and held in V/Pa; without the key the
+    // stored sensitivity stays as it is.
+    if (!ini.text("Sensor", "MicrophoneScaling1").empty())
+        d.Input1MicrophoneScaling = ini.number("Sensor", "MicrophoneScaling1") / 1000.0;
+    if (!ini.text("Sensor", "MicrophoneScaling2").empty())
+        d.Input2MicrophoneScaling = ini.number("Sensor", "MicrophoneScaling2") / 1000.0;
 
     d.FFTK = ini.integer("FFT", "FFTK");
     d.FFTWindowing = ini.integer("FFT", "FFTWindowing");

@@ -2,10 +2,12 @@
 
 #include "app/acquisition/ScanDataLock.h"
 #include "app/settings/ScanConfigurationStore.h"
+#include "app/settings/SettingRanges.h"
 #include "app/settings/SettingsFile.h"
 #include "app/shell/CoreFrameLoop.h"
 #include "app/shell/InstrumentDetection.h"
 #include "app/shell/MainFrameControl.h"
+#include "app/shell/TerminationSignals.h"
 #include "app/shell/UserInteraction.h"
 
 #include <dlfcn.h>
@@ -46,10 +48,18 @@ void ApplicationSequence::exitProcessing()
 int RunUnattended(const CommandLineSwitches& switches, UserInteraction& ui, const UnattendedOptions& options)
 {
     bool settingsLoaded = true;
+    std::string settingsRefusal;
     if (switches.isTemplateFileSet()) {
         CScanConfiguration configuration;
         DefaultSettings defaults;
         settingsLoaded = loadSettingsFile(switches.templateFile, configuration, defaults);
+        if (settingsLoaded) {
+            if (const auto refusal = SettingRanges::checkSettingsFile(
+                    configuration, defaults, SettingRanges::availableMemoryBytes())) {
+                settingsLoaded = false;
+                settingsRefusal = " " + *refusal;
+            }
+        }
     }
     ScanConfigurationStore::prepare(&ui, switches);
     ScanConfigurationStore& store = ScanConfigurationStore::instance();
@@ -62,15 +72,23 @@ int RunUnattended(const CommandLineSwitches& switches, UserInteraction& ui, cons
         control.saveWaitLimit = options.saveWaitLimit;
         loop.setControl(&control);
 
-        if (!settingsLoaded) {
+        const auto signalled = [] { return TerminationSignals::pending() != 0; };
+        // The folder first: it takes the result file of every other failure.
+        if (!control.checkScanFolder(control.scanFolderForAutomaticNames())) {
+            // Said before the instrument is touched; the result goes where it can.
+            control.writeResultFile(false);
+        } else if (!settingsLoaded) {
             control.writeResultFile(false, "Unattended run abandoned: the settings file " +
-                                               switches.templateFile + " could not be loaded.");
+                                               switches.templateFile + " could not be loaded." +
+                                               settingsRefusal);
         } else {
             std::this_thread::sleep_for(options.detectionDelay);
             InstrumentDetection detection(ui, store, switches.silentMode, [&loop] { loop.pumpMessages(); });
-            control.silentDetectAndRun(detection);
-            if (!loop.runUntilClosed(options.limit)) {
+            if (!signalled()) control.silentDetectAndRun(detection);
+            if (!loop.runUntil([&] { return loop.closed() || signalled(); }, options.limit)) {
                 control.writeResultFile(false, "Unattended run abandoned: it did not end in time.");
+            } else if (!loop.closed()) {
+                control.endOnSignal(TerminationSignals::name(TerminationSignals::pending()));
             }
             // Notices still queued (the thread's last ones) have nothing left to do.
             loop.setControl(nullptr);

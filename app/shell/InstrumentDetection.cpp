@@ -8,6 +8,7 @@
 #include "usb/UsbBus.h"
 
 #include <cstdio>
+#include <cstring>
 
 using namespace FenmarlCommonDLL::platform;
 
@@ -109,6 +110,14 @@ bool InstrumentDetection::detect()
         }
         setStatus("No Devices Found", true);
     }
+    if (entries().empty()) {
+        // Something of ours is plugged in but cannot be used: say what and what to do.
+        const std::string why = whyNoInstrument();
+        if (!why.empty()) {
+            LogToLogFile(kSource, why, LogWarning);
+            setStatus(why, false);
+        }
+    }
     changed();
     return true;
 }
@@ -167,4 +176,49 @@ bool InstrumentDetection::connect()
     if (store_.defaultSettings().ZeroAndStabilise != 0) ZeroInstrument(ui_, configuration, pump_);
     LogToLogFile(kSource, "Tesselon ready to acquire data.", LogInformation);
     return true;
+}
+
+std::string InstrumentDetection::whyNoInstrument()
+{
+    FenmarlUsb::Bus& bus = FenmarlUsb::bus();
+    for (const std::string& path : bus.enumerate(FenmarlUsb::DeviceClassId::Instrument)) {
+        const auto device = bus.open(path);
+        if (!device) {
+            const std::uint32_t code = FenmarlUsb::lastError();
+            if (code == 5)
+                return "A Tesselon-6 was found (" + path +
+                       "), but this user may not open it (access denied).\n"
+                       "Install the udev rule 70-tesselon-6.rules in /etc/udev/rules.d (the Debian package "
+                       "does "
+                       "this), then unplug the instrument and plug it in again.";
+            return "A Tesselon-6 was found (" + path + "), but it could not be opened (error " +
+                   std::to_string(code) +
+                   ").\nClose any other program using it, then unplug it and plug it in again.";
+        }
+        return "A Tesselon-6 was found (" + path +
+               "), but it does not answer.\n"
+               "Unplug it and plug it in again; if that does not help, it needs servicing.";
+    }
+    if (!bus.enumerate(FenmarlUsb::DeviceClassId::BareMicrocontroller).empty()) {
+        const FenmarlUsb::UsbId id =
+            FenmarlUsb::deviceClass(FenmarlUsb::DeviceClassId::BareMicrocontroller).ids.at(0);
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", id.vendorId, id.productId);
+        return std::string("A Tesselon-6 without its firmware was found (USB ") + ids +
+               ").\nThe firmware loader (libAmbrel.so) did not start it: check that it is installed and that "
+               "the udev rule 70-tesselon-6.rules gives access, then unplug the instrument and plug it in "
+               "again.";
+    }
+    return {};
+}
+
+std::string InstrumentDetection::whyDataStopped()
+{
+    if (FenmarlUsb::bus().enumerate(FenmarlUsb::DeviceClassId::Instrument).empty())
+        return "The instrument was disconnected: check the cable and plug it in again.";
+    if (!IsUSBTwo())
+        return "The instrument is connected through a full-speed (USB 1) port, which cannot carry this "
+               "sample rate: connect it to a USB 2 port or choose a longer sample interval.";
+    return "No data came from the instrument for " + std::to_string(kReadTimeoutSeconds) +
+           " s: check the cable, then unplug the instrument and plug it in again.";
 }

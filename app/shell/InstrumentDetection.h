@@ -51,6 +51,16 @@ public:
     // it when configured. True when an instrument was opened.
     bool connect();
 
+    // Why no usable instrument was listed although something is plugged in
+    // (access denied, an instrument without its firmware, no answer), with
+    // what to do; empty when nothing of ours is on the bus.
+    static std::string whyNoInstrument();
+    // Why a scan stopped receiving data: disconnected, a full-speed (USB 1)
+    // port, or no data within the driver's read time-out; with what to do.
+    static std::string whyDataStopped();
+    // The driver's bulk read time-out.
+    static constexpr int kReadTimeoutSeconds = 10;
+
     // Called after each change of the texts above (UI thread).
     void setOnChanged(std::function<void()> onChanged) { onChanged_ = std::move(onChanged); }
 

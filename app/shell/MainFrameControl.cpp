@@ -1,6 +1,7 @@
 #include "app/shell/MainFrameControl.h"
 
 #include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/DataExport.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/ScanThread.h"
 #include "app/acquisition/SystemTime.h"
@@ -14,12 +15,15 @@
 #include "driver/Torvane.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
-#include <unistd.h>
 
 using FenmarlCommonDLL::ThreadLocker;
 using namespace FenmarlCommonDLL::platform;
@@ -153,6 +157,49 @@ std::string MainFrameControl::AutomaticFileName(const std::string& folder, bool 
     path += name;
     if (path.size() > 2046) path.resize(2046);
     return path;
+}
+
+std::string MainFrameControl::CheckOutputFolder(const std::string& folder)
+{
+    // Without a folder the automatic name is relative: the working folder takes the files.
+    const fs::path path(folder.empty() ? std::string(".") : folder);
+    // Room for the automatic name within the length the name is cut at.
+    if (folder.size() > 2000)
+        return "The folder name " + folder.substr(0, 60) + "... is too long for scan files.";
+    std::error_code ec;
+    if (!fs::is_directory(path, ec)) {
+        fs::create_directories(path, ec);
+        if (ec || !fs::is_directory(path))
+            return "The folder " + path.string() + " could not be created: " +
+                   (ec ? ec.message() : std::string("a file of that name is in the way")) + ".";
+        log("Created the folder " + path.string() + ".");
+    }
+    // Try it: permissions alone do not tell (read-only file systems, root).
+    std::string probe = (path / ".tesselon-write-test-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return "The folder " + path.string() + " cannot be written: " + std::strerror(errno) + ".";
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
+}
+
+std::string MainFrameControl::scanFolderForAutomaticNames() const
+{
+    const bool silent = switches_.silentMode && switches_.isOutputFolderSet();
+    return silent ? switches_.outputFolder : store_.defaultSettings().FilePath;
+}
+
+bool MainFrameControl::checkScanFolder(const std::string& folder)
+{
+    const std::string problem = CheckOutputFolder(folder);
+    if (problem.empty()) return true;
+    ui_.messageBox(
+        problem + "\nNothing was scanned. Choose another data folder" +
+            (switches_.silentMode ? std::string(" (-o)") : std::string(" (Configure, General page)")) +
+            " and run again.",
+        "Scan", MB_OK_ | MB_ICONERROR_);
+    failRun(problem);
+    return false;
 }
 
 fs::path MainFrameControl::automaticFilePath() const
@@ -291,6 +338,15 @@ bool MainFrameControl::chooseMultipleFileName(CScanConfiguration& c)
             name = chosen.string();
             scanFolder_ = chosen.parent_path();
         } else {
+            // The automatic name stays inside the output folder.
+            if (d.autoFileName.empty() || d.autoFileName == "." || d.autoFileName == ".." ||
+                d.autoFileName.find_first_of("/\\") != std::string::npos) {
+                const std::string problem =
+                    "The automatic file name \"" + d.autoFileName + "\" must be a file name without folders.";
+                ui_.messageBox(problem, "Confirm Save As", MB_OK_ | MB_ICONERROR_);
+                failRun(problem);
+                return false;
+            }
             scanFolder_ = switches_.outputFolder;
             name = switches_.outputFolder;
             if (!name.empty() && !endsWithSeparator(name)) name += "/";
@@ -298,6 +354,18 @@ bool MainFrameControl::chooseMultipleFileName(CScanConfiguration& c)
         }
         name = StripRunSuffix(name);
         c.FileName = name;
+        if (!RunFileNamesFit(name, c.NumberofRuns)) {
+            // Cut names would overwrite each other.
+            const std::string problem = "The run files of " + name + " would have names longer than " +
+                                        std::to_string(kMaxRunFileName) + " characters.";
+            ui_.messageBox(problem + "\nPlease choose a shorter name or folder.", "Confirm Save As",
+                           MB_OK_ | MB_ICONERROR_);
+            if (switches_.silentMode) {
+                failRun(problem);
+                return false;
+            }
+            continue;
+        }
 
         bool exists = false;
         for (int run = 0; run < c.NumberofRuns && !exists; ++run) {
@@ -328,6 +396,8 @@ bool MainFrameControl::start()
     if (!correctConfiguration(c)) return false;
     const unsigned period = RefreshPeriodMs(c.SampleInterval);
     if (c.ScanMode == 2 && !chooseMultipleFileName(c)) return false;
+    // The data would be lost at the end: say so before anything starts.
+    if (c.ScanMode != 2 && !checkScanFolder(scanFolderForAutomaticNames())) return false;
 
     frame_.setTimer(FrameServices::kGraphTimerId, period);
     frame_.setTimer(FrameServices::kStopTimerId, FrameServices::kStopDelayMs);
@@ -415,14 +485,45 @@ void MainFrameControl::stop()
     if (switches_.silentMode) frame_.closeMainWindow();
 }
 
+void MainFrameControl::endOnSignal(const std::string& signalName)
+{
+    if (!scanRequested.load() && !switches_.silentMode) {
+        // Nothing is being measured: the window closes as it would for the user.
+        log("Closing on " + signalName + ".");
+        frame_.closeMainWindow();
+        return;
+    }
+    failRun("The run was ended by " + signalName + " before its scan completed.");
+    if (scanRequested.load()) {
+        {
+            ThreadLocker hold(&ScanDataLock(), true);
+            scanRequested = false;
+        }
+        // The thread ends its acquisition; its completion saves the data.
+        waitPumping([] { return scanThreadActive.load(); });
+        if (!scanThreadActive.load()) {
+            WaitForScanThreadExit();
+            frame_.pumpMessages();
+        }
+        ThreadLocker hold(&ScanDataLock(), true);
+        RunScan(false, 0);
+    }
+    // The completion has written the result of a silent scan; otherwise it is written here.
+    if (lastResult_ < 0 || !scanInProgress_) writeResultFile(false);
+    frame_.closeMainWindow();
+}
+
 // ---------------------------------------------------------------- silent start-up
 
 void MainFrameControl::silentDetectAndRun(InstrumentDetection& detection)
 {
     detection.detect();
     if (detection.entries().empty()) {
-        ui_.messageBox(InstrumentDetection::kNoInstrumentMessage, "Error", MB_OK_ | MB_ICONERROR_);
-        writeResultFile(false, "No instrument was found.");
+        // Something was found that is not usable: say what, and what to do.
+        const std::string why = InstrumentDetection::whyNoInstrument();
+        ui_.messageBox(why.empty() ? InstrumentDetection::kNoInstrumentMessage : why, "Error",
+                       MB_OK_ | MB_ICONERROR_);
+        writeResultFile(false, why.empty() ? "No instrument was found." : why);
         frame_.post([this] { frame_.closeMainWindow(); });
         return;
     }
@@ -482,17 +583,28 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
         saved = saveDocument(*document, path);
         frame_.enableDocumentClose(*document, true);
     }
-    if (instrumentFailed) {
-        log("The scan ended early: the instrument stopped delivering data (it failed or was disconnected).",
-            LogError);
-        std::string text = "The scan ended early because the instrument stopped delivering data.\n"
-                           "It may have failed or been disconnected.";
-        text += saved ? "\nThe data acquired so far has been saved to " + path.string()
-                      : std::string("\nThe data acquired so far could not be saved.");
-        ui_.messageBox(text, "Scan", MB_OK_ | MB_ICONERROR_);
+    std::string scanFailure;
+    int acquired = 0;
+    if (document) {
+        ThreadLocker hold(&ScanDataLock(), true);
+        scanFailure = document->scan.failureReason;
+        acquired = document->scan.input1.samplesAcquired;
     }
-    if (instrumentFailed) failRun("The instrument stopped delivering data before the scan completed.");
-    if (document && !saved) failRun("The scan could not be saved to " + path.string() + ".");
+    const std::string keptText = saved ? "\nThe data acquired so far has been saved to " + path.string()
+                                       : std::string("\nThe data acquired so far could not be saved.");
+    if (!scanFailure.empty()) {
+        failRun(scanFailure);
+        ui_.messageBox("The scan ended early after " + std::to_string(acquired) + " samples.\n" +
+                           scanFailure + keptText,
+                       "Scan", MB_OK_ | MB_ICONERROR_);
+    } else if (instrumentFailed) {
+        const std::string why = InstrumentDetection::whyDataStopped();
+        log("The scan ended early: the instrument stopped delivering data. " + why, LogError);
+        std::string text = "The scan ended early because the instrument stopped delivering data.\n" + why;
+        text += keptText;
+        ui_.messageBox(text, "Scan", MB_OK_ | MB_ICONERROR_);
+        failRun("The instrument stopped delivering data before the scan completed. " + why);
+    }
     if (switches_.silentMode && scanInProgress_) {
         writeResultFile(!instrumentFailed && saved);
         frame_.closeMainWindow();
@@ -541,9 +653,19 @@ bool MainFrameControl::saveDocument(CCorvelDoc& document, const fs::path& path)
     if (saved) {
         document.setModified(false);
         document.setPathName(path);
-        if (store_.defaultSettings().ExportMultiASCII != 0) document.AutomaticExport(path, &ui_);
+        // The export reports its own failure to the user; a run without its
+        // text file is not a success.
+        if (store_.defaultSettings().ExportMultiASCII != 0 && !document.AutomaticExport(path, &ui_))
+            failRun("The text export " + AutomaticExportPath(path).string() + " could not be written" +
+                    (document.lastError().empty() ? std::string(".") : ": " + document.lastError()));
         document.UpdateViewsAndAlert();
         frame_.documentSaved(document);
+    } else {
+        const std::string problem =
+            "The scan could not be saved to " + path.string() +
+            (document.lastError().empty() ? std::string(".") : ": " + document.lastError());
+        ui_.messageBox(problem, "Save", MB_OK_ | MB_ICONERROR_);
+        failRun(problem);
     }
     document.scan.savePending = false;
     return saved;

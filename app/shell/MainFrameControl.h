@@ -82,6 +82,11 @@ public:
     // Stop (140); does nothing while Stop is disabled (the first 5 s).
     void stop();
 
+    // A terminating signal (named, e.g. "SIGTERM"): a running scan is
+    // stopped without a question, what it acquired is saved, the run is
+    // reported as failed and the main window closes.
+    void endOnSignal(const std::string& signalName);
+
     // Silent start-up after the detection: connect to the first instrument
     // and post Run, or report that there is none and close.
     void silentDetectAndRun(InstrumentDetection& detection);
@@ -121,6 +126,13 @@ public:
     static std::string StripRunSuffix(const std::string& name);
     static std::string AutomaticFileName(const std::string& folder, bool joinWithSeparator, int year,
                                          int month, int day, int hour, int minute, int second);
+    // Creates a missing folder with its parents and tries writing in it.
+    // Empty when scan files can be written there, else what is wrong.
+    static std::string CheckOutputFolder(const std::string& folder);
+    // Where Single and Continuous scans are saved: -o in a silent run, else the data folder.
+    std::string scanFolderForAutomaticNames() const;
+    // CheckOutputFolder, with the message and the failure recorded.
+    bool checkScanFolder(const std::string& folder);
 
     const std::filesystem::path& scanFolder() const { return scanFolder_; }
     bool scanInProgress() const { return scanInProgress_; }

@@ -179,7 +179,10 @@ TEST(DataExport, ExportFileHasHeaderAndPreciseTimes)
 
     EXPECT_FALSE(doc.ExportData(fs::temp_directory_path() / "missing" / "x.Dat", 0, &ui));
     ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].text, "Cannot open data file");
+    // The documented message, then the file and the system's reason.
+    EXPECT_EQ(ui.messages()[0].text, "Cannot open data file\n" +
+                                         (fs::temp_directory_path() / "missing" / "x.Dat").string() +
+                                         ": No such file or directory");
     EXPECT_EQ(ui.messages()[0].caption, "Export data");
     EXPECT_EQ(ui.messages()[0].icon(), FenmarlCommonDLL::platform::MB_ICONEXCLAMATION_);
 }

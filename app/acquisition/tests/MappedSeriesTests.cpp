@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,4 +103,25 @@ TEST(MappedSeries, KilledProcessLeavesNoTemporaryFile)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(seriesFilesInTemporaryFolder(), 0);
+}
+
+TEST(MappedSeries, StorageThatCannotGrowIsAResultAndKeepsTheValues)
+{
+    MappedSeries::setGrowthLimitForTesting(2 * MappedSeries::kGrowthStep);
+    MappedSeries series;
+    ASSERT_EQ(series.open(), 0);
+    const std::uint64_t fits = 2 * MappedSeries::kGrowthStep / sizeof(double);
+    ASSERT_TRUE(series.reserve(fits)) << "up to the limit the storage grows";
+    series[static_cast<std::uint32_t>(fits - 1)] = 42.0;
+    series[7] = 7.0;
+    EXPECT_FALSE(series.reserve(fits + 1));
+    EXPECT_EQ(series.growthError(), ENOSPC);
+    EXPECT_EQ(series.capacity(), fits) << "a failed growth leaves the storage as it was";
+    EXPECT_EQ(series.get(static_cast<std::uint32_t>(fits - 1)), 42.0);
+    EXPECT_EQ(series.get(7), 7.0);
+    // The element operators still report it as an exception to callers that did not reserve.
+    EXPECT_THROW(series[static_cast<std::uint32_t>(fits)], std::bad_alloc);
+    MappedSeries::setGrowthLimitForTesting(0);
+    EXPECT_TRUE(series.reserve(fits + 1));
+    EXPECT_EQ(series.get(static_cast<std::uint32_t>(fits - 1)), 42.0);
 }

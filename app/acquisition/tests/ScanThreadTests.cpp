@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <mutex>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace ScanTest;
@@ -418,4 +420,42 @@ TEST_F(ScanThreadTest, ASingleScanOfNoSamplesStillEnds)
     waitForCompletion();
     EXPECT_FALSE(events.failed());
     EXPECT_LE(doc.scan.input1.samplesAcquired, 1);
+}
+
+// The driver cannot allocate the scan's buffers: the scan fails with the
+// driver's reason instead of reading stale points. The address space is
+// capped just above what the process uses, so nothing big is ever allocated.
+TEST_F(ScanThreadTest, ADriverThatCannotAllocateFailsTheScan)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve the address space this test caps";
+#else
+    plugInstrument();
+    CScanConfiguration& c = store->scanConfiguration();
+    c.NoOfSamples = 40000000; // 2.2 GB of driver buffers
+    CCorvelDoc doc(c, store->defaultSettings());
+
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    unsigned long long vmKb = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) vmKb = std::stoull(line.substr(7));
+    ASSERT_GT(vmKb, 0u);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit capped = saved;
+    capped.rlim_cur = (vmKb << 10) + (512ull << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    start(doc);
+    const bool completed = waitFor([&] { return events.completed(); });
+    setrlimit(RLIMIT_AS, &saved);
+    ASSERT_TRUE(completed);
+    WaitForScanThreadExit();
+    EXPECT_TRUE(events.failed());
+    FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
+    EXPECT_EQ(doc.scan.failureReason.rfind("The scan could not be started: the driver could not prepare it", 0),
+              0u)
+        << doc.scan.failureReason;
+    EXPECT_EQ(doc.scan.input1.samplesAcquired, 0) << "no stale points";
+#endif
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/settings/SettingRanges.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,12 +25,15 @@ const std::vector<std::string>& vibrationUnits();   // "ug", "mg", "g", "mms-2"
 const std::vector<std::string>& microphoneUnits();  // "Pa"
 const std::vector<std::string>& standardScalings(); // "100", "250", "500", "1000", "Custom"
 
-// Spin ranges of the Scan Configuration page.
-inline constexpr int kMinSamples = 5, kMaxSamples = 700000;
-inline constexpr int kMinAverages = 1, kMaxAverages = 1000;
-inline constexpr int kMinRollingPoints = 2, kMaxRollingPoints = 60;
-inline constexpr int kMinRuns = 2, kMaxRuns = 10000;
-inline constexpr int kMinDiscreteFrequencies = 1, kMaxDiscreteFrequencies = 16;
+// Spin ranges of the Scan Configuration page: the ranges settings files and
+// the registry are checked against too.
+inline constexpr int kMinSamples = SettingRanges::kMinSamples, kMaxSamples = SettingRanges::kMaxSamples;
+inline constexpr int kMinAverages = SettingRanges::kMinAverages, kMaxAverages = SettingRanges::kMaxAverages;
+inline constexpr int kMinRollingPoints = SettingRanges::kMinRollingPoints,
+                     kMaxRollingPoints = SettingRanges::kMaxRollingPoints;
+inline constexpr int kMinRuns = SettingRanges::kMinRuns, kMaxRuns = SettingRanges::kMaxRuns;
+inline constexpr int kMinDiscreteFrequencies = SettingRanges::kMinDiscreteFrequencies,
+                     kMaxDiscreteFrequencies = SettingRanges::kMaxDiscreteFrequencies;
 
 // The leading decimal number of the text, scaled by the first 'm' (0.001) or
 // 'u' (0.000001) found in it; otherwise seconds. "1.5 ms" gives 0.0015.

@@ -306,8 +306,9 @@ TEST_F(ScanConfigurationStoreTest, SettingsFileReplacesTheRegistryConfigurationB
         store.saveAll();
     }
     const auto ini = std::filesystem::temp_directory_path() / "run.ini";
-    std::ofstream(ini)
-        << "[Acquisition]\nNoOfSamples=2048\nSampleInterval=0.0005\n[Sensors]\nUseInput1=True\n";
+    std::ofstream(ini) << "[Acquisition]\nNoOfSamples=2048\nSampleInterval=0.0005\nNoOfAverages=1\n[Sensors]"
+                          "\nUseInput1=True\n"
+                       << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=10\n[FFT]\nFFTK=2\n";
 
     ScriptedUserInteraction ui;
     CommandLineSwitches switches;
@@ -322,7 +323,8 @@ TEST_F(ScanConfigurationStoreTest, SettingsFileReplacesTheRegistryConfigurationB
     EXPECT_EQ(c.UseInput2, 1);   // -n 2 after the file
     EXPECT_EQ(c.Specification.curve[0].size(), 3u);
     EXPECT_EQ(store.defaultSettings().FilePath, "/data/scans/");
-    EXPECT_DOUBLE_EQ(store.defaultSettings().Input1MicrophoneScaling, 0.07 / 1000);
+    // Without a microphone key the stored sensitivity is kept as it is.
+    EXPECT_DOUBLE_EQ(store.defaultSettings().Input1MicrophoneScaling, 0.07);
 }
 
 TEST_F(ScanConfigurationStoreTest, SettingsFileFailureIsReportedWithItsPath)

@@ -154,8 +154,9 @@ Excursion2=0.5
     EXPECT_DOUBLE_EQ(d.Input1MagneticScaling, 150.0);
     EXPECT_EQ(d.Input2CustomMagneticScaling, 4.0);
     EXPECT_DOUBLE_EQ(d.Input2MagneticScaling, 400.0);
-    EXPECT_DOUBLE_EQ(d.Input1MicrophoneScaling, 0.05);
-    EXPECT_DOUBLE_EQ(d.Input2MicrophoneScaling, 0.02);
+    // No microphone keys: the stored sensitivities stay as they were.
+    EXPECT_DOUBLE_EQ(d.Input1MicrophoneScaling, 50);
+    EXPECT_DOUBLE_EQ(d.Input2MicrophoneScaling, 20);
     EXPECT_EQ(d.FFTK, 4);
     EXPECT_EQ(d.FFTWindowing, 2);
     EXPECT_EQ(d.FFTOverlap, 1);

@@ -1,15 +1,19 @@
 #include "app/graphs/gui/ScanPicture.h"
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/MainFrameControl.h"
 #include "app/shell/SilentUserInteraction.h"
+#include "app/shell/TerminationSignals.h"
 #include "app/shell/gui/CCorvelApp.h"
 #include "app/shell/gui/GuiMessageBox.h"
 #include "app/shell/gui/GuiResources.h"
+#include "app/shell/gui/MainFrameHost.h"
 #include "app/shell/gui/MiniDumper.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +41,8 @@ int runSilent(int argc, char** argv)
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto started = std::filesystem::file_time_type::clock::now();
     SilentUserInteraction ui;
+    // A watchdog's SIGTERM (or SIGINT, SIGHUP) ends the run in order.
+    TerminationSignals::install();
     const int result = RunUnattendedProgram(arguments, ui);
     const char* snapshot = std::getenv("TESSELON_SNAPSHOT");
     if (result != 0 || !snapshot || !*snapshot) return result;
@@ -91,6 +97,17 @@ int main(int argc, char** argv)
     if (!application.initInstance(
             RawCommandLineFromArguments(std::vector<std::string>(argv + 1, argv + argc))))
         return 1;
+    // Terminating signals close the program in order: a running scan is
+    // stopped and saved before the window closes.
+    TerminationSignals::install();
+    QTimer signalWatch;
+    QObject::connect(&signalWatch, &QTimer::timeout, [&application, &signalWatch] {
+        const int signal = TerminationSignals::pending();
+        if (signal == 0 || !application.host()) return;
+        signalWatch.stop();
+        application.host()->control().endOnSignal(TerminationSignals::name(signal));
+    });
+    signalWatch.start(200);
     const int result = app.exec();
     application.exitInstance();
     return result;

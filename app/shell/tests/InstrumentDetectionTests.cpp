@@ -143,3 +143,17 @@ TEST_F(DetectionTest, ArrivalsAreReportedAndASilentRunSkipsOnePostedSearch)
     FenmarlUsb::SimulatedBus::instance().waitIdle();
     EXPECT_EQ(posted.load(), before) << "no callbacks once unwatched";
 }
+
+// The dialog's status says what was found when it cannot be used, and what to do.
+TEST_F(DetectionTest, AnInstrumentThatCannotBeOpenedIsNamedInTheStatus)
+{
+    auto config = named("LOCKED");
+    config.refuseOpen = 5;
+    plugInstruments({config}, false);
+    InstrumentDetection detection(ui, *store, false);
+    detection.detect();
+    EXPECT_TRUE(detection.entries().empty());
+    EXPECT_NE(detection.statusText().find("access denied"), std::string::npos) << detection.statusText();
+    EXPECT_NE(detection.statusText().find("70-tesselon-6.rules"), std::string::npos);
+    EXPECT_NE(logText().find("[WARNING] Detect Instruments: A Tesselon-6 was found"), std::string::npos);
+}

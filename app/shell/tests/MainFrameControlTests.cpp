@@ -451,3 +451,45 @@ TEST_F(MainFrameTest, ResultFileAndItsFailure)
     EXPECT_EQ(ui.messages()[0].caption, "Error");
     EXPECT_EQ(ui.messages()[0].icon(), MB_ICONERROR_);
 }
+
+TEST_F(MainFrameTest, RunChecksTheDataFolderBeforeTheScan)
+{
+    build();
+    std::ofstream(fs::path(folder) / "plain") << "a file, not a folder";
+    store->defaultSettings().FilePath = folder + "/plain/scans/";
+    EXPECT_FALSE(control->start());
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text.rfind("The folder " + folder + "/plain/scans/ could not be created: ", 0),
+              0u)
+        << ui.messages()[0].text;
+    EXPECT_NE(ui.messages()[0].text.find("(Configure, General page)"), std::string::npos);
+    EXPECT_EQ(ui.messages()[0].icon(), MB_ICONERROR_);
+    EXPECT_FALSE(scanRequested.load());
+    EXPECT_TRUE(loop.documents().empty()) << "nothing started";
+
+    // A missing folder is made, with its parents, and the scan goes there.
+    store->defaultSettings().FilePath = folder + "/made/for/scans/";
+    fs::remove_all(fs::path(folder) / "made");
+    ASSERT_TRUE(control->start());
+    ASSERT_TRUE(runToCompletion());
+    EXPECT_EQ(control->runOutcome().reason, "");
+    bool saved = false;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder) / "made/for/scans"))
+        saved = saved || entry.path().extension() == ".ts6";
+    EXPECT_TRUE(saved);
+}
+
+TEST_F(MainFrameTest, AFailedSaveIsShownWithTheFileAndTheReason)
+{
+    build();
+    CCorvelDoc document;
+    const fs::path target = fs::path(folder) / "gone" / "scan.ts6";
+    fs::remove_all(fs::path(folder) / "gone");
+    EXPECT_FALSE(control->saveDocument(document, target));
+    ASSERT_EQ(ui.messages().size(), 1u);
+    const std::string text = ui.messages()[0].text;
+    EXPECT_EQ(text.rfind("The scan could not be saved to " + target.string() + ": ", 0), 0u) << text;
+    EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+    EXPECT_EQ(ui.messages()[0].icon(), MB_ICONERROR_);
+    EXPECT_EQ(control->runOutcome().reason, text) << "and the run is not a success";
+}

@@ -205,7 +205,7 @@ TEST_F(AcquisitionDialogsTest, ExportCopyAndMeansUseTheChosenInput)
     ui.queueFile(fs::path(std::getenv("TMPDIR")) / "missing-folder" / "scan.Dat");
     EXPECT_FALSE(DataCommands::exportData(doc, ui, chooser));
     ASSERT_FALSE(ui.messages().empty());
-    EXPECT_EQ(ui.messages().back().text, "Cannot open data file");
+    EXPECT_EQ(ui.messages().back().text.rfind("Cannot open data file\n", 0), 0u);
     EXPECT_EQ(ui.messages().back().caption, "Export data");
 
     // Only input 1 in use: no chooser.
