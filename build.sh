@@ -17,6 +17,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 base_packages=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libasound2-dev qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 python3-scipy)
+# The Libusb tests run the libusb backend over umockdev's mocked usbdevfs.
+test_packages=(umockdev libumockdev-dev)
 fuzz_packages=(clang libclang-rt-14-dev)
 demo_packages=(imagemagick)
 # The print test reads the printed PDF's texts with pdftotext.
@@ -66,17 +68,18 @@ case "$cmd" in
     run_tests default
     ;;
   asan)
-    install_packages "${base_packages[@]}"
+    install_packages "${base_packages[@]}" "${test_packages[@]}"
     build asan
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       run_tests asan
     ;;
   tsan)
-    install_packages "${base_packages[@]}"
+    install_packages "${base_packages[@]}" "${test_packages[@]}"
     build tsan --target tsan_tests
     # Only the threaded libraries (driver, USB layer and simulator, firmware loader) run here.
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    # The suppressions cover the mocking libraries under the Libusb tests, and libusb.
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/testsupport/tsan.supp" \
       run_tests tsan -L 'tsan'
     ;;
   fuzz)

@@ -1,6 +1,6 @@
 # Shared helpers for the sub-projects.
 
-# tesselon_add_test(<name> [LABEL unit|integration|gui [tsan]] [TIMEOUT s] SOURCES ... LIBS ...)
+# tesselon_add_test(<name> [LABEL unit|integration|gui [tsan]] [TIMEOUT s] [PREFIX p] SOURCES ... LIBS ...)
 # Tests link the project's own gtest main (testsupport/TestMain.cpp) and run
 # under testsupport/run-test.sh, which gives every test process a private
 # HOME, XDG folders and TMPDIR.
@@ -8,7 +8,7 @@ function(tesselon_add_test name)
   if(NOT TESSELON_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "LABEL;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;PREFIX" "LABEL;SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
@@ -31,9 +31,34 @@ function(tesselon_add_test name)
   # expression, so -L integration and -L tsan both select it.
   list(JOIN T_LABEL "-" label)
   gtest_discover_tests(${name}
+    TEST_PREFIX "${T_PREFIX}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS ${label} TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# tesselon_add_libusb_test(<name> [LABEL ...] [TIMEOUT s] SOURCES ... LIBS ...)
+# A test of the libusb backend over the usbdevfs bridge (testsupport/): its
+# ctest names start with "Libusb.". The program restarts itself with umockdev's
+# preload library (sanitizer runtime first). Without umockdev one stand-in test
+# is registered instead and reported as skipped, saying why: never a silent pass.
+function(tesselon_add_libusb_test name)
+  if(NOT TESSELON_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(U "" "TIMEOUT" "LABEL;SOURCES;LIBS" ${ARGN})
+  if(NOT U_TIMEOUT)
+    set(U_TIMEOUT 300)
+  endif()
+  if(TARGET TesselonUsbdevfsBridge)
+    tesselon_add_test(${name} LABEL ${U_LABEL} TIMEOUT ${U_TIMEOUT} PREFIX "Libusb."
+      SOURCES ${U_SOURCES} LIBS ${U_LIBS} TesselonUsbdevfsBridge TesselonUmockdevPreload)
+  else()
+    list(JOIN U_LABEL "-" label)
+    add_test(NAME Libusb.${name}.UmockdevMissing
+      COMMAND sh -c "echo 'SKIPPED: ${name} needs umockdev (Debian packages umockdev and libumockdev-dev); reconfigure after installing them'; exit 77")
+    set_tests_properties(Libusb.${name}.UmockdevMissing PROPERTIES SKIP_RETURN_CODE 77 LABELS "${label}")
+  endif()
 endfunction()
 
 # Public include root: headers are included as "common/Logger.h",

@@ -76,8 +76,9 @@ CDriverContext::~CDriverContext()
     log_.reset();
 }
 
-void CDriverContext::setDriverError(const std::string& source, const std::string& text)
+void CDriverContext::setDriverError(const std::string& source, const std::string& text, bool fromRequest)
 {
+    if (!fromRequest) usb_->setErrorText(text);
     {
         std::lock_guard<std::mutex> hold(driverErrorMutex_);
         std::snprintf(driverError_, sizeof driverError_, "%s", text.c_str());
@@ -91,9 +92,9 @@ std::string CDriverContext::driverErrorText() const
     return driverError_;
 }
 
-int CDriverContext::controlFailure(const char* exportName, const char* text)
+int CDriverContext::controlFailure(const char* exportName, const char* text, bool fromRequest)
 {
-    setDriverError(std::string("Torvane::") + exportName, text);
+    setDriverError(std::string("Torvane::") + exportName, text, fromRequest);
     return 1;
 }
 
@@ -116,7 +117,7 @@ int CDriverContext::sendSensorWord(const char* exportName, std::uint16_t word)
     sensorWord_ = word;
     if (usb_->VendorRequest(VEND_SENSORCONTROL, word)) return 0;
     sensorWord_ = previous;
-    return controlFailure(exportName, "Cannot send sensor control byte");
+    return controlFailure(exportName, "Cannot send sensor control byte", true);
 }
 
 int CDriverContext::sendInputWord(const char* exportName, std::uint16_t word)
@@ -125,7 +126,7 @@ int CDriverContext::sendInputWord(const char* exportName, std::uint16_t word)
     inputWord_ = word;
     if (usb_->VendorRequest(VEND_INPUTCONTROL, word)) return 0;
     inputWord_ = previous;
-    return controlFailure(exportName, "Cannot send input control byte");
+    return controlFailure(exportName, "Cannot send input control byte", true);
 }
 
 int CDriverContext::FindDevices()
@@ -141,7 +142,7 @@ int CDriverContext::GetDescriptor(int index, char* text, unsigned capacity, unsi
 int CDriverContext::OpenDevice(int index)
 {
     if (usb_->OpenDevice(index) != 0) {
-        setDriverError("Torvane::OpenDevice", usb_->lastError().substr(0, 127));
+        setDriverError("Torvane::OpenDevice", usb_->lastError().substr(0, 127), true);
         return 1;
     }
     log_->logNote("Torvane", "Connected to a device");
@@ -151,7 +152,7 @@ int CDriverContext::OpenDevice(int index)
 int CDriverContext::SetTimeOut(int ms)
 {
     if (usb_->SetTimeOut(ms) != 0) {
-        setDriverError("Torvane::SetTimeOut", usb_->lastError().substr(0, 127));
+        setDriverError("Torvane::SetTimeOut", usb_->lastError().substr(0, 127), true);
         return 1;
     }
     return 0;
@@ -160,7 +161,7 @@ int CDriverContext::SetTimeOut(int ms)
 int CDriverContext::CloseDevice()
 {
     if (usb_->CloseDevice() != 0) {
-        setDriverError("Torvane::CloseDevice", usb_->lastError().substr(0, 127));
+        setDriverError("Torvane::CloseDevice", usb_->lastError().substr(0, 127), true);
         return 1;
     }
     log_->logNote("Torvane", "Disconnected from a device");
@@ -213,25 +214,37 @@ int CDriverContext::SetMeasurementRate(double rateHz, bool decimate)
     }
     double clocked = rateHz;
     double factor = 1.0;
+    bool picks = false;
     if (decimate && rateHz < 1000.0) {
         factor = std::trunc(1000.0 / rateHz);
         clocked = 1000.0;
     }
-    const double divider = std::trunc(kBaseClockHz / clocked + 0.5);
-    // The divider travels in a 16-bit field and N must stay a count: a rate that
-    // cannot be programmed is refused rather than sent truncated.
-    if (divider - 1.0 > 0xFFFF || factor > INT_MAX) {
+    double divider = std::trunc(kBaseClockHz / clocked + 0.5);
+    // The divider travels in a 16-bit field. Slower rates clock the
+    // instrument N times faster and keep one sample in N, so the points still
+    // come at the rate asked (within the clock's granularity).
+    if (divider - 1.0 > 0xFFFF && !decimate) {
+        factor = std::ceil(kBaseClockHz / rateHz / 65536.0);
+        clocked = rateHz * factor;
+        divider = std::trunc(kBaseClockHz / clocked + 0.5);
+        picks = true;
+    }
+    // N must stay a count: a rate that still cannot be programmed is refused
+    // rather than sent truncated.
+    if (divider < 1.0 || divider - 1.0 > 0xFFFF || factor > INT_MAX) {
         setDriverError(kSource, "Measurement rate out of range");
         return 1;
     }
     const double previousRate = effectiveRate_;
     decimation_ = static_cast<int>(factor);
+    decimationPicks_ = picks;
     effectiveRate_ = kBaseClockHz / divider / factor;
     if (!usb_->VendorRequest(VEND_RATECONTROL, static_cast<std::uint32_t>(divider) - 1)) {
         effectiveRate_ = previousRate;
-        setDriverError(kSource, "Cannot send rate control byte");
+        setDriverError(kSource, "Cannot send rate control byte", true);
         return 1;
     }
+    usb_->setSampleClock(kBaseClockHz / divider);
     return 0;
 }
 
@@ -253,7 +266,7 @@ int CDriverContext::Reset()
     if (!usb_->VendorRequest(VEND_SENSORCONTROL, sensor)) {
         sensorWord_ = savedSensor;
         inputWord_ = savedInput;
-        setDriverError(kSource, "Cannot send sensor control byte");
+        setDriverError(kSource, "Cannot send sensor control byte", true);
         return 1;
     }
 
@@ -264,12 +277,20 @@ int CDriverContext::Reset()
     inputWord_ = input;
     if (!usb_->VendorRequest(VEND_INPUTCONTROL, input)) {
         inputWord_ = savedInput;
-        setDriverError(kSource, "Cannot send input control byte");
+        setDriverError(kSource, "Cannot send input control byte", true);
         return 1;
     }
 
     SetMeasurementRate(20000.0, false);
-    RunScan(true, 40);
+    if (RunScan(true, 40) != 0) {
+        // Nothing was measured: put the words back as far as the instrument takes them.
+        usb_->VendorRequest(VEND_SENSORCONTROL, savedSensor);
+        usb_->VendorRequest(VEND_INPUTCONTROL, savedInput);
+        sensorWord_ = savedSensor;
+        inputWord_ = savedInput;
+        setDriverError(kSource, "Cannot start the zeroing scan");
+        return 1;
+    }
     while (IsScanning())
         pumpingSleepMs(100);
 
@@ -302,7 +323,7 @@ int CDriverContext::Reset()
     sensorWord_ = savedSensor;
     if (!usb_->VendorRequest(VEND_SENSORCONTROL, savedSensor)) {
         sensorWord_ = sensor;
-        setDriverError(kSource, "Cannot send sensor control byte");
+        setDriverError(kSource, "Cannot send sensor control byte", true);
         return 1;
     }
 
@@ -314,7 +335,7 @@ int CDriverContext::Reset()
     auto pumpAndSleep = [](int times) { pumpingSleepMs(100 * times); };
     if (settle) pumpAndSleep(5);
     if (!usb_->VendorRequest(VEND_INPUTCONTROL, savedInput)) {
-        setDriverError(kSource, "Cannot send input control byte");
+        setDriverError(kSource, "Cannot send input control byte", true);
         return 1;
     }
     inputWord_ = savedInput;
@@ -326,7 +347,7 @@ int CDriverContext::GetFirmwareVersion(unsigned* version)
 {
     std::uint32_t reply = 0;
     if (!version || !usb_->VendorRequest(VEND_GETVERSION, 0, &reply)) {
-        setDriverError("Torvane::GetFirmwareVersion", "Cannot get version number");
+        setDriverError("Torvane::GetFirmwareVersion", "Cannot get version number", version != nullptr);
         return 1;
     }
     *version = reply;
@@ -373,4 +394,9 @@ void CDriverContext::GetThreadDetails(bool* readRunning, bool* processRunning, i
     if (samplesRead) *samplesRead = static_cast<int>(CUSBLib::bytesReadTotal() / 24);
     if (bytesBuffered) *bytesBuffered = static_cast<int>(usb_->bytesBuffered());
     if (pointsProcessed) *pointsProcessed = blockPoints_.load();
+}
+
+int CDriverContext::GetLostSampleCount()
+{
+    return static_cast<int>(usb_->fifoOverflows() - overflowsAtScanStart_.load());
 }

@@ -59,6 +59,9 @@ public:
     int SetLowpassFilterSize(int length);
     void GetThreadDetails(bool* readRunning, bool* processRunning, int* samplesRead, int* bytesBuffered,
                           int* pointsProcessed);
+    // FIFO overflows the instrument marked in the stream since RunScan last
+    // started a scan (each one is a gap of at least one sample).
+    int GetLostSampleCount();
 
     // Block scan and its fetch.
     int Scan(int points);
@@ -71,6 +74,8 @@ public:
     std::uint16_t inputControlWord() const { return inputWord_; }
     double effectivePointRate() const { return effectiveRate_; }
     int decimationFactor() const { return decimation_; }
+    // True when N only thins the samples out (kept one in N) rather than averaging them.
+    bool decimationPicks() const { return decimationPicks_; }
     int filterLength() const { return filterLength_; }
     const double* zeroTable() const { return zeroTable_; }
     std::string driverErrorText() const;
@@ -79,8 +84,12 @@ public:
     std::size_t blockCapacity() const { return timeArray_.size(); }
 
 private:
-    void setDriverError(const std::string& source, const std::string& text);
-    int controlFailure(const char* exportName, const char* text);
+    // Keeps the text (logged as an ERROR). A failure of the driver's own
+    // (a refused argument, a scan that cannot start) also becomes the text
+    // GetErrorText gives, so a caller never reads an older, unrelated one; a
+    // failed request (fromRequest) leaves the USB layer's own text there.
+    void setDriverError(const std::string& source, const std::string& text, bool fromRequest = false);
+    int controlFailure(const char* exportName, const char* text, bool fromRequest = false);
     int sendSensorWord(const char* exportName, std::uint16_t word);
     int sendInputWord(const char* exportName, std::uint16_t word);
     bool validGroup(const char* exportName, int group);
@@ -100,6 +109,10 @@ private:
     char driverError_[kErrorTextSize] = {};
     std::atomic<double> effectiveRate_{kBaseClockHz};
     std::atomic<int> decimation_{1};
+    // Set where the rate divider would overflow and the clock runs N times
+    // faster than asked without averaging having been asked for.
+    std::atomic<bool> decimationPicks_{false};
+    std::atomic<std::uint32_t> overflowsAtScanStart_{0};
     double zeroTable_[8] = {};
 
     // Block scan.

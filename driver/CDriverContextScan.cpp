@@ -3,6 +3,7 @@
 
 #include "common/Logger.h"
 #include "common/platform/Hooks.h"
+#include "common/platform/Win32Error.h"
 #include "driver/Torvane.h"
 
 #include <algorithm>
@@ -41,6 +42,15 @@ double getDouble(const unsigned char* in)
 
 int CDriverContext::RunScan(bool start, int points)
 {
+    // A closed or lost instrument cannot scan: say so rather than start threads that read nothing.
+    if (start && !usb_->isOpen()) {
+        // Nothing of an earlier scan may pass for this one's points.
+        blockPoints_ = 0;
+        continuous_ = false;
+        setDriverError("Torvane::RunScan", "The device has not been opened");
+        return 1;
+    }
+    if (start) overflowsAtScanStart_ = usb_->fifoOverflows();
     if (start && points > 0) {
         // A continuous run still going would scan over this block scan's arrays.
         if (continuousRunning_.load()) stopContinuous();
@@ -54,6 +64,13 @@ int CDriverContext::RunScan(bool start, int points)
             continuousThread_.join();
         }
         if (scanning_.load()) stopBlockScan();
+        // An instrument that no longer answers (unplugged) cannot start continuous mode.
+        if (!usb_->VendorRequest(VEND_RESETFIFO, 0)) {
+            blockPoints_ = 0;
+            continuous_ = false;
+            setDriverError("Torvane::RunScan", "Cannot reset the fifo", true);
+            return 1;
+        }
         continuous_ = true;
         continuousStop_ = false;
         continuousRunning_ = true;
@@ -103,7 +120,17 @@ int CDriverContext::Scan(int points)
     if (scanning_.load()) stopBlockScan();
     if (scanThread_.joinable()) scanThread_.join();
 
-    usb_->VendorRequest(VEND_RESETFIFO, 0);
+    if (!usb_->isOpen()) {
+        blockPoints_ = 0;
+        setDriverError(kSource, "The device has not been opened");
+        return 1;
+    }
+    // An instrument that no longer answers (unplugged) cannot start a scan.
+    if (!usb_->VendorRequest(VEND_RESETFIFO, 0)) {
+        blockPoints_ = 0;
+        setDriverError(kSource, "Cannot reset the fifo", true);
+        return 1;
+    }
 
     const std::int64_t capacity = (static_cast<std::int64_t>(std::trunc(points / 40.0 + 0.9999)) + 1) * 40;
     try {
@@ -148,6 +175,7 @@ void CDriverContext::ScanThread(std::int64_t totalSamples, std::int64_t wantedSa
 {
     blockPoints_ = 0;
     const int N = decimation_;
+    const bool average = !decimationPicks_.load();
     const std::int64_t chunks = totalSamples / kChunkSamples + 1;
     std::int64_t remainingSamples = totalSamples;
     std::int64_t remainingWanted = wantedSamples;
@@ -165,8 +193,8 @@ void CDriverContext::ScanThread(std::int64_t totalSamples, std::int64_t wantedSa
         const std::int64_t chunkPoints = std::max<std::int64_t>(chunkWanted / N, 0);
         usb_->VendorRequest(VEND_SETSAMPLES1, static_cast<std::uint32_t>(chunkSamples) & 0xFFFF);
         usb_->VendorRequest(VEND_SETSAMPLES2, static_cast<std::uint32_t>(chunkSamples + 1) & 0xFFFF);
-        if (usb_->Read(outputs, static_cast<int>(chunkPoints * 24), &blockPoints_, N, blockPoints_.load()) !=
-            0)
+        if (usb_->Read(outputs, static_cast<int>(chunkPoints * 24), &blockPoints_, N, blockPoints_.load(),
+                       average) != 0)
             break;
         // A stop that came while this chunk was being set up must reach its
         // threads too, even if the stop sequence already cleared its flags.
@@ -300,6 +328,7 @@ void CDriverContext::ContinuousThread()
     double t = -period;
     const auto t0 = std::chrono::steady_clock::now();
     std::int64_t interval = 0;
+    int failedIntervals = 0;
     while (!continuousStop_.load()) {
         const auto due = t0 + std::chrono::duration<double>(period * static_cast<double>(interval));
         while (std::chrono::steady_clock::now() < due && !continuousStop_.load())
@@ -309,7 +338,7 @@ void CDriverContext::ContinuousThread()
                 10ms));
         if (continuousStop_.load()) break;
         t += period;
-        Scan(40);
+        const bool started = Scan(40) == 0;
         sleepMs(50);
         sleepMs(50);
         // Waiting on the scan thread as well guarantees its arrays are final
@@ -323,6 +352,16 @@ void CDriverContext::ContinuousThread()
             GetData(2, 0, &n, times, axes[1][0], axes[1][1], axes[1][2], 0) != 0)
             n = 0;
         ++interval;
+        // A lost instrument ends continuous mode as it ends a block scan;
+        // a read that fails now and then only costs its interval.
+        const std::uint32_t readError = started ? usb_->readError() : 0;
+        const bool lost = !started || readError == FenmarlCommonDLL::platform::kErrorDeviceNotConnected ||
+                          readError == FenmarlCommonDLL::platform::kErrorInvalidHandle;
+        failedIntervals = (!started || readError != 0) ? failedIntervals + 1 : 0;
+        if (lost || failedIntervals >= 3) {
+            setDriverError(kSource, "The instrument stopped delivering data: continuous mode ended");
+            break;
+        }
         if (n <= 0) {
             log_->logWarning(kSource, "No points were measured in this interval");
             continue;

@@ -63,10 +63,11 @@ public:
     int Reset8051();
 
     // Starts the read and decode threads for one chunk of targetBytes decoded
-    // bytes (points × 24); the decode thread stores N-sample averages into the
-    // six arrays from startIndex on and raises *pointCounter as points complete.
+    // bytes (points × 24); the decode thread stores N-sample averages (or,
+    // with average false, the first sample of every N) into the six arrays
+    // from startIndex on and raises *pointCounter as points complete.
     int Read(const std::array<double*, 6>& outputs, int targetBytes, std::atomic<int>* pointCounter, int N,
-             int startIndex);
+             int startIndex, bool average = true);
     int StopReading();
     // Asks the current chunk's threads to end without waiting for them.
     void requestStop()
@@ -87,6 +88,14 @@ public:
     std::size_t bytesBuffered() const { return ring_.available(); }
     // Instrument FIFO overflows seen in the stream since the library was loaded.
     std::uint32_t fifoOverflows() const { return fifoOverflows_.load(); }
+    // The Win32 number of the failure that ended the last chunk's reading
+    // early (start request, pipe read); 0 when it read all it asked for or was stopped.
+    std::uint32_t readError() const { return readError_.load(); }
+    // The instrument's sample clock (Hz), so the read thread knows how long
+    // a read may take to fill at slow rates.
+    void setSampleClock(double hz) { sampleClockHz_ = hz > 0.0 ? hz : 20833.0; }
+    // Keeps text as lastError (the caller has logged it).
+    void setErrorText(const std::string& text) { setLastError(text); }
     // Records the device sent beyond what a chunk asked for, dropped undecoded.
     std::uint64_t surplusBytesDropped() const { return surplusBytes_.load(); }
 
@@ -123,7 +132,10 @@ private:
     int targetBytes_ = 0;
     std::atomic<int>* pointCounter_ = nullptr;
     int N_ = 1;
+    bool average_ = true;
     int startIndex_ = 0;
+    std::atomic<std::uint32_t> readError_{0};
+    std::atomic<double> sampleClockHz_{20833.0};
     std::thread readThread_;
     std::thread processThread_;
     double zeroOffsets_[8] = {};

@@ -4,12 +4,14 @@
 
 #include "common/Logger.h"
 #include "common/platform/Hooks.h"
+#include "common/platform/Win32Error.h"
 #include "driver/RecordDecoder.h"
 #include "usb/UsbBus.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <new>
 #include <pthread.h>
@@ -76,7 +78,7 @@ void CUSBLib::joinReadingThreads()
 }
 
 int CUSBLib::Read(const std::array<double*, 6>& outputs, int targetBytes, std::atomic<int>* pointCounter,
-                  int N, int startIndex)
+                  int N, int startIndex, bool average)
 {
     if (!isOpen_.load()) {
         logError("CUSBLib::Read", "The device has not been opened");
@@ -95,7 +97,9 @@ int CUSBLib::Read(const std::array<double*, 6>& outputs, int targetBytes, std::a
     targetBytes_ = std::max(targetBytes, 0);
     pointCounter_ = pointCounter;
     N_ = std::max(N, 1);
+    average_ = average;
     startIndex_ = startIndex;
+    readError_ = 0;
     // Bytes an earlier chunk left behind belong to a sampling run that has ended.
     ring_.clear();
 
@@ -170,7 +174,15 @@ void CUSBLib::USB2_ReadThread(std::shared_ptr<FenmarlUsb::Device> winusb)
     }
     const std::uint8_t pipeId = bulkIn->pipeId;
     const std::uint32_t packet = bulkIn->maximumPacketSize;
-    std::uint32_t readSize = 10 * packet;
+    // At slow sample clocks a read is sized to fill in about half a second
+    // (at least one packet), so points arrive while the scan runs.
+    const double clock = sampleClockHz_.load();
+    const double halfSecondBytes = clock * 24.0 * 0.5;
+    const std::uint32_t packets =
+        halfSecondBytes >= 10.0 * packet
+            ? 10u
+            : std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(halfSecondBytes / packet)));
+    std::uint32_t readSize = packets * packet;
     std::vector<std::uint8_t> buffer;
     try {
         buffer.assign(readSize, 0);
@@ -185,8 +197,10 @@ void CUSBLib::USB2_ReadThread(std::shared_ptr<FenmarlUsb::Device> winusb)
         winusb->setPipeTransferTimeout(pipeId, kPipeTimeoutMs);
         if (!VendorRequest(VEND_STARTSCAN, 0)) {
             logError(kSource, "VEND_STARTSCAN failed");
+            readError_ = std::max<std::uint32_t>(FenmarlUsb::lastError(), 1);
         } else {
             std::int64_t remaining = static_cast<std::int64_t>(targetBytes_) * N_;
+            auto lastProgress = std::chrono::steady_clock::now();
             while (!stopRead_.load() && remaining > 0) {
                 if (remaining < readSize)
                     readSize = static_cast<std::uint32_t>((remaining + packet - 1) / packet * packet);
@@ -196,15 +210,28 @@ void CUSBLib::USB2_ReadThread(std::shared_ptr<FenmarlUsb::Device> winusb)
                     std::this_thread::sleep_for(1ms);
                 if (stopRead_.load()) break;
                 std::uint32_t got = 0;
-                if (!winusb->readPipe(pipeId, buffer.data(), readSize, &got)) {
-                    logError(kSource, "WinUsb_ReadPipe failed");
-                    break;
-                }
+                const bool read = winusb->readPipe(pipeId, buffer.data(), readSize, &got);
+                const std::uint32_t error = read ? 0 : FenmarlUsb::lastError();
                 if (got > 0) {
                     got = std::min(got, readSize);
                     ring_.write(buffer.data(), got);
                     bytesRead_.fetch_add(got);
                     remaining -= got;
+                    lastProgress = std::chrono::steady_clock::now();
+                }
+                if (!read) {
+                    // A slow clock may need longer than the pipe's time-out to fill
+                    // one read: there a time-out is a failure only once the data is overdue.
+                    const double fillSeconds = readSize / 24.0 / std::max(sampleClockHz_.load(), 1e-9);
+                    const bool slowClock = fillSeconds * 1000.0 > kPipeTimeoutMs / 2.0;
+                    const auto overdue = std::chrono::duration<double>(fillSeconds * 1.5) +
+                                         std::chrono::milliseconds(kPipeTimeoutMs);
+                    if (error == FenmarlCommonDLL::platform::kErrorSemTimeout && slowClock &&
+                        std::chrono::steady_clock::now() - lastProgress < overdue)
+                        continue;
+                    logError(kSource, "WinUsb_ReadPipe failed");
+                    readError_ = std::max<std::uint32_t>(error, 1);
+                    break;
                 }
             }
         }
@@ -233,6 +260,7 @@ void CUSBLib::ProcessThread()
     int index = startIndex_;
     std::int64_t produced = 0;
     double sums[kChannels] = {};
+    double first[kChannels] = {};
     int count = 0;
     // Records this chunk asked for; anything the device sends beyond them is
     // dropped, so the points never run past the caller's arrays.
@@ -272,9 +300,12 @@ void CUSBLib::ProcessThread()
             ++decodedRecords;
             for (std::size_t k = 0; k < kChannels; ++k)
                 sums[k] += volts[k];
+            if (count == 0)
+                for (std::size_t k = 0; k < kChannels; ++k)
+                    first[k] = volts[k];
             if (++count == N_) {
                 for (std::size_t k = 0; k < kChannels; ++k) {
-                    outputs_[k][index] = sums[k] / N_;
+                    outputs_[k][index] = average_ ? sums[k] / N_ : first[k];
                     sums[k] = 0.0;
                 }
                 count = 0;

@@ -143,4 +143,9 @@ void GetThreadDetails(bool* readRunning, bool* processRunning, int* samplesRead,
     ctx().GetThreadDetails(readRunning, processRunning, samplesRead, bytesBuffered, pointsProcessed);
 }
 
+int GetLostSampleCount()
+{
+    return ctx().GetLostSampleCount();
+}
+
 } // extern "C"

@@ -45,5 +45,9 @@ TORVANE_API int SetLowpassFilterCutOff(double cutoffHz); // always 0
 TORVANE_API int SetLowpassFilterSize(int length);        // always 0
 TORVANE_API void GetThreadDetails(bool* readRunning, bool* processRunning, int* samplesRead,
                                   int* bytesBuffered, int* pointsProcessed);
+// Samples lost by the current (or last) scan: the FIFO overflows the
+// instrument marked in the stream since RunScan started it. The stream marks
+// each gap, not its length, so every overflow counts as (at least) one sample.
+TORVANE_API int GetLostSampleCount();
 
 } // extern "C"

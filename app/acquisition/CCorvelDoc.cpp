@@ -48,6 +48,8 @@ void CCorvelDoc::removeView(DocumentView* view)
 
 void CCorvelDoc::UpdateAllViews()
 {
+    // The flags are decided here, not in the views, so a run without views stores the same ones.
+    EvaluateSpecification(*this, false);
     // A view may close itself while updating: walk a copy.
     const std::vector<DocumentView*> views = views_;
     for (DocumentView* view : views)

@@ -3,6 +3,7 @@
 #include "app/acquisition/DataExport.h"
 #include "app/acquisition/ScanProperties.h"
 #include "app/settings/DefaultSettings.h"
+#include "app/specification/SpecificationEvaluation.h"
 
 #include <atomic>
 #include <cstdint>
@@ -57,11 +58,15 @@ public:
     std::atomic<std::uint8_t> dataReady{1};
     std::int32_t fileInvalid = 0;
     std::uint8_t alertMuted = 0;
+    // The last pass/fail judgement (per input and domain, with the worst point), for the views to draw.
+    SpecificationVerdict specificationVerdict;
 
     // Views, in the order they were added (graph blocks are stored in that order).
     void addView(DocumentView* view);
     void removeView(DocumentView* view);
     const std::vector<DocumentView*>& views() const { return views_; }
+    // Judges the data against the specification (EvaluateSpecification, not
+    // fresh), then redraws every view.
     void UpdateAllViews();
     // Redraw, then sound the alert when a result failed, the alert is on and
     // the document is not muted. Returns whether it sounded.

@@ -35,6 +35,12 @@ public:
     // Why the scan thread ended the scan early on its own (storage full, the
     // scan could not start); empty otherwise. Guarded by ScanDataLock.
     std::string failureReason;
+    // Written by the scan thread (under ScanDataLock) before it reports the
+    // scan complete, read by the main window then; not stored in the file.
+    // The first set-up call the instrument refused ("SetMeasurementRate: …"), empty when none.
+    std::string setupFailure;
+    // Samples the instrument lost during this scan, all acquisitions and runs together.
+    long long lostSamples = 0;
 };
 
 // The lines of the scan properties dialog's list, in order.

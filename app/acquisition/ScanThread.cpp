@@ -7,6 +7,7 @@
 #include "app/acquisition/Spectrum.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/shell/AppLog.h"
+#include "app/shell/InstrumentSetup.h"
 #include "app/shell/UserInteraction.h"
 #include "app/specification/SpecificationTest.h"
 #include "common/platform/Hooks.h"
@@ -330,6 +331,7 @@ struct ScanSetup
     std::string displayMode[2];
     std::string fileName;
     bool differential = false;
+    std::string failure; // the set-up call that failed, with the driver's text
 };
 
 ScanSetup programInstrument(ScanProperties& scan)
@@ -357,20 +359,34 @@ ScanSetup programInstrument(ScanProperties& scan)
         oversample = c.Oversample;
         rollingPoints = c.CutOffFrequency;
     }
-    SetMeasurementRate(1.0 / interval, oversample != 0);
-    if (setup.filter == 1) SetLowpassFilterSize(rollingPoints);
+    // A refused rate would leave the instrument at whatever rate it had: the scan must not run.
+    if (SetMeasurementRate(1.0 / interval, oversample != 0) != 0)
+        setup.failure = DescribeDriverFailure("SetMeasurementRate");
+    else if (setup.filter == 1 && SetLowpassFilterSize(rollingPoints) != 0)
+        setup.failure = DescribeDriverFailure("SetLowpassFilterSize");
     return setup;
 }
 
-// Starts the instrument's acquisition; a refusal (the driver cannot allocate
-// its buffers or start its thread) fails the scan. The driver's last USB text
-// may belong to an older failure, so the reason points at its log instead.
+// RunScan for one acquisition; false (with the failure recorded) when the instrument refused it.
 bool startAcquisition(ScanProperties& scan, int points)
 {
     if (RunScan(true, points) == 0) return true;
-    recordFailure(scan, "The scan could not be started: the driver could not prepare it (Torvane.log says "
-                        "why; usually there is not enough memory for its buffers).");
+    ThreadLocker hold(&ScanDataLock(), true);
+    if (scan.setupFailure.empty()) scan.setupFailure = DescribeDriverFailure("RunScan");
     return false;
+}
+
+void recordSetupFailure(ScanProperties& scan, const std::string& failure)
+{
+    ThreadLocker hold(&ScanDataLock(), true);
+    if (scan.setupFailure.empty()) scan.setupFailure = failure;
+}
+
+// Adds what the driver counted as lost in the acquisition just read.
+void addLostSamples(ScanProperties& scan)
+{
+    ThreadLocker hold(&ScanDataLock(), true);
+    scan.lostSamples += std::max(GetLostSampleCount(), 0);
 }
 
 // The samples wanted were not all delivered although nobody stopped the scan.
@@ -469,7 +485,8 @@ void ScanThread(ScanThreadParams* params)
 
     outputDebugString("TS APP - ScanThread before for loop");
     bool failed = false;
-    for (int a = 0; a < std::max(setup.averages, 1); ++a) {
+    if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
+    for (int a = 0; a < std::max(setup.averages, 1) && setup.failure.empty(); ++a) {
         // A count of 0 or less would start the open-ended continuous mode.
         if (!startAcquisition(scan, continuous ? kContinuousPoints : std::max(setup.samples, 1))) {
             failed = true;
@@ -479,6 +496,7 @@ void ScanThread(ScanThreadParams* params)
         sleepMs(10);
         const ReadResult read =
             readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
+        addLostSamples(scan);
         failed = acquisitionFailed(read, scan, continuous, setup.samples);
         if (!read.storageFailure.empty()) {
             recordFailure(scan, read.storageFailure);
@@ -520,7 +538,8 @@ void MultipleScanThread(ScanThreadParams* params)
     const ReadPacing pacing{50, 200, false};
 
     bool failed = false;
-    for (int r = 0; r < setup.runs; ++r) {
+    if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
+    for (int r = 0; r < setup.runs && setup.failure.empty(); ++r) {
         if (v.updateGraphs == 0) events.killGraphTimer();
         {
             ThreadLocker hold(&ScanDataLock(), true);
@@ -540,6 +559,7 @@ void MultipleScanThread(ScanThreadParams* params)
         sleepMs(10);
         const ReadResult read =
             readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
+        addLostSamples(scan);
         failed = acquisitionFailed(read, scan, false, setup.samples);
         if (!read.storageFailure.empty()) {
             recordFailure(scan, read.storageFailure);
@@ -615,6 +635,8 @@ bool StartScan(CCorvelDoc& document, ScanEvents& events, ScanConfigurationStore&
     {
         ThreadLocker hold(&ScanDataLock(), true);
         ResetSpecificationResults(scan.configuration.Specification);
+        scan.setupFailure.clear();
+        scan.lostSamples = 0;
         document.scanActive = 1;
         scan.acquisitionTime = SystemTime::localNow();
         const int points = scan.configuration.ScanMode == 1 ? 1000 : scan.configuration.NoOfSamples;

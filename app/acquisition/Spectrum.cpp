@@ -127,17 +127,33 @@ void Transform2048(double* data)
 }
 
 void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segments, bool overlap,
-                             int window)
+                             int window, std::uint32_t validSamples)
 {
     segments = std::clamp(segments, 1, kMaxSegments);
     std::vector<double> block(2 * kBlockLength);
     std::vector<double> history(kHop);
     std::array<double, kBlockLength> w{};
     double windowEnergy = 0.0;
+    double windowSum = 0.0;
     for (int n = 0; n < kBlockLength; ++n) {
         w[n] = WindowValue(window, n, 1024.0, 1.0 / 1024.0);
         windowEnergy += w[n] * w[n];
+        windowSum += w[n];
     }
+    // The share of a block's window energy a sine puts into its line: 1 for a
+    // block of samples, (Σ w over the sampled positions / Σ w)² for a block
+    // that ends in padding, 0 for padding alone. Padding then no longer counts
+    // as signal, and a sine reads the same level at every record length.
+    auto blockWeight = [&](std::uint32_t first) {
+        if (first >= validSamples) return 0.0;
+        const std::uint32_t held = validSamples - first;
+        if (held >= static_cast<std::uint32_t>(kBlockLength)) return 1.0;
+        double sum = 0.0;
+        for (std::uint32_t n = 0; n < held; ++n)
+            sum += w[n];
+        const double share = windowSum != 0.0 ? sum / windowSum : 0.0;
+        return share * share;
+    };
     const std::uint32_t needed =
         overlap ? std::uint32_t(kHop + segments * kBlockLength) : std::uint32_t(segments * kSegmentSamples);
     const double* src = values.span(0, needed);
@@ -151,8 +167,10 @@ void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segm
     }
     for (int s = 0; s < segments; ++s) {
         // Two real blocks packed as the real and imaginary parts of one transform.
+        double weights[2];
         for (int half = 0; half < 2; ++half) {
             double* out = block.data() + half;
+            weights[half] = blockWeight(overlap ? r - kHop : r);
             if (overlap) {
                 for (int n = 0; n < kHop; ++n)
                     out[2 * n] = history[n];
@@ -179,12 +197,16 @@ void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segm
             const double* b = &block[2 * (kBlockLength - k)];
             p[k] += a[0] * a[0] + a[1] * a[1] + b[0] * b[0] + b[1] * b[1];
         }
-        accumulatedEnergy += windowEnergy;
+        // Whole segments add exactly what they always did, so long records keep their bits.
+        if (weights[0] == 1.0 && weights[1] == 1.0)
+            accumulatedEnergy += windowEnergy;
+        else
+            accumulatedEnergy += windowEnergy * (weights[0] + weights[1]) / 2.0;
     }
     double* out = power.span(0, kSpectrumLength);
     const double norm = accumulatedEnergy * 4096.0;
     for (int k = 0; k < kSpectrumLength; ++k)
-        out[k] = p[k] / norm;
+        out[k] = norm > 0.0 ? p[k] / norm : 0.0;
 }
 
 void ComputeSpectrum(MappedSeries& timeAxis, MappedSeries& values, int segments, bool overlap, int window,
@@ -212,7 +234,7 @@ void ComputeSpectrum(MappedSeries& timeAxis, MappedSeries& values, int segments,
 
     MappedSeries power;
     power.open();
-    AccumulatePowerSpectrum(scratch, power, segments, overlap, window);
+    AccumulatePowerSpectrum(scratch, power, segments, overlap, window, static_cast<std::uint32_t>(samples));
     const double* p = power.span(0, kSpectrumLength);
 
     const double a = WindowAmplitudeFactor(window);

@@ -3,6 +3,7 @@
 #include "app/acquisition/MappedSeries.h"
 #include "app/acquisition/ScanData.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,12 @@ double PeakToPeakFactor(int unit);
 void Transform2048(double* data);
 
 // Segment loop: accumulates the window-normalised power of `segments`
-// segments of `values` into power[0 … 1023].
+// segments of `values` into power[0 … 1023]. Values from validSamples on are
+// padding: a block that holds fewer samples is normalised by the share of
+// the window they cover, so a sine reads the same at every record length
+// (docs/analysis.md).
 void AccumulatePowerSpectrum(MappedSeries& values, MappedSeries& power, int segments, bool overlap,
-                             int window);
+                             int window, std::uint32_t validSamples = UINT32_MAX);
 
 // One axis. On entry count = valid samples in values; on return the number of
 // spectrum points (1024), or 0 when the time axis gives no sample rate

@@ -160,20 +160,33 @@ bool InstrumentDetection::connect()
         if (selection_ >= 0 && selection_ < static_cast<int>(deviceIndexes_.size()))
             index = deviceIndexes_[static_cast<std::size_t>(selection_)];
     }
+    lastFailure_.clear();
     if (index < 0) {
+        lastFailure_ = "No Device Present";
         LogToLogFile(kSource, "No Device Present", LogWarning);
         ui_.messageBox("No Device Present", "USB Control", MB_OK_ | MB_ICONEXCLAMATION_);
         return false;
     }
     if (OpenDevice(index) != 0) {
+        lastFailure_ = DescribeDriverFailure("OpenDevice(" + std::to_string(index) + ")");
         LogToLogFile(kSource, "Unable to open device", LogError);
         ui_.messageBox("Unable to open device", "Tesselon", MB_OK_ | MB_ICONEXCLAMATION_);
         return false;
     }
     LogToLogFile(kSource, "Connecting to Tesselon.", LogInformation);
     const CScanConfiguration configuration = store_.scanConfiguration();
-    SendInstrumentSetup(configuration);
-    if (store_.defaultSettings().ZeroAndStabilise != 0) ZeroInstrument(ui_, configuration, pump_);
+    std::string failure = SendInstrumentSetup(configuration);
+    if (failure.empty() && store_.defaultSettings().ZeroAndStabilise != 0)
+        failure = ZeroInstrument(ui_, configuration, pump_);
+    if (!failure.empty()) {
+        // An instrument half set up would measure with the wrong sensors or gains:
+        // it is released, so it has to be connected again before a scan.
+        lastFailure_ = failure;
+        LogToLogFile(kSource, "The instrument could not be set up: " + failure, LogError);
+        CloseDevice();
+        ui_.messageBox(SetupFailureMessage(failure), kSetupFailureCaption, MB_OK_ | MB_ICONERROR_);
+        return false;
+    }
     LogToLogFile(kSource, "Tesselon ready to acquire data.", LogInformation);
     return true;
 }

@@ -48,8 +48,12 @@ public:
     // OK pressed: opens the instrument of the selected entry (entries whose
     // descriptor could not be read are not listed, so an entry keeps its own
     // driver index), sends the set-up and zeroes
-    // it when configured. True when an instrument was opened.
+    // it when configured. True when an instrument was opened and set up; a
+    // refused set-up call or zeroing is shown and logged and closes the
+    // instrument again.
     bool connect();
+    // Why the last connect failed (the call and the driver's text), empty after a success.
+    const std::string& lastFailure() const { return lastFailure_; }
 
     // Why no usable instrument was listed although something is plugged in
     // (access denied, an instrument without its firmware, no answer), with
@@ -76,6 +80,7 @@ private:
     FenmarlCommonDLL::Locker detectionLock_;
     bool skipNextSilentSearch_ = false;
     int watchToken_ = 0;
+    std::string lastFailure_;
 
     mutable std::mutex stateMutex_;
     std::string status_;

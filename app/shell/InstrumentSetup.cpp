@@ -18,16 +18,45 @@ int InputTypeFor(const std::string& sensorType)
     return (sensorType == "Accelerometer" || sensorType == "Microphone") ? 1 : 0;
 }
 
-void SendInstrumentSetup(const CScanConfiguration& c)
+std::string DescribeDriverFailure(const std::string& call)
 {
-    TurnSensorOn(1, c.UseInput1 != 0);
-    TurnSensorOn(2, c.UseInput2 != 0);
-    SetSensorGain(1, SensorGainCode(c.Input1SensorGain));
-    SetSensorGain(2, SensorGainCode(c.Input2SensorGain));
-    SetSensorHPFilter(1, c.Input1HPFilter != 0);
-    SetSensorHPFilter(2, c.Input2HPFilter != 0);
-    SetInputType(1, InputTypeFor(c.Input1Mode));
-    SetInputType(2, InputTypeFor(c.Input2Mode));
+    char text[128] = {};
+    GetErrorText(text);
+    std::string failure = call + " failed";
+    if (text[0] != '\0') failure += ": " + std::string(text);
+    return failure;
+}
+
+std::string SendInstrumentSetup(const CScanConfiguration& c)
+{
+    const auto on = [](int flag) { return flag != 0 ? "true" : "false"; };
+    const int gain1 = SensorGainCode(c.Input1SensorGain);
+    const int gain2 = SensorGainCode(c.Input2SensorGain);
+    const int type1 = InputTypeFor(c.Input1Mode);
+    const int type2 = InputTypeFor(c.Input2Mode);
+    // A sensor left off or at the wrong gain would measure something else: stop at the first refusal.
+    if (TurnSensorOn(1, c.UseInput1 != 0) != 0)
+        return DescribeDriverFailure(std::string("TurnSensorOn(1, ") + on(c.UseInput1) + ")");
+    if (TurnSensorOn(2, c.UseInput2 != 0) != 0)
+        return DescribeDriverFailure(std::string("TurnSensorOn(2, ") + on(c.UseInput2) + ")");
+    if (SetSensorGain(1, gain1) != 0)
+        return DescribeDriverFailure("SetSensorGain(1, " + std::to_string(gain1) + ")");
+    if (SetSensorGain(2, gain2) != 0)
+        return DescribeDriverFailure("SetSensorGain(2, " + std::to_string(gain2) + ")");
+    if (SetSensorHPFilter(1, c.Input1HPFilter != 0) != 0)
+        return DescribeDriverFailure(std::string("SetSensorHPFilter(1, ") + on(c.Input1HPFilter) + ")");
+    if (SetSensorHPFilter(2, c.Input2HPFilter != 0) != 0)
+        return DescribeDriverFailure(std::string("SetSensorHPFilter(2, ") + on(c.Input2HPFilter) + ")");
+    if (SetInputType(1, type1) != 0)
+        return DescribeDriverFailure("SetInputType(1, " + std::to_string(type1) + ")");
+    if (SetInputType(2, type2) != 0)
+        return DescribeDriverFailure("SetInputType(2, " + std::to_string(type2) + ")");
+    return {};
+}
+
+std::string SetupFailureMessage(const std::string& failure)
+{
+    return "The instrument could not be set up.\n" + failure;
 }
 
 ZeroingTexts ZeroingTextsFor(const CScanConfiguration& c)
@@ -41,12 +70,13 @@ ZeroingTexts ZeroingTextsFor(const CScanConfiguration& c)
     return {"Zeroing sensor", "Please wait 2 seconds"};
 }
 
-void ZeroInstrument(UserInteraction& ui, const CScanConfiguration& configuration,
-                    const std::function<void()>& pumpMessages)
+std::string ZeroInstrument(UserInteraction& ui, const CScanConfiguration& configuration,
+                           const std::function<void()>& pumpMessages)
 {
     const ZeroingTexts texts = ZeroingTextsFor(configuration);
     ui.showProgress(kZeroingTitle, texts.line1, texts.line2, false);
     if (pumpMessages) pumpMessages();
-    Reset();
+    const bool zeroed = Reset() == 0;
     ui.closeProgress();
+    return zeroed ? std::string() : DescribeDriverFailure("Reset");
 }

@@ -14,9 +14,17 @@ int SensorGainCode(int gain);
 // 1 for "Accelerometer" and "Microphone" inputs, 0 otherwise.
 int InputTypeFor(const std::string& sensorType);
 
-// Power, gain, high-pass and input type of both groups, in that order. The
-// results are not checked: a failing call has logged itself in the driver.
-void SendInstrumentSetup(const CScanConfiguration& configuration);
+// "Call (arguments) failed: driver text" for a driver call that returned failure.
+std::string DescribeDriverFailure(const std::string& call);
+
+// Power, gain, high-pass and input type of both groups, in that order. Stops
+// at the first call the driver refuses and returns what failed (the call,
+// its arguments and the driver's error text); empty when all succeeded.
+std::string SendInstrumentSetup(const CScanConfiguration& configuration);
+
+// The message a failed set-up call gives the user ("The instrument could not be set up.\n…").
+std::string SetupFailureMessage(const std::string& failure);
+inline constexpr const char* kSetupFailureCaption = "Instrument Setup";
 
 struct ZeroingTexts
 {
@@ -32,5 +40,6 @@ inline constexpr const char* kZeroingTitle = "Zeroing Instrument";
 
 // The zeroing step: progress dialog with the animation, one pump so it
 // paints, the driver's Reset (returns once the instrument is ready), close.
-void ZeroInstrument(UserInteraction& ui, const CScanConfiguration& configuration,
-                    const std::function<void()>& pumpMessages);
+// Returns what failed when Reset did, else empty.
+std::string ZeroInstrument(UserInteraction& ui, const CScanConfiguration& configuration,
+                           const std::function<void()>& pumpMessages);

@@ -11,9 +11,11 @@
 #include "app/shell/InstrumentDetection.h"
 #include "app/shell/InstrumentSetup.h"
 #include "app/shell/UserInteraction.h"
+#include "app/specification/SpecificationEvaluation.h"
 #include "common/platform/PrivateProfile.h"
 #include "driver/Torvane.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -270,15 +272,21 @@ bool MainFrameControl::configure(SettingsSheet& sheet)
     log("Entering Scan Configuration.");
     SettingsSheetValues values = SettingsSheetValues::fromStore(store_);
     const bool ok = sheet.run(values);
+    std::string failure;
     if (ok) {
         applySheet(values);
         const CScanConfiguration configuration = store_.scanConfiguration();
-        SendInstrumentSetup(configuration);
-        if (store_.defaultSettings().ZeroAndStabilise != 0)
-            ZeroInstrument(ui_, configuration, [this] { frame_.pumpMessages(); });
+        failure = SendInstrumentSetup(configuration);
+        if (failure.empty() && store_.defaultSettings().ZeroAndStabilise != 0)
+            failure = ZeroInstrument(ui_, configuration, [this] { frame_.pumpMessages(); });
+        if (!failure.empty()) {
+            // The settings are kept; the instrument is not set up for them, so no scan follows.
+            log("The instrument could not be set up: " + failure, LogError);
+            ui_.messageBox(SetupFailureMessage(failure), kSetupFailureCaption, MB_OK_ | MB_ICONERROR_);
+        }
     }
     log("Completed Scan Configuration, performing a stabilisation scan");
-    if (ok && store_.defaultSettings().ScanOnExit != 0) start();
+    if (ok && failure.empty() && store_.defaultSettings().ScanOnExit != 0) start();
     return ok;
 }
 
@@ -467,16 +475,21 @@ void MainFrameControl::stop()
             ThreadLocker hold(&ScanDataLock(), true);
             return scanning = IsScanning();
         });
+        std::string failure;
         if (!continuous) {
             const CScanConfiguration configuration = store_.scanConfiguration();
-            SendInstrumentSetup(configuration);
+            failure = SendInstrumentSetup(configuration);
             if (store_.defaultSettings().ZeroAndStabilise != 0) {
                 const ZeroingTexts texts = ZeroingTextsFor(configuration);
                 ui_.setProgressText(texts.line1, texts.line2);
             }
-            Reset();
+            if (failure.empty() && Reset() != 0) failure = DescribeDriverFailure("Reset");
         }
         ui_.closeProgress();
+        if (!failure.empty()) {
+            failRun("The instrument could not be set up again after the abort: " + failure);
+            ui_.messageBox(SetupFailureMessage(failure), kSetupFailureCaption, MB_OK_ | MB_ICONERROR_);
+        }
         log("Completed user request to stop data acquisition (Scan).");
     } else {
         log("Cancelled user request to stop data acquisition (Scan).");
@@ -529,8 +542,10 @@ void MainFrameControl::silentDetectAndRun(InstrumentDetection& detection)
     }
     detection.select(0);
     if (!detection.connect()) {
-        // The open failed and was reported; a scan without an instrument cannot succeed.
-        writeResultFile(false, "The instrument could not be opened.");
+        // The open or the set-up failed and was reported; a scan without an instrument cannot succeed.
+        writeResultFile(false, detection.lastFailure().empty()
+                                   ? std::string("The instrument could not be opened.")
+                                   : "The instrument could not be set up: " + detection.lastFailure());
         frame_.post([this] { frame_.closeMainWindow(); });
         return;
     }
@@ -576,8 +591,18 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
     CCorvelDoc* document = scanDocument_ ? scanDocument_ : frame_.activeDocument();
     bool saved = false;
     fs::path path;
+    std::string setupFailure;
+    long long lost = 0;
     if (document) {
+        {
+            ThreadLocker hold(&ScanDataLock(), true);
+            setupFailure = document->scan.setupFailure;
+            lost = document->scan.lostSamples;
+        }
+        outcome_.lostSamples = lost;
         document->scanActive = 0;
+        // The stored flags come from the whole record alone, however often the views refreshed.
+        judgeRun(*document);
         document->UpdateViewsAndAlert();
         path = automaticFilePath();
         saved = saveDocument(*document, path);
@@ -605,6 +630,18 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
         ui_.messageBox(text, "Scan", MB_OK_ | MB_ICONERROR_);
         failRun("The instrument stopped delivering data before the scan completed. " + why);
     }
+    if (!setupFailure.empty()) {
+        failRun("The scan could not be started: " + setupFailure);
+        ui_.messageBox("The scan could not be started.\n" + setupFailure, "Scan", MB_OK_ | MB_ICONERROR_);
+    }
+    if (lost > 0) {
+        const std::string count = std::to_string(lost);
+        failRun("The instrument lost samples during the scan (at least " + count + ").");
+        std::string text = "The instrument lost at least " + count +
+                           " samples during this scan: its buffer overflowed, so the record has gaps.";
+        if (saved) text += "\nThe data has been saved to " + path.string();
+        ui_.messageBox(text, "Scan", MB_OK_ | MB_ICONEXCLAMATION_);
+    }
     if (switches_.silentMode && scanInProgress_) {
         writeResultFile(!instrumentFailed && saved);
         frame_.closeMainWindow();
@@ -612,10 +649,20 @@ void MainFrameControl::onScanComplete(bool instrumentFailed)
     log("Completed data acquisition (Scan).");
 }
 
+void MainFrameControl::judgeRun(CCorvelDoc& document)
+{
+    const int passed = EvaluateSpecification(document, true).passed();
+    // A multiple scan passes only when every run did.
+    if (passed >= 0) outcome_.passed = outcome_.passed < 0 ? passed : std::min(outcome_.passed, passed);
+}
+
 void MainFrameControl::onSaveRun(const std::string& fileName)
 {
     CCorvelDoc* document = scanDocument_ ? scanDocument_ : frame_.activeDocument();
-    if (document) saveDocument(*document, fileName);
+    if (!document) return;
+    // Each run's file carries the flags of its own data.
+    judgeRun(*document);
+    saveDocument(*document, fileName);
 }
 
 void MainFrameControl::dispatch(const QueuedScanEvents::Notice& notice)

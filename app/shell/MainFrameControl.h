@@ -153,6 +153,8 @@ private:
     bool chooseMultipleFileName(CScanConfiguration& c);
     void applySheet(const SettingsSheetValues& values);
     std::filesystem::path automaticFilePath() const;
+    // The fresh pass/fail judgement of a completed scan or run, folded into the run's outcome.
+    void judgeRun(CCorvelDoc& document);
     template <typename Condition> void waitPumping(Condition busy);
 
     UserInteraction& ui_;

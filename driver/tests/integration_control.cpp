@@ -242,10 +242,28 @@ TEST_F(DriverTest, MeasurementRateProgramsTheDividerAndDecimation)
     EXPECT_EQ(driver->SetMeasurementRate(1000, true), 0);
     EXPECT_EQ(driver->decimationFactor(), 1);
 
+    // Below about 0.318 Hz the divider would not fit its 16 bits: the clock runs
+    // N times faster and one sample in N is kept, at the rate asked.
+    EXPECT_EQ(driver->SetMeasurementRate(0.2, false), 0);
+    EXPECT_EQ(driver->decimationFactor(), 2);
+    EXPECT_TRUE(driver->decimationPicks());
+    EXPECT_EQ(valuesSent(0xA4).back(), 52082);
+    EXPECT_NEAR(1.0 / driver->effectivePointRate(), 5.0, 1e-4);
+    EXPECT_EQ(driver->SetMeasurementRate(1.0 / 3600, false), 0);
+    EXPECT_EQ(driver->decimationFactor(), 1145);
+    EXPECT_NEAR(1.0 / driver->effectivePointRate(), 3600.0, 0.1);
+    EXPECT_LE(valuesSent(0xA4).back(), 0xFFFF);
+    // Averaging asked for, or a divider that fits, keeps the plain rules.
+    EXPECT_EQ(driver->SetMeasurementRate(0.5, false), 0);
+    EXPECT_EQ(driver->decimationFactor(), 1);
+    EXPECT_FALSE(driver->decimationPicks());
+
     const std::size_t sent = valuesSent(0xA4).size();
-    for (double bad : {0.0, -5.0, 20834.0, std::numeric_limits<double>::quiet_NaN(), 0.2}) {
+    for (double bad : {0.0, -5.0, 20834.0, std::numeric_limits<double>::quiet_NaN(), 1e-12}) {
         EXPECT_EQ(driver->SetMeasurementRate(bad, false), 1) << bad;
         EXPECT_EQ(driver->driverErrorText(), "Measurement rate out of range");
+        // A refusal of the driver's own is what GetErrorText gives, not an older text.
+        EXPECT_EQ(errorText(), "Measurement rate out of range");
     }
     EXPECT_EQ(valuesSent(0xA4).size(), sent);
     EXPECT_NE(logText().find("[ERROR] Torvane::SetMeasurementRate: Measurement rate out of range"),

@@ -104,21 +104,57 @@ TEST_F(SteadySignalTest, ContinuousModeAppendsOneAveragedRecordPerPeriod)
 TEST_F(SteadySignalTest, ContinuousIntervalsWithoutPointsWriteNothing)
 {
     open();
-    ASSERT_EQ(driver->CloseDevice(), 0);
+    // The first interval's read fails; the later ones deliver.
+    FenmarlUsb::InstrumentFault fault;
+    fault.kind = FenmarlUsb::InstrumentFault::Kind::BulkRead;
+    fault.count = 1;
+    instrument->setFaults({fault});
+    ASSERT_EQ(driver->SetMeasurementRate(20, false), 0);
     ASSERT_EQ(driver->RunScan(true, 0), 0);
     ASSERT_TRUE(waitFor([this] {
         return logText().find(
                    "[WARNING] Torvane::ContinuousThread: No points were measured in this interval") !=
                std::string::npos;
     }));
-    EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
-    const Points p = fetch(2, 0, 5);
-    EXPECT_EQ(p.status, 0);
-    EXPECT_EQ(p.count, 5);
-    EXPECT_EQ(p.x[0], -1.0);
-    EXPECT_EQ(fetch(1, -1, 5).status, 1);
+    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 2; }));
+    EXPECT_TRUE(driver->IsScanning()) << "one failed interval does not end continuous mode";
     EXPECT_EQ(driver->RunScan(false, 0), 0);
-    EXPECT_FALSE(std::filesystem::exists(driver->temporaryFilePath()));
+    const int points = driver->GetCurrentNumberOfPoints();
+    EXPECT_EQ(fileDoubles().size(), static_cast<std::size_t>(points) * 7);
+    EXPECT_EQ(fetch(1, -1, 5).status, 1);
+}
+
+// The default continuous interval (5 s) is beyond the rate divider: each
+// interval still gives one record, 5 s after the one before.
+TEST_F(SteadySignalTest, ContinuousModeAtAFiveSecondIntervalRecordsOnePointPerInterval)
+{
+    open();
+    ASSERT_EQ(driver->SetMeasurementRate(0.2, false), 0);
+    ASSERT_EQ(driver->RunScan(true, 0), 0);
+    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 2; }));
+    EXPECT_EQ(driver->RunScan(false, 0), 0);
+    const int points = driver->GetCurrentNumberOfPoints();
+    const Points p = fetch(1, 0, points);
+    ASSERT_EQ(p.count, points);
+    EXPECT_LE(points, 3) << "one record per interval, not a burst";
+    EXPECT_EQ(p.time[0], 0.0);
+    EXPECT_NEAR(p.time[1], 5.0, 1e-3);
+}
+
+TEST_F(SteadySignalTest, ALostInstrumentEndsContinuousMode)
+{
+    open();
+    ASSERT_EQ(driver->SetMeasurementRate(20, false), 0);
+    ASSERT_EQ(driver->RunScan(true, 0), 0);
+    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 2; }));
+    ASSERT_TRUE(bus().unplug(instrument->path()));
+    // Continuous mode ends by itself, as a block scan does, instead of retrying for ever.
+    ASSERT_TRUE(waitFor([this] { return !driver->IsScanning(); }));
+    EXPECT_EQ(driver->driverErrorText(), "The instrument stopped delivering data: continuous mode ended");
+    const int points = driver->GetCurrentNumberOfPoints();
+    EXPECT_GE(points, 2);
+    EXPECT_EQ(fetch(1, 0, points).count, points) << "what was measured stays readable";
+    EXPECT_EQ(driver->RunScan(false, 0), 0);
 }
 
 TEST_F(SteadySignalTest, ZeroingMeasuresTheInputOffsetsAndRestoresTheWords)

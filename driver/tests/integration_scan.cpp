@@ -347,10 +347,13 @@ TEST_F(UnplugTest, UnplugMidScanEndsTheScanAndLaterCallsFailCleanly)
     ASSERT_TRUE(waitScanEnd());
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 300000);
     EXPECT_EQ(driver->FindDevices(), 0);
-    // Another scan on the gone instrument ends at once, and the stop and close still work.
-    ASSERT_EQ(driver->RunScan(true, 100), 0);
-    ASSERT_TRUE(waitScanEnd());
+    // Another scan on the gone instrument fails to start, and the stop and close still work.
+    EXPECT_EQ(driver->RunScan(true, 100), 1);
+    EXPECT_EQ(driver->driverErrorText(), "Cannot reset the fifo");
+    EXPECT_FALSE(driver->IsScanning());
     EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
+    EXPECT_EQ(driver->RunScan(true, 0), 1) << "continuous mode cannot start either";
+    EXPECT_FALSE(driver->IsScanning());
     EXPECT_EQ(driver->RunScan(false, 0), 0);
     EXPECT_EQ(driver->TurnSensorOn(1, true), 1);
     EXPECT_EQ(driver->CloseDevice(), 0);
@@ -364,6 +367,59 @@ TEST_F(RampScanTest, ClosingDuringAScanDoesNotPullTheDeviceFromUnderTheReader)
     EXPECT_EQ(driver->CloseDevice(), 0);
     ASSERT_TRUE(waitScanEnd());
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 300000);
+    // A closed instrument refuses the next scan instead of reporting it started.
+    EXPECT_EQ(driver->RunScan(true, 100), 1);
+    EXPECT_EQ(errorText(), "The device has not been opened");
+    EXPECT_EQ(driver->RunScan(true, -1), 1);
+}
+
+TEST_F(RampScanTest, IntervalsBeyondTheDividerAreMeasuredOnePointPerInterval)
+{
+    speed = 4000.0;
+    TearDown();
+    SetUp();
+    open();
+    // 5 s needs a divider of 104165, more than its 16 bits hold.
+    ASSERT_EQ(driver->SetMeasurementRate(0.2, false), 0);
+    ASSERT_EQ(driver->RunScan(true, 3), 0);
+    ASSERT_TRUE(waitScanEnd());
+    ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 3);
+    const Points p = fetch(1, 0, 3);
+    ASSERT_EQ(p.count, 3);
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_NEAR(p.time[i] - p.time[i - 1], 5.0, 1e-3) << i;
+        // One sample kept in every two clock ticks: consecutive points are two samples apart, not averaged.
+        EXPECT_EQ(counts(p.x[i]) - counts(p.x[i - 1]), 2) << i;
+    }
+    EXPECT_EQ(instrument->state().divider, 52083u);
+}
+
+TEST_F(RampScanTest, LostSamplesAreCountedPerScan)
+{
+    speed = 50.0;
+    fifoRecords = 1;
+    TearDown();
+    SetUp();
+    open();
+    ASSERT_EQ(driver->RunScan(true, 2000), 0);
+    ASSERT_TRUE(waitScanEnd());
+    const int lost = driver->GetLostSampleCount();
+    EXPECT_GT(lost, 0);
+    EXPECT_EQ(static_cast<std::uint32_t>(lost), driver->usb().fifoOverflows());
+    // Every gap in the ramp is one overflow counted, and nothing else is.
+    const Points p = fetch(1, 0, 2000);
+    ASSERT_EQ(p.count, 2000);
+    int gaps = 0;
+    for (int i = 1; i < p.count; ++i)
+        gaps += (counts(p.x[i]) - counts(p.x[i - 1]) + (1 << 23)) % (1 << 23) != 1;
+    EXPECT_EQ(gaps, lost);
+
+    // The next scan counts only its own losses.
+    const std::uint32_t before = driver->usb().fifoOverflows();
+    ASSERT_EQ(driver->RunScan(true, 200), 0);
+    ASSERT_TRUE(waitScanEnd());
+    EXPECT_EQ(static_cast<std::uint32_t>(driver->GetLostSampleCount()),
+              driver->usb().fifoOverflows() - before);
 }
 
 } // namespace

@@ -41,7 +41,8 @@ TEST(TorvaneLibrary, BuildsItsContextOnLoadAndTearsItDownOnUnload)
          {"Torvane_Init", "FindDevices", "GetDescriptor", "OpenDevice", "SetTimeOut", "CloseDevice", "IsDeviceOpen",
           "TurnSensorOn", "SetSensorGain", "SetSensorHPFilter", "SetInputType", "SetMeasurementRate", "Reset",
           "RunScan", "GetCurrentNumberOfPoints", "GetMeasurement", "IsScanning", "IsUSBTwo", "GetFirmwareVersion",
-          "IsBoardInReset", "GetErrorText", "SetLowpassFilterCutOff", "SetLowpassFilterSize", "GetThreadDetails"})
+          "IsBoardInReset", "GetErrorText", "SetLowpassFilterCutOff", "SetLowpassFilterSize", "GetThreadDetails",
+          "GetLostSampleCount"})
         EXPECT_NE(dlsym(library, name), nullptr) << name;
 
     // A short session through the C interface on the simulator's default instrument.

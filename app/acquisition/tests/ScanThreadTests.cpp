@@ -453,9 +453,78 @@ TEST_F(ScanThreadTest, ADriverThatCannotAllocateFailsTheScan)
     WaitForScanThreadExit();
     EXPECT_TRUE(events.failed());
     FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
-    EXPECT_EQ(doc.scan.failureReason.rfind("The scan could not be started: the driver could not prepare it", 0),
-              0u)
-        << doc.scan.failureReason;
+    EXPECT_EQ(doc.scan.setupFailure.rfind("RunScan", 0), 0u) << doc.scan.setupFailure;
     EXPECT_EQ(doc.scan.input1.samplesAcquired, 0) << "no stale points";
 #endif
+}
+
+// An interval whose divider does not fit 16 bits is still the interval measured,
+// with time stamps from the real rate, whether or not averaging was asked for.
+TEST_F(ScanThreadTest, SlowIntervalsAreMeasuredAtTheirOwnRate)
+{
+    auto config = instrumentConfig();
+    config.speedFactor = 4000.0;
+    plugInstrument(config);
+    CScanConfiguration& c = store->scanConfiguration();
+    c.SampleInterval = 5.0;
+    c.NoOfSamples = 3;
+    for (int oversample : {0, 1}) {
+        c.Oversample = oversample;
+        CCorvelDoc doc(c, store->defaultSettings());
+        start(doc);
+        ASSERT_TRUE(waitFor([&] { return events.count(Kind::ScanComplete) == oversample + 1; }));
+        WaitForScanThreadExit();
+        EXPECT_FALSE(events.failed());
+        FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
+        const ScanData& d = doc.scan.input1;
+        ASSERT_EQ(d.samplesAcquired, 3) << "oversample " << oversample;
+        EXPECT_TRUE(doc.scan.setupFailure.empty()) << doc.scan.setupFailure;
+        // Averaging clocks the instrument at 20833/21 Hz and averages trunc(1000/rate)
+        // samples, so its intervals run up to 0.8 % long; the time stamps say so.
+        const double tolerance = oversample ? 0.05 : 1e-3;
+        for (std::uint32_t i = 1; i < 3; ++i)
+            EXPECT_NEAR(d.timeAxis.get(i) - d.timeAxis.get(i - 1), 5.0, tolerance)
+                << "oversample " << oversample;
+    }
+}
+
+// A set-up call the instrument refuses stops the scan before it reads anything.
+TEST_F(ScanThreadTest, ARefusedRateStopsTheScanAndSaysWhich)
+{
+    auto instrument = plugInstrument();
+    FenmarlUsb::InstrumentFault fault;
+    fault.request = 0xA4;
+    instrument->setFaults({fault});
+    instrument->clearControlRequests();
+    CCorvelDoc doc(store->scanConfiguration(), store->defaultSettings());
+    start(doc);
+    waitForCompletion();
+    FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
+    EXPECT_EQ(doc.scan.setupFailure.rfind("SetMeasurementRate failed: ", 0), 0u) << doc.scan.setupFailure;
+    EXPECT_EQ(doc.scan.input1.samplesAcquired, 0);
+    for (const auto& r : instrument->controlRequests())
+        EXPECT_NE(r.request, 0xA5) << "sampling never started";
+}
+
+TEST_F(ScanThreadTest, SamplesTheInstrumentLostAreAddedUpOverTheAverages)
+{
+    auto config = instrumentConfig();
+    config.fifoRecords = 1;
+    config.speedFactor = 50.0;
+    plugInstrument(config);
+    store->scanConfiguration().SampleInterval = 0.0001;
+    store->scanConfiguration().NoOfAverages = 2;
+    CCorvelDoc doc(store->scanConfiguration(), store->defaultSettings());
+    long long afterFirst = -1;
+    events.afterAcquisition = [&] {
+        if (afterFirst < 0) {
+            FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
+            afterFirst = doc.scan.lostSamples;
+        }
+    };
+    start(doc);
+    waitForCompletion();
+    FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
+    EXPECT_GT(afterFirst, 0);
+    EXPECT_GT(doc.scan.lostSamples, afterFirst) << "the second acquisition lost samples of its own";
 }

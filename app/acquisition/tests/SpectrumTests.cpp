@@ -298,19 +298,19 @@ n = np.arange(2048); t = np.pi * n / 1024
 w = {0: np.ones(2048), 2: 0.5 * (1 - np.cos(t)), 3: 0.543478 - 0.456522 * np.cos(t),
      5: 0.2156 - 0.416*np.cos(t) + 0.2781*np.cos(2*t) - 0.0836*np.cos(3*t) + 0.0069*np.cos(4*t)}[window]
 A = {0: 1.0, 2: 1.39, 3: 1.0, 5: 0.42}[window]; B = {0: 1.0, 2: 1.5, 3: 1.36, 5: 3.77}[window]
-L = max(segments * 4096, len(x)); x = np.concatenate([x, np.zeros(L - len(x))])
+held = len(x); L = max(segments * 4096, len(x)); x = np.concatenate([x, np.zeros(L - len(x))])
 P = np.zeros(1024); E = 0.0
-blocks = []
-if overlap:
-    for s in range(2 * segments): blocks.append(x[1024 * s: 1024 * s + 2048])
-else:
-    for s in range(2 * segments): blocks.append(x[2048 * s: 2048 * s + 2048])
+step = 1024 if overlap else 2048
+starts = [step * s for s in range(2 * segments)]
 for s in range(segments):
-    for b in blocks[2 * s: 2 * s + 2]:
-        X = sf.rfft(w * b)
+    weights = []
+    for start in starts[2 * s: 2 * s + 2]:
+        X = sf.rfft(w * x[start: start + 2048])
         P[0] += X[0].real ** 2
         P[1:] += 2 * np.abs(X[1:1024]) ** 2
-    E += np.sum(w * w)
+        # padding does not count: a block weighs the squared share of the window its samples cover
+        weights.append((np.sum(w[:min(max(held - start, 0), 2048)]) / np.sum(w)) ** 2)
+    E += np.sum(w * w) * (weights[0] + weights[1]) / 2
 P /= E * 4096
 K = 2 * np.sqrt(2) if unit in (2, 3) else 1.0
 S = K * A * np.sqrt((P - P.min()) / np.sqrt(B * fs / 2048)) if unit in (1, 3) else K * np.sqrt(A * P)
@@ -349,4 +349,56 @@ np.savetxt(sys.argv[6], S, fmt="%.17g")
                         1e-9 * peak)
                 << "bin " << k << " window " << c.window << " unit " << c.unit;
     }
+}
+
+// A record shorter than its segments is padded with zeros, and the padding
+// must not count as signal: a steady sine reads the level a long record gives,
+// under every window, with and without overlap.
+TEST(Spectrum, ASineReadsTheSameLevelAtEveryRecordLength)
+{
+    constexpr int kBin = 256;
+    for (bool overlap : {true, false}) {
+        for (int window = WindowNone; window <= WindowBlackman; ++window) {
+            const double reference =
+                Compute(SineSamples(20000, 1.0, kBin), 2, overlap, window, UnitRms).value[kBin];
+            ASSERT_GT(reference, 0.0);
+            for (int length : {500, 1000, 3072, 5120}) {
+                const AxisSpectrum s = Compute(SineSamples(length, 1.0, kBin), 2, overlap, window, UnitRms);
+                ASSERT_EQ(s.count, 1024);
+                EXPECT_NEAR(s.value[kBin] / reference, 1.0, 0.02)
+                    << "window " << window << ", " << length << " samples, overlap " << overlap;
+            }
+        }
+    }
+    // Without a window the level is the sine's RMS itself.
+    EXPECT_NEAR(Compute(SineSamples(1000, 2.0, kBin), 2, true, WindowNone, UnitRms).value[kBin],
+                std::sqrt(2.0), 0.01);
+}
+
+TEST(Spectrum, RecordsThatFillEverySegmentKeepTheirBits)
+{
+    for (bool overlap : {true, false}) {
+        const int needed = overlap ? 1024 + 2 * 2048 : 2 * 4096;
+        for (int length : {needed, needed + 777}) {
+            const std::vector<double> noise = NoiseSamples(length, 7);
+            MappedSeries values;
+            for (int i = 0; i < length; ++i)
+                values[static_cast<std::uint32_t>(i)] = noise[static_cast<std::size_t>(i)];
+            for (int window = WindowNone; window <= WindowBlackman; ++window) {
+                MappedSeries unbounded;
+                MappedSeries bounded;
+                AccumulatePowerSpectrum(values, unbounded, 2, overlap, window);
+                AccumulatePowerSpectrum(values, bounded, 2, overlap, window,
+                                        static_cast<std::uint32_t>(length));
+                for (std::uint32_t k = 0; k < 1024; ++k)
+                    ASSERT_EQ(bounded.get(k), unbounded.get(k)) << window << " " << k;
+            }
+        }
+    }
+    // Nothing sampled gives no power rather than a division by zero.
+    MappedSeries silence;
+    silence[4095] = 0.0;
+    MappedSeries power;
+    AccumulatePowerSpectrum(silence, power, 1, false, WindowHann, 0);
+    EXPECT_EQ(power.get(5), 0.0);
 }

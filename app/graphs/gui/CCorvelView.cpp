@@ -311,10 +311,7 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
 
     if (tested && n > 0) {
         const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);
-        std::vector<const double*> axes;
-        for (int a = 0; a < components; ++a)
-            axes.push_back(p.y[static_cast<std::size_t>(a)].span(0, count));
-        testTimeSpecificationAxes(limits, input, static_cast<int>(n), axes, f);
+        // The document has judged the record (EvaluateSpecification); the view draws its reference.
         if (limitLinesShown_ && limits.takeReference[input] == 0) {
             // Reference ± excursion over the drawn record, one pair per component.
             const double excursion = limits.maximumExcursion[input] / f;
@@ -377,11 +374,6 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
                               p.axes(3), count);
     SpecificationSettings& limits = c.Specification;
     const bool tested = limits.applyFrequencyTest[input] != 0 && inputInUse(c, input);
-    // The limits are pascals: a microphone is judged on its pascal values, not on the decibels shown.
-    Plotted pascals;
-    int pascalCount = 0;
-    if (tested && microphone)
-        ConvertSpectrumForDisplay(data, mode, false, 1.0, pascals.x, pascals.axes(3), pascalCount);
     lock.unlock();
     count = std::max(count, 0);
     const auto n = static_cast<std::uint32_t>(count);
@@ -402,16 +394,8 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
     }
     applyVisibility();
 
+    // The document has judged the spectrum (EvaluateSpecification); the view draws the curve.
     const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);
-    if (tested) {
-        Plotted& judged = microphone ? pascals : p;
-        const int judgedCount = microphone ? pascalCount : count;
-        const auto m = static_cast<std::uint32_t>(std::clamp(judgedCount, 0, count));
-        std::vector<const double*> axes;
-        for (int a = 0; a < components; ++a)
-            axes.push_back(judged.y[static_cast<std::size_t>(a)].span(0, m));
-        testFrequencySpecificationAxes(limits, input, static_cast<int>(m), judged.x.span(0, m), axes, f);
-    }
     if (limitLinesShown_) {
         const std::vector<CurvePoint>& curve = limits.curve[input];
         std::vector<double> cx, cy;

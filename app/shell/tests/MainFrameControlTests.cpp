@@ -354,6 +354,45 @@ TEST_F(MainFrameTest, ConfigureZeroesAndScansOnExitWhenAsked)
     ASSERT_TRUE(runToCompletion());
 }
 
+// A refused set-up call or zeroing is shown with the call and the driver's
+// text, and no scan follows it; the settings themselves are kept.
+TEST_F(MainFrameTest, ARefusedSetupInConfigureIsShownAndNoScanFollows)
+{
+    build();
+    store->defaultSettings().ZeroAndStabilise = 1;
+    ScriptedSheet sheet;
+    sheet.script = [](SettingsSheetValues& v) {
+        v.scanConfiguration.NoOfSamples = 1000;
+        v.gain1 = 100;
+        v.defaults.ScanOnExit = 1;
+        return true;
+    };
+    FenmarlUsb::InstrumentFault fault;
+    fault.request = 0xA3;
+    fault.after = 2; // both TurnSensorOn calls go through; SetSensorGain(1, 3) is refused
+    instrument->setFaults({fault});
+    ASSERT_TRUE(control->configure(sheet));
+    EXPECT_EQ(store->scanConfiguration().Input1SensorGain, 100);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(
+        ui.messages()[0].text,
+        "The instrument could not be set up.\nSetSensorGain(1, 3) failed: WinUsb_ControlTransfer failed");
+    EXPECT_EQ(ui.messages()[0].caption, "Instrument Setup");
+    EXPECT_TRUE(ui.progressEvents().empty()) << "no zeroing after a refused call";
+    EXPECT_TRUE(loop.documents().empty()) << "ScanOnExit does not scan an instrument not set up";
+
+    // Zeroing that fails is reported the same way.
+    FenmarlUsb::InstrumentFault zeroing;
+    zeroing.request = 0xA9; // the input word: SetInputType goes through, Reset's zeroing switch does not
+    zeroing.after = 2;
+    instrument->setFaults({zeroing});
+    ASSERT_TRUE(control->configure(sheet));
+    ASSERT_EQ(ui.messages().size(), 2u);
+    EXPECT_EQ(ui.messages()[1].text.rfind("The instrument could not be set up.\nReset failed", 0), 0u)
+        << ui.messages()[1].text;
+    EXPECT_TRUE(loop.documents().empty());
+}
+
 TEST_F(MainFrameTest, MultipleModeNamesAreCheckedBeforeTheScan)
 {
     build();

@@ -59,7 +59,8 @@ protected:
         CloseDevice();
     }
 
-    void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 1)
+    void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 1,
+                       const std::string& interval = "0.001", const std::string& extra = "")
     {
         std::ofstream ini(settingsFile);
         ini << "[Display]\nShowFieldComponents=True\n"
@@ -67,14 +68,21 @@ protected:
             << "[Input]\nInput1AutoScale=True\nInput2AutoScale=True\nCoupling1=0\nCoupling2=0\n"
             << "Mode1=Normal\nInput1DisplayType=Both\nInput1Mode=Magnetometer\n"
             << "Mode2=Normal\nInput2DisplayType=Both\nInput2Mode=Magnetometer\n"
-            << "[Acquisition]\nNoOfAverages=1\nNoOfSamples=" << samples << "\nSampleInterval=0.001\n"
+            << "[Acquisition]\nNoOfAverages=1\nNoOfSamples=" << samples << "\nSampleInterval=" << interval
+            << "\n"
             << "ScanMode=" << scanMode << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs
             << "\nOversample=False\n"
             << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=1\n"
             << "[DigitalFiltering]\nFilter=0\n"
             << "[General]\nExportMultiASCII=True\nAutoFileName=auto.ts6\n"
             << "[Sensor]\nUnitMagnetic=1\nUnitVibration=2\nMagneticScaling1=10\nMagneticScaling2=10\n"
-            << "[FFT]\nFFTK=2\nFFTWindowing=3\nFFTOverlap=True\nInput1Scaling=0\nInput2Scaling=0\n";
+            << "[FFT]\nFFTK=2\nFFTWindowing=3\nFFTOverlap=True\nInput1Scaling=0\nInput2Scaling=0\n"
+            << extra;
+    }
+
+    std::string resultKey(const char* key) const
+    {
+        return getPrivateProfileString("Tesselon-6", key, "(absent)", out / "SuccessFailure.ini");
     }
 
     std::vector<std::string> arguments() const
@@ -232,4 +240,171 @@ TEST_F(UnattendedRun, MultipleRunsAreSavedUnderTheAutomaticName)
     ASSERT_TRUE(second.OnOpenDocument(out / "auto_1.ts6", nullptr));
     EXPECT_EQ(second.scan.input1.samplesAcquired, 400);
     EXPECT_EQ(second.scan.input1.averagesCompleted, 1) << "the run index";
+}
+
+// A set-up call the instrument refuses ends the run before any scan, and the
+// result file names the call.
+TEST_F(UnattendedRun, ARefusedSetupCallEndsTheRunAndNamesTheCall)
+{
+    writeSettings();
+    auto config = instrumentConfig();
+    FenmarlUsb::InstrumentFault fault;
+    fault.request = 0xA3; // sensor control: TurnSensorOn is the first to send it
+    config.faults = {fault};
+    plugInstruments({config}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
+
+    EXPECT_EQ(result(), "No");
+    EXPECT_NE(resultKey("Reason").find("TurnSensorOn(1, true) failed"), std::string::npos)
+        << resultKey("Reason");
+    EXPECT_EQ(resultKey("Passed"), "(absent)");
+    EXPECT_TRUE(filesWithExtension(out, ".ts6").empty()) << "nothing was scanned";
+    ASSERT_FALSE(ui.messages().empty());
+    EXPECT_EQ(
+        ui.messages()[0].text.rfind("The instrument could not be set up.\nTurnSensorOn(1, true) failed", 0),
+        0u)
+        << ui.messages()[0].text;
+}
+
+// The rate is refused when the scan starts (after zeroing has set its own):
+// the scan does not run at whatever rate the instrument was left at.
+TEST_F(UnattendedRun, ARefusedRateStopsTheScan)
+{
+    writeSettings();
+    auto config = instrumentConfig();
+    FenmarlUsb::InstrumentFault fault;
+    fault.request = 0xA4;
+    fault.after = 1; // zeroing's own rate goes through
+    config.faults = {fault};
+    plugInstruments({config}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
+
+    EXPECT_EQ(result(), "No");
+    EXPECT_NE(resultKey("Reason").find("SetMeasurementRate failed"), std::string::npos)
+        << resultKey("Reason");
+    const auto scans = filesWithExtension(out, ".ts6");
+    ASSERT_EQ(scans.size(), 1u);
+    CCorvelDoc reopened;
+    ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
+    EXPECT_EQ(reopened.scan.input1.samplesAcquired, 0) << "nothing measured at a wrong rate";
+}
+
+// Samples the instrument's FIFO dropped make the run fail, with their count.
+TEST_F(UnattendedRun, LostSamplesAreCountedAndFailTheRun)
+{
+    writeSettings("4000", 0, 1, "0.0001");
+    auto config = instrumentConfig();
+    config.fifoRecords = 1;
+    config.speedFactor = 50.0;
+    plugInstruments({config}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
+
+    EXPECT_EQ(result(), "No");
+    const long long lost = std::stoll(resultKey("LostSamples"));
+    EXPECT_GT(lost, 0);
+    EXPECT_NE(resultKey("Reason").find("lost samples"), std::string::npos) << resultKey("Reason");
+    ASSERT_EQ(filesWithExtension(out, ".ts6").size(), 1u) << "the data is kept";
+    bool warned = false;
+    for (const auto& m : ui.messages())
+        warned = warned ||
+                 (m.text.find("lost at least " + std::to_string(lost) + " samples") != std::string::npos &&
+                  m.icon() == MB_ICONEXCLAMATION_);
+    EXPECT_TRUE(warned);
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const std::string log = readText(fs::path(data ? data : "") / "Tesselon/Logs/Tesselon.log");
+    EXPECT_NE(log.find("The instrument lost samples during the scan (at least " + std::to_string(lost)),
+              std::string::npos);
+}
+
+// A continuous scan whose instrument goes away ends like the other modes:
+// its data is saved and the run fails.
+TEST_F(UnattendedRun, AnUnpluggedContinuousScanEndsAndKeepsItsData)
+{
+    writeSettings("1000", 1, 1, "5");
+    auto config = instrumentConfig();
+    // Zeroing reads 1024 bytes and each continuous interval as many: the
+    // instrument goes once the first interval has been read.
+    config.unplugAfterBytes = 1500;
+    plugInstruments({config}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
+
+    EXPECT_EQ(result(), "No");
+    EXPECT_NE(resultKey("Reason").find("stopped delivering"), std::string::npos) << resultKey("Reason");
+    const auto scans = filesWithExtension(out, ".ts6");
+    ASSERT_EQ(scans.size(), 1u);
+    CCorvelDoc reopened;
+    ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
+    EXPECT_EQ(reopened.scan.input1.samplesAcquired, 1) << "the interval read before the unplug is kept";
+}
+
+// The pass/fail flags a silent run stores are the ones a desktop run (with
+// its refreshes while the scan runs) stores for the same limits, and they
+// follow from the stored data alone.
+TEST_F(UnattendedRun, SilentAndDesktopRunsStoreTheSameFlags)
+{
+    // Input 1 fails its excursion, input 2 holds its own.
+    const std::string limits = "[Specification]\nApply1Time=True\nApply2Time=True\nExcursion1=0.001\n"
+                               "Excursion2=1000000\n";
+    writeSettings("2000", 0, 1, "0.001", limits);
+    {
+        std::string text = readText(settingsFile);
+        text.replace(text.find("UseInput2=False"), 15, "UseInput2=True");
+        std::ofstream(settingsFile) << text;
+    }
+    plugInstruments({instrumentConfig()}, false);
+    EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 0) << resultKey("Reason");
+    EXPECT_EQ(result(), "Yes") << "a failing unit is a measured unit";
+    EXPECT_EQ(resultKey("Passed"), "No");
+    const auto silentScans = filesWithExtension(out, ".ts6");
+    ASSERT_EQ(silentScans.size(), 1u);
+
+    // The desktop program: the same settings, no -s, refreshes while it scans.
+    const fs::path desktopFolder = base / "desktop";
+    fs::create_directories(desktopFolder);
+    plugInstruments({instrumentConfig()}, false);
+    CommandLineSwitches switches;
+    ASSERT_TRUE(ParseCommandLine(RawCommandLineFromArguments({"-i" + settingsFile.string()}), switches, {}));
+    ScanConfigurationStore::prepare(&ui, switches);
+    ScanConfigurationStore& store = ScanConfigurationStore::instance();
+    store.defaultSettings().FilePath = desktopFolder.string() + "/";
+    {
+        CoreFrameLoop loop;
+        MainFrameControl control(ui, loop, loop.scanEvents(), store, switches);
+        loop.setControl(&control);
+        InstrumentDetection detection(ui, store, false, [&loop] { loop.pumpMessages(); });
+        detection.detect();
+        detection.select(0);
+        ASSERT_TRUE(detection.connect());
+        ASSERT_TRUE(control.start());
+        ASSERT_TRUE(loop.runUntil([] { return !scanRequested.load() && !scanThreadActive.load(); },
+                                  std::chrono::seconds(60)));
+        EXPECT_EQ(control.runOutcome().passed, 0);
+        loop.setControl(nullptr);
+    }
+    ScanConfigurationStore::exitProcessing();
+    const auto desktopScans = filesWithExtension(desktopFolder, ".ts6");
+    ASSERT_EQ(desktopScans.size(), 1u);
+
+    CCorvelDoc silent;
+    CCorvelDoc desktop;
+    ASSERT_TRUE(silent.OnOpenDocument(silentScans[0], nullptr));
+    ASSERT_TRUE(desktop.OnOpenDocument(desktopScans[0], nullptr));
+    for (CCorvelDoc* doc : {&silent, &desktop}) {
+        const SpecificationSettings& s = doc->scan.configuration.Specification;
+        EXPECT_EQ(s.passedTime[0], 0);
+        EXPECT_EQ(s.passedTime[1], 1);
+        EXPECT_EQ(s.passedFrequency[0], 1);
+        EXPECT_EQ(s.passedFrequency[1], 1);
+        // Judging the stored data afresh gives the stored flags back.
+        const SpecificationSettings stored = s;
+        const SpecificationVerdict verdict = EvaluateSpecification(*doc, true);
+        EXPECT_EQ(verdict.passed(), 0);
+        EXPECT_FALSE(verdict.time[0].passed);
+        EXPECT_LT(verdict.time[0].margin, 0.0);
+        EXPECT_GT(verdict.time[1].margin, 0.0);
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(doc->scan.configuration.Specification.passedTime[i], stored.passedTime[i]);
+            EXPECT_EQ(doc->scan.configuration.Specification.passedFrequency[i], stored.passedFrequency[i]);
+        }
+    }
 }

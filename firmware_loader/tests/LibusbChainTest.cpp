@@ -1,0 +1,152 @@
+// The chain from a bare chip to a scan over the libusb backend: the loader and
+// the driver, both loaded by name, meet the devices through libusb's usbfs
+// code and the usbdevfs bridge, re-enumeration included.
+#include "driver/Torvane.h"
+#include "simulator/BareDevice.h"
+#include "simulator/Instrument.h"
+#include "testsupport/UsbdevfsBridge.h"
+#include "usb/UsbBus.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using TestSupport::UsbdevfsBridge;
+
+template <typename F> F* symbol(void* library, const char* name)
+{
+    return reinterpret_cast<F*>(dlsym(library, name));
+}
+#define DRIVER_FUNCTION(library, name) symbol<decltype(::name)>(library, #name)
+
+std::string besideProgram(const std::string& library)
+{
+    std::error_code ec;
+    return (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / library).string();
+}
+
+std::string loaderLog()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    std::ifstream in(std::string(data ? data : "") + "/Tesselon/Logs/FirmwareDriver.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+TEST(LibusbChain, BareDeviceGetsFirmwareOverLibusbAndTheDriverScansIt)
+{
+    auto& bridge = UsbdevfsBridge::instance();
+    std::string why;
+    ASSERT_TRUE(bridge.ready(&why)) << why;
+    ASSERT_EQ(FenmarlUsb::bus().backendName(), "libusb");
+    bridge.reset();
+
+    FenmarlUsb::InstrumentConfig config;
+    config.product = "TS6BARE";
+    config.ramp = true;
+    auto instrument = std::make_shared<FenmarlUsb::Instrument>(config);
+    auto bare = std::make_shared<FenmarlUsb::BareDevice>(instrument);
+    ASSERT_FALSE(bridge.plug(bare).empty());
+    ASSERT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::Instrument, 0));
+
+    void* ambrel = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(ambrel, nullptr) << dlerror();
+    ASSERT_TRUE(waitFor([&] { return bare->reenumerated(); }));
+    ASSERT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::Instrument, 1));
+    EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::BareMicrocontroller, 0));
+    // The chip re-enumerates only with the expected image in its RAM: every byte
+    // of it went through libusb's control URBs.
+    EXPECT_TRUE(bare->requests().size() > 10u);
+
+    void* torvane = dlopen(besideProgram("libTorvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(torvane, nullptr) << dlerror();
+    auto findDevices = DRIVER_FUNCTION(torvane, FindDevices);
+    auto getDescriptor = DRIVER_FUNCTION(torvane, GetDescriptor);
+    auto openDevice = DRIVER_FUNCTION(torvane, OpenDevice);
+    auto setRate = DRIVER_FUNCTION(torvane, SetMeasurementRate);
+    auto runScan = DRIVER_FUNCTION(torvane, RunScan);
+    auto isScanning = DRIVER_FUNCTION(torvane, IsScanning);
+    auto pointsSoFar = DRIVER_FUNCTION(torvane, GetCurrentNumberOfPoints);
+    auto getMeasurement = DRIVER_FUNCTION(torvane, GetMeasurement);
+    auto closeDevice = DRIVER_FUNCTION(torvane, CloseDevice);
+    ASSERT_TRUE(findDevices && getDescriptor && openDevice && setRate && runScan && isScanning &&
+                pointsSoFar && getMeasurement && closeDevice);
+
+    EXPECT_EQ(findDevices(), 1);
+    char product[128] = {};
+    unsigned length = 0;
+    getDescriptor(0, product, sizeof product, &length);
+    EXPECT_STREQ(product, "TS6BARE");
+    ASSERT_EQ(openDevice(0), 0);
+    ASSERT_EQ(setRate(1000.0, false), 0);
+    constexpr int kPoints = 500;
+    ASSERT_EQ(runScan(true, kPoints), 0);
+    EXPECT_TRUE(waitFor([&] { return pointsSoFar() >= kPoints && !isScanning(); }, std::chrono::seconds(120)));
+    std::vector<double> time(kPoints), x(kPoints), y(kPoints), z(kPoints);
+    AxisArrays xyz{x.data(), y.data(), z.data()};
+    int count = kPoints;
+    ASSERT_EQ(getMeasurement(1, 0, &count, time.data(), &xyz, 0), 0);
+    ASSERT_EQ(count, kPoints);
+    // The ramp: one count more per point, nothing lost or repeated.
+    const double step = x[1] - x[0];
+    EXPECT_GT(step, 0.0);
+    for (int i = 1; i < count; ++i)
+        ASSERT_NEAR(x[i] - x[i - 1], step, step * 1e-3) << i;
+    closeDevice();
+    dlclose(torvane);
+    dlclose(ambrel);
+
+    const std::string text = loaderLog();
+    EXPECT_NE(text.find("Tesselon's firmware update complete."), std::string::npos) << text;
+    EXPECT_NE(text.find("The device came back as an instrument."), std::string::npos) << text;
+    bridge.reset();
+}
+
+TEST(LibusbChain, AStalledRequestIsLoggedAndTheChipStaysBare)
+{
+    auto& bridge = UsbdevfsBridge::instance();
+    std::string why;
+    ASSERT_TRUE(bridge.ready(&why)) << why;
+    bridge.reset();
+    auto bare = std::make_shared<FenmarlUsb::BareDevice>(std::make_shared<FenmarlUsb::Instrument>());
+    bare->failRequest(3, 31); // a stall: the fourth request is a CPU reset
+    ASSERT_FALSE(bridge.plug(bare).empty());
+
+    const std::size_t before = loaderLog().size();
+    void* ambrel = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(ambrel, nullptr) << dlerror();
+    EXPECT_TRUE(waitFor([&] {
+        // 31 in the words Windows has for it.
+        return loaderLog().find("Failed to call WinUsb_ControlTransfer. Error: A device attached to the system is "
+                                "not functioning.",
+                                before) != std::string::npos;
+    })) << loaderLog();
+    dlclose(ambrel);
+    EXPECT_FALSE(bare->reenumerated());
+    EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::BareMicrocontroller, 1));
+    EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::Instrument, 0));
+    bridge.reset();
+}
+
+} // namespace
