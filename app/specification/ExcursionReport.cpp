@@ -1,21 +1,9 @@
 #include "app/specification/ExcursionReport.h"
 
+#include "app/specification/SpecificationEvaluation.h"
+
 #include <cmath>
 #include <cstdio>
-
-void ExcursionReport::add(int axis, const double* x, const double* values, std::size_t n, double reference)
-{
-    for (std::size_t i = 0; i < n; ++i) {
-        const double distance = std::fabs(values[i] - reference);
-        if (!std::isfinite(distance)) continue;
-        if (!valid || distance > worst) {
-            worst = distance;
-            component = axis;
-            worstX = x ? x[i] : static_cast<double>(i);
-        }
-        valid = true;
-    }
-}
 
 namespace {
 
@@ -33,17 +21,17 @@ std::string withUnit(double v, const std::string& unit)
 
 } // namespace
 
-std::string ExcursionSummary(int input, const ExcursionReport& r)
+std::string ExcursionSummary(int input, const DomainVerdict& v, const std::string& unit)
 {
-    if (!r.valid) return {};
+    if (!v.tested || !v.judged || v.worstAxis < 0) return {};
     static const char* const axes[] = {"x", "y", "z"};
-    std::string text = "Input " + std::to_string(input + 1) + ": worst excursion " + withUnit(r.worst, r.unit);
-    if (r.component >= 0 && r.component < 3) text += std::string(" (") + axes[r.component] + ")";
-    text += ", limit " + withUnit(r.limit, r.unit) + ", ";
-    if (r.over())
-        text += withUnit(-r.margin(), r.unit) + " over";
+    std::string text = "Input " + std::to_string(input + 1) + ": worst excursion " + withUnit(v.worstValue, unit);
+    if (v.worstAxis < 3) text += std::string(" (") + axes[v.worstAxis] + ")";
+    text += ", limit " + withUnit(v.worstLimit, unit) + ", ";
+    if (v.margin < 0)
+        text += withUnit(-v.margin, unit) + " over";
     else
-        text += withUnit(r.margin(), r.unit) + " within the limit";
+        text += withUnit(v.margin, unit) + " within the limit";
     return text;
 }
 

@@ -4,30 +4,15 @@
 #include <string>
 #include <vector>
 
-// How far a time record strayed from its reference, for showing the
-// time-domain result: the worst excursion, the limit and the margin between
-// them, in the unit the graph shows. It only describes the samples; passing
-// or failing is the specification test's decision.
-struct ExcursionReport
-{
-    bool valid = false;  // samples were compared with a reference
-    double worst = 0.0;  // largest |sample - reference|
-    double limit = 0.0;  // the maximum excursion in the same unit
-    int component = -1; // 0 x, 1 y, 2 z: where the worst sample is
-    double worstX = 0.0; // its time
-    std::string unit;    // "ug", "nT", "Pa", … (may be empty)
+struct DomainVerdict;
 
-    // Positive: room left; negative: how far beyond the limit.
-    double margin() const { return limit - worst; }
-    bool over() const { return valid && worst > limit; }
+// Words and marks for the time-domain result, from the document's verdict
+// (EvaluateSpecification): the views and the status bar only show it.
 
-    // Adds more samples of component `component` (x values in `x`).
-    void add(int component, const double* x, const double* values, std::size_t n, double reference);
-};
-
-// "Input 1: worst excursion 0.62 ug (x), limit 0.5 ug, 0.12 ug over" or
-// "…, 0.38 ug within the limit"; empty for a report without samples.
-std::string ExcursionSummary(int input, const ExcursionReport& report);
+// "Input 1: worst excursion 0.8 ug (x), limit 0.5 ug, 0.3 ug over" or
+// "…, 0.2 ug within the limit", in `unit` (the graph's); empty when the time
+// test of that input did not run or had nothing to judge.
+std::string ExcursionSummary(int input, const DomainVerdict& time, const std::string& unit);
 
 // Indices of the samples further than `limit` from `reference`. At most
 // `maximum` are returned, spread evenly over the offenders, so a record that

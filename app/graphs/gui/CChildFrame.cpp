@@ -260,9 +260,13 @@ void CChildFrame::showLoadedDocument()
 QStringList CChildFrame::excursionLines() const
 {
     QStringList lines;
+    if (!document_) return lines;
+    // The document's verdict, in the unit its time graph shows.
     const int timeGraphs[2] = {GraphTables::TopTime, GraphTables::BottomTime};
     for (int input = 0; input < 2; ++input) {
-        const std::string line = ExcursionSummary(input, views_[timeGraphs[input]]->excursion());
+        const std::string unit = UnitOfAxisTitle(views_[timeGraphs[input]]->chart().yAxisTitle());
+        const std::string line =
+            ExcursionSummary(input, document_->specificationVerdict.time[input], unit);
         if (!line.empty()) lines << QString::fromStdString(line);
     }
     return lines;

@@ -4,6 +4,7 @@
 #include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
+#include "app/specification/ExcursionReport.h"
 #include "app/specification/SpecificationTest.h"
 #include "common/Locker.h"
 #include "common/platform/Hooks.h"
@@ -324,26 +325,25 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
                     chart_->setSeriesData(firstLimitSeries + 2 * c3 + side, lineX, lineY, 2);
                 }
         }
-        if (limits.takeReference[input] == 0)
-            showExcursions(p.x.span(0, count), axes, n, limits.referenceValue[input],
-                           limits.maximumExcursion[input] / f, window.replace);
+        if (limits.takeReference[input] == 0) {
+            std::vector<const double*> axes;
+            for (int a = 0; a < components; ++a)
+                axes.push_back(p.y[static_cast<std::size_t>(a)].span(0, count));
+            markExceedances(p.x.span(0, count), axes, n, limits.referenceValue[input],
+                            limits.maximumExcursion[input] / f, window.replace);
+        }
     } else if (!tested) {
-        excursion_ = {};
         chart_->clearMarks();
     }
     chart_->redraw();
 }
 
-void CCorvelView::showExcursions(const double* x, const std::vector<const double*>& axes, std::size_t n,
-                                 double reference, double limit, bool fresh)
+void CCorvelView::markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n,
+                                  double reference, double limit, bool fresh)
 {
-    // A rebuilt graph starts over; appended points add to what was measured.
-    if (fresh) excursion_ = {};
-    excursion_.limit = limit;
-    excursion_.unit = UnitOfAxisTitle(chart_->yAxisTitle());
+    // A rebuilt graph starts over; appended points add their marks to those drawn.
     std::vector<double> markX, markY;
     for (std::size_t a = 0; a < axes.size(); ++a) {
-        excursion_.add(static_cast<int>(a), x, axes[a], n, reference);
         if (!limitLinesShown_ || !chart_->isSeriesVisible(static_cast<int>(a))) continue;
         // A few hundred marks per refresh show where; more would only hide the trace.
         for (std::size_t i : ExceedingSamples(axes[a], n, reference, limit, 200)) {

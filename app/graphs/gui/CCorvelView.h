@@ -2,7 +2,6 @@
 
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/graphs/GraphSettingsStore.h"
-#include "app/specification/ExcursionReport.h"
 
 #include <QWidget>
 
@@ -66,9 +65,6 @@ public:
     void setTitles(CCorvelDoc& document);
     // Shows a series and, when the limit lines are drawn, its two limit lines.
     void setComponentVisible(int component, bool visible);
-    // The time graph's worst excursion from the reference so far (time graphs
-    // whose input has the time test applied; otherwise not valid).
-    const ExcursionReport& excursion() const { return excursion_; }
     void setLimitLinesShown(bool shown) { limitLinesShown_ = shown; }
     bool limitLinesShown() const { return limitLinesShown_; }
 
@@ -103,9 +99,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // Measures the new samples against the reference and marks those beyond the limit.
-    void showExcursions(const double* x, const std::vector<const double*>& axes, std::size_t n, double reference,
-                        double limit, bool fresh);
+    // Marks the drawn samples beyond the limit the document judged against.
+    void markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n, double reference,
+                         double limit, bool fresh);
     class ChartEvents;
     void customMenuClicked(int index);
     void refreshCustomMenuStates();
@@ -123,7 +119,6 @@ private:
     GraphSettingsStore::Graph persisted_;
     CCorvelDoc* document_ = nullptr;
     bool limitLinesShown_ = false;
-    ExcursionReport excursion_;
     bool setUp_ = false;
     bool visibilityInitialised_ = false;
     std::size_t drawn_ = 0;

@@ -1,37 +1,27 @@
 #include "app/specification/ExcursionReport.h"
+#include "app/specification/SpecificationEvaluation.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-TEST(ExcursionReportTest, WorstSampleMarginAndSummaryAcrossRefreshes)
+TEST(ExcursionReportTest, TheSummarySaysTheWorstExcursionItsLimitAndTheMarginWithUnits)
 {
-    ExcursionReport r;
-    EXPECT_EQ(ExcursionSummary(0, r), "") << "nothing measured yet";
-    r.limit = 0.5;
-    r.unit = "uT";
-    const double x[] = {0.0, 0.1, 0.2};
-    const double first[] = {10.2, 9.7, 10.1};
-    r.add(0, x, first, 3, 10.0);
-    EXPECT_NEAR(r.worst, 0.3, 1e-12);
-    EXPECT_FALSE(r.over());
-    EXPECT_EQ(ExcursionSummary(1, r), "Input 2: worst excursion 0.3 uT (x), limit 0.5 uT, 0.2 uT within the limit");
-
-    // A later refresh with a worse z sample takes over; exactly on the limit is not over.
-    const double later[] = {10.5, 9.4};
-    r.add(2, x, later, 2, 10.0);
-    EXPECT_NEAR(r.worst, 0.6, 1e-12);
-    EXPECT_EQ(r.component, 2);
-    EXPECT_DOUBLE_EQ(r.worstX, 0.1);
-    EXPECT_TRUE(r.over());
-    EXPECT_NEAR(r.margin(), -0.1, 1e-12);
-    EXPECT_EQ(ExcursionSummary(0, r), "Input 1: worst excursion 0.6 uT (z), limit 0.5 uT, 0.1 uT over");
-
-    ExcursionReport edge;
-    edge.limit = 0.5;
-    const double onLimit[] = {10.5};
-    edge.add(1, nullptr, onLimit, 1, 10.0);
-    EXPECT_FALSE(edge.over());
+    DomainVerdict v;
+    EXPECT_EQ(ExcursionSummary(0, v, "uT"), "") << "not tested";
+    v.tested = true;
+    EXPECT_EQ(ExcursionSummary(0, v, "uT"), "") << "nothing judged yet";
+    v.judged = true;
+    v.worstAxis = 2;
+    v.worstValue = 0.6;
+    v.worstLimit = 0.5;
+    v.margin = -0.1;
+    EXPECT_EQ(ExcursionSummary(0, v, "uT"), "Input 1: worst excursion 0.6 uT (z), limit 0.5 uT, 0.1 uT over");
+    v.worstAxis = 0;
+    v.worstValue = 0.3;
+    v.margin = 0.2;
+    EXPECT_EQ(ExcursionSummary(1, v, "ug"), "Input 2: worst excursion 0.3 ug (x), limit 0.5 ug, 0.2 ug within the limit");
+    EXPECT_EQ(ExcursionSummary(1, v, ""), "Input 2: worst excursion 0.3 (x), limit 0.5, 0.2 within the limit");
 }
 
 TEST(ExcursionReportTest, ExceedingSamplesAreSpreadWhenThereAreTooManyAndUnitsComeFromAxisTitles)
