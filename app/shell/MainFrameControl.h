@@ -3,8 +3,8 @@
 #include "app/acquisition/ScanEvents.h"
 #include "app/settings/DefaultSettings.h"
 #include "app/settings/ScanConfiguration.h"
-#include "app/shell/CommandRules.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/CommandRules.h"
 
 #include <chrono>
 #include <filesystem>
@@ -70,7 +70,7 @@ public:
     bool canDetect() const;    // no instrument open, no scan
     bool canConfigure() const; // an instrument open and no scan requested or running
     bool canRun() const { return canConfigure(); }
-    bool canStop() const;      // 5 s after the start, until the scan ends
+    bool canStop() const; // 5 s after the start, until the scan ends
     // The facts of the command table this object knows: instrument, scan, Stop.
     CommandRules::Facts commandFacts() const;
 

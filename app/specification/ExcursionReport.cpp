@@ -25,7 +25,8 @@ std::string ExcursionSummary(int input, const DomainVerdict& v, const std::strin
 {
     if (!v.tested || !v.judged || v.worstAxis < 0) return {};
     static const char* const axes[] = {"x", "y", "z"};
-    std::string text = "Input " + std::to_string(input + 1) + ": worst excursion " + withUnit(v.worstValue, unit);
+    std::string text =
+        "Input " + std::to_string(input + 1) + ": worst excursion " + withUnit(v.worstValue, unit);
     if (v.worstAxis < 3) text += std::string(" (") + axes[v.worstAxis] + ")";
     text += ", limit " + withUnit(v.worstLimit, unit) + ", ";
     if (v.margin < 0)

@@ -265,8 +265,7 @@ QStringList CChildFrame::excursionLines() const
     const int timeGraphs[2] = {GraphTables::TopTime, GraphTables::BottomTime};
     for (int input = 0; input < 2; ++input) {
         const std::string unit = UnitOfAxisTitle(views_[timeGraphs[input]]->chart().yAxisTitle());
-        const std::string line =
-            ExcursionSummary(input, document_->specificationVerdict.time[input], unit);
+        const std::string line = ExcursionSummary(input, document_->specificationVerdict.time[input], unit);
         if (!line.empty()) lines << QString::fromStdString(line);
     }
     return lines;

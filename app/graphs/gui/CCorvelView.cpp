@@ -79,8 +79,7 @@ CCorvelView::CCorvelView(int kind, QWidget* parent) : QWidget(parent), kind_(kin
     setFocusPolicy(Qt::StrongFocus);
     chart_->setXAxisTitle(GraphTables::xAxisTitle(GraphTables::isSpectrum(kind)));
     // A spectrum is computed once the record is complete; until then its pane says so.
-    if (GraphTables::isSpectrum(kind))
-        chart_->setHiddenText(tr("The spectrum is shown when the scan ends."));
+    if (GraphTables::isSpectrum(kind)) chart_->setHiddenText(tr("The spectrum is shown when the scan ends."));
 }
 
 CCorvelView::~CCorvelView()
@@ -121,7 +120,8 @@ void CCorvelView::setUpForData(int /*points*/)
         kept[static_cast<std::size_t>(i)] = i >= chart_->seriesCount() || chart_->isSeriesVisible(i);
     // No "Total" in the legend or the menus of a scan that does not show it.
     const bool total = !document_ || document_->scan.configuration.ShowTotalField != 0;
-    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2), total ? seriesLabel(totalFieldSeries) : std::string()},
+    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2),
+                total ? seriesLabel(totalFieldSeries) : std::string()},
                isSpectrum(kind_));
     if (visibilityInitialised_)
         for (int i = 0; i < 4; ++i)

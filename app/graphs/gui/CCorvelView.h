@@ -100,8 +100,8 @@ protected:
 
 private:
     // Marks the drawn samples beyond the limit the document judged against.
-    void markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n, double reference,
-                         double limit, bool fresh);
+    void markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n,
+                         double reference, double limit, bool fresh);
     class ChartEvents;
     void customMenuClicked(int index);
     void refreshCustomMenuStates();

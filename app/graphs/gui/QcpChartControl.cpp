@@ -148,7 +148,8 @@ void QcpChartControl::setMarks(const std::vector<double>& x, const std::vector<d
         marks_->setLayer(topLayer());
         marks_->setLineStyle(QCPGraph::lsNone);
         marks_->setName(tr("over limit"));
-        marks_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(QColor(200, 0, 0), 2), Qt::NoBrush, 9));
+        marks_->setScatterStyle(
+            QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(QColor(200, 0, 0), 2), Qt::NoBrush, 9));
         marks_->removeFromLegend();
     }
     if (!append) marks_->data()->clear();
@@ -465,7 +466,8 @@ void QcpChartControl::applySeriesStyle(Series& s)
 {
     const QColor colour = contrasting(fromColourRef(s.colour), plot_->axisRect()->backgroundBrush().color());
     // Limit lines (dashed) a pixel heavier than the data, so they read above it.
-    s.graph->setPen(QPen(colour, settings_[LineWidth] + (s.dashed ? 1 : 0), s.dashed ? Qt::DashLine : Qt::SolidLine));
+    s.graph->setPen(
+        QPen(colour, settings_[LineWidth] + (s.dashed ? 1 : 0), s.dashed ? Qt::DashLine : Qt::SolidLine));
     static constexpr QCPScatterStyle::ScatterShape shapes[] = {
         QCPScatterStyle::ssNone, QCPScatterStyle::ssDisc, QCPScatterStyle::ssCircle, QCPScatterStyle::ssCross,
         QCPScatterStyle::ssSquare};
@@ -768,7 +770,8 @@ bool QcpChartControl::print()
 bool QcpChartControl::exportWithDialog()
 {
     ChartExportDialog dialog(plot_->width(), plot_->height(), this);
-    if (!suggested_.isEmpty()) dialog.setFilePath(ChartExportDialog::withExtension(suggested_, dialog.format()));
+    if (!suggested_.isEmpty())
+        dialog.setFilePath(ChartExportDialog::withExtension(suggested_, dialog.format()));
     if (dialog.exec() != QDialog::Accepted) return false;
     return exportImage(dialog.filePath().toStdString(), dialog.format(), dialog.imageWidth(),
                        dialog.imageHeight());

@@ -315,10 +315,10 @@ void CConfigureDlg::updateCutOff()
 bool CConfigureDlg::eventFilter(QObject* watched, QEvent* event)
 {
     auto* count = qobject_cast<QSpinBox*>(watched);
-    const bool leaving = event->type() == QEvent::FocusOut ||
-                         (event->type() == QEvent::KeyPress &&
-                          (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
-                           static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    const bool leaving =
+        event->type() == QEvent::FocusOut ||
+        (event->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
     if (count && leaving && !count->hasAcceptableInput()) rejected_[count] = count->text();
     return CSettingsPage::eventFilter(watched, event);
 }

@@ -22,13 +22,13 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QPointer>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 

@@ -126,10 +126,10 @@ void CSpecificationPage::updateEnabling()
 {
     for (int i = 0; i < 2; ++i) {
         const bool used = used_[i];
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 applyTime[i], applyFrequency[i], curveList[i], frequencyEntry[i], intensityEntry[i],
-                 addButton[i], removeButton[i], clearButton[i], excursionUnit[i], intensityUnit[i],
-                 excursionFieldUnit[i]})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{applyTime[i], applyFrequency[i], curveList[i], frequencyEntry[i],
+                                             intensityEntry[i], addButton[i], removeButton[i], clearButton[i],
+                                             excursionUnit[i], intensityUnit[i], excursionFieldUnit[i]})
             w->setEnabled(used);
         excursion[i]->setEnabled(used && applyTime[i]->isChecked());
     }

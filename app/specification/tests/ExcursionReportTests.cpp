@@ -20,8 +20,10 @@ TEST(ExcursionReportTest, TheSummarySaysTheWorstExcursionItsLimitAndTheMarginWit
     v.worstAxis = 0;
     v.worstValue = 0.3;
     v.margin = 0.2;
-    EXPECT_EQ(ExcursionSummary(1, v, "ug"), "Input 2: worst excursion 0.3 ug (x), limit 0.5 ug, 0.2 ug within the limit");
-    EXPECT_EQ(ExcursionSummary(1, v, ""), "Input 2: worst excursion 0.3 (x), limit 0.5, 0.2 within the limit");
+    EXPECT_EQ(ExcursionSummary(1, v, "ug"),
+              "Input 2: worst excursion 0.3 ug (x), limit 0.5 ug, 0.2 ug within the limit");
+    EXPECT_EQ(ExcursionSummary(1, v, ""),
+              "Input 2: worst excursion 0.3 (x), limit 0.5, 0.2 within the limit");
 }
 
 TEST(ExcursionReportTest, ExceedingSamplesAreSpreadWhenThereAreTooManyAndUnitsComeFromAxisTitles)

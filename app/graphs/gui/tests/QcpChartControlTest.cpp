@@ -31,7 +31,6 @@ struct RecordingListener : ChartControl::Listener
     void cursorMoved(double x, double y) override { cursor.emplace_back(x, y); }
 };
 
-
 // The words pdftotext finds on the first page, with their boxes in points.
 struct PdfWord
 {
@@ -402,7 +401,8 @@ TEST_F(ChartTest, AGraphWithoutNamedSeriesLeavesNoLegendDotInItsImage)
     ASSERT_TRUE(chart.exportImage(file.toStdString(), ChartControl::ImageFormat::Png, 640, 400));
     const QImage image(file);
     ASSERT_FALSE(image.isNull());
-    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR")) image.save(QString::fromLocal8Bit(dir) + "/no_legend.png");
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR"))
+        image.save(QString::fromLocal8Bit(dir) + "/no_legend.png");
     // The legend's corner (top right of the plot area) is all background.
     const QRect axisRect = chart.plot()->axisRect()->rect();
     int dark = 0;
@@ -438,7 +438,8 @@ TEST_F(ChartTest, BackgroundsFollowThePaletteAndDarkKeepsTracesVisible)
         chart.setSeriesLabel(0, "x");
         chart.setSeriesLabel(1, "y");
         chart.redraw();
-        chart.exportImage(std::string(dir) + "/dark_background.png", ChartControl::ImageFormat::Png, 500, 300);
+        chart.exportImage(std::string(dir) + "/dark_background.png", ChartControl::ImageFormat::Png, 500,
+                          300);
     }
 }
 

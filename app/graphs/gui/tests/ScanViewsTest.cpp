@@ -730,8 +730,8 @@ TEST_F(ScanViewsTest, LimitLinesLieOnTopAndSamplesBeyondThemAreMarkedWithTheWors
     c.Specification.displayCurves = 1;
     c.Specification.maximumExcursion[0] = 0.5e-6; // g; the graph shows ug
     DefaultSettings d;
-    d.VibrationUnits = 0;               // ug
-    d.Input1VibrationScaling = 1.0e6;   // one volt shows as 1 000 000 ug
+    d.VibrationUnits = 0;             // ug
+    d.Input1VibrationScaling = 1.0e6; // one volt shows as 1 000 000 ug
     doc = makeDocument(c, d, 0, false);
     // Reference 0; x strays to 0.8 ug at samples 60..69, y stays within 0.3 ug.
     FillScanData(doc->scan.input1, 100, kRate, [](int axis, int i) {
@@ -775,7 +775,8 @@ TEST_F(ScanViewsTest, LimitLinesLieOnTopAndSamplesBeyondThemAreMarkedWithTheWors
     frame->prepareScanViews();
     doc->UpdateAllViews();
     EXPECT_EQ(time.markCount(), 0u);
-    EXPECT_EQ(frame->excursionLines().value(0), "Input 1: worst excursion 0.2 ug (x), limit 0.5 ug, 0.3 ug within the limit");
+    EXPECT_EQ(frame->excursionLines().value(0),
+              "Input 1: worst excursion 0.2 ug (x), limit 0.5 ug, 0.3 ug within the limit");
 }
 
 } // namespace

@@ -6,11 +6,11 @@
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/settings/ScanConfigurationStore.h"
+#include "app/shell/CommandRules.h"
 #include "app/shell/MainFrameControl.h"
 #include "app/shell/ScriptedUserInteraction.h"
 #include "app/shell/gui/CMainFrame.h"
 #include "app/shell/gui/tests/QtTestApp.h"
-#include "app/shell/CommandRules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -176,7 +176,8 @@ TEST_F(MainFrameHostTest, ARunScansIntoAWindowAndSavesTheFile)
     EXPECT_EQ(saved.extension(), ".ts6");
     ASSERT_TRUE(fs::exists(saved));
     ASSERT_FALSE(frame->recentFiles().isEmpty());
-    EXPECT_EQ(frame->recentFiles().front().toStdString(), saved.string()) << "a scan saved by Run is a recent file";
+    EXPECT_EQ(frame->recentFiles().front().toStdString(), saved.string())
+        << "a scan saved by Run is a recent file";
 
     // The scan's window shows the record and is named after its file.
     CChildFrame* child = host->frameOf(document);
@@ -401,7 +402,8 @@ TEST_F(MainFrameHostTest, AFilteredScanShowsItChangedAndAsksBeforeItsWindowClose
     ui.queueMessageReply(platform::IDCANCEL_);
     EXPECT_FALSE(window->close());
     ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0].text, "Save changes to run_1.ts6?") << "the question names the file, not the mark";
+    EXPECT_EQ(ui.messages()[0].text, "Save changes to run_1.ts6?")
+        << "the question names the file, not the mark";
     // Close All asks as well.
     ui.queueMessageReply(platform::IDCANCEL_);
     frame->action(CMainFrame::ID_CLOSE_ALL)->trigger();

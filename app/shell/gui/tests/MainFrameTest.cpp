@@ -14,9 +14,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 
@@ -330,7 +330,6 @@ TEST_F(MainFrameTest, ScanWindowDrawsFourTitledGraphs)
     EXPECT_EQ(child->view(2)->chart().yAxisTitle(), "Vibration (mg)");
 }
 
-
 TEST_F(MainFrameTest, StatusPanesKeepFixedWidthsOnOneLineAt1024PixelsAndClearWithTheirWindow)
 {
     CMainFrame frame;
@@ -378,7 +377,8 @@ TEST_F(MainFrameTest, StatusPanesKeepFixedWidthsOnOneLineAt1024PixelsAndClearWit
     for (int id : {61449, 61450, 61451})
         EXPECT_TRUE(frame.paneText(id).isEmpty()) << id;
     frame.setPaneText(CMainFrame::passFailPane, QString());
-    EXPECT_FALSE(frame.pane(CMainFrame::passFailPane)->autoFillBackground()) << "no red pane without a result";
+    EXPECT_FALSE(frame.pane(CMainFrame::passFailPane)->autoFillBackground())
+        << "no red pane without a result";
 }
 
 TEST_F(MainFrameTest, ARestoredWindowKeepsItsTitleBarOnTheScreen)
@@ -386,8 +386,8 @@ TEST_F(MainFrameTest, ARestoredWindowKeepsItsTitleBarOnTheScreen)
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
     const QRect available = screen->availableGeometry();
-    const auto bytes = CMainFrame::encodePlacement({1, available.left() + 40, available.top() - 300,
-                                                    available.left() + 840, available.top() + 300});
+    const auto bytes = CMainFrame::encodePlacement(
+        {1, available.left() + 40, available.top() - 300, available.left() + 840, available.top() + 300});
     platform::RegistryKey key;
     ASSERT_EQ(key.create(platform::RegistryRoot::CurrentUser, CMainFrame::placementKey), 0u);
     ASSERT_EQ(key.setBinary(CMainFrame::placementValue, bytes.data(), bytes.size()), 0u);

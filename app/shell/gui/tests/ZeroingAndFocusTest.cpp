@@ -178,7 +178,8 @@ TEST_F(ZeroingAndFocusTest, KeyboardFocusComesBackAfterTheSettingsSheetAndZeroin
     host->configure();
     ASSERT_TRUE(sheetShown);
 
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->isActiveWindow(); })) << "the main window is active again";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->isActiveWindow(); }))
+        << "the main window is active again";
     EXPECT_EQ(QApplication::focusWidget(), before);
 
     // F7 (Configure) reaches the main window's shortcuts without a click first.
