@@ -1,5 +1,6 @@
 #include "app/graphs/gui/QcpChartControl.h"
 
+#include "app/acquisition/ProgressPulse.h"
 #include "app/graphs/MinMaxPyramid.h"
 #include "app/graphs/gui/ChartExportDialog.h"
 
@@ -313,6 +314,8 @@ void QcpChartControl::addPoints(Series& s, const double* x, const double* y, std
     double previous = -std::numeric_limits<double>::infinity();
     if (!replace && !s.graph->data()->isEmpty()) previous = (s.graph->data()->constEnd() - 1)->key;
     for (std::size_t i = 0; i < count; ++i) {
+        // A long record lets the window repaint while it is taken over.
+        if ((i & 0xFFFF) == 0xFFFF) ProgressPulse();
         const double xi = x[i];
         const double yi = y[i];
         points[static_cast<qsizetype>(i)] = QCPGraphData(xi, yi);

@@ -75,14 +75,16 @@ MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigu
         if (app && QThread::currentThread() == app->thread()) QCoreApplication::processEvents();
     });
     frame_.installEventFilter(this);
-    // Saving and exporting a long record on this thread let the window repaint
-    // and its timers run every 20 ms; user input waits until they are done.
-    SetProgressPulse([last = std::chrono::steady_clock::now(), inside = false]() mutable {
+    // Saving, exporting and showing a long record on this thread let the
+    // window repaint every 20 ms. User input, the scan's notices and the
+    // program's timers wait until that work is done (see runQueued), so none
+    // of them runs in the middle of it.
+    SetProgressPulse([this, last = std::chrono::steady_clock::now()]() mutable {
         const auto now = std::chrono::steady_clock::now();
-        if (inside || now - last < std::chrono::milliseconds(20)) return;
-        inside = true;
+        if (pulsing_ > 0 || now - last < std::chrono::milliseconds(20)) return;
+        ++pulsing_;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        inside = false;
+        --pulsing_;
         last = std::chrono::steady_clock::now();
     });
     frame_.setFactsProvider([this](CommandRules::Facts& facts) { addCommandFacts(facts); });
@@ -638,7 +640,8 @@ void MainFrameHost::setTimer(int id, unsigned periodMs)
     if (!timer) {
         timer = new QTimer(this);
         connect(timer, &QTimer::timeout, this, [this, id] {
-            if (control_) control_->onTimer(id);
+            // A tick during a pulse is skipped: the next one comes soon enough.
+            if (control_ && pulsing_ == 0) control_->onTimer(id);
         });
     }
     timer->start(static_cast<int>(periodMs));
@@ -669,7 +672,19 @@ void MainFrameHost::post(std::function<void()> action)
 void MainFrameHost::queue(std::function<void()> action)
 {
     // Safe from any thread; dropped if this object is gone before it runs.
-    QMetaObject::invokeMethod(this, std::move(action), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, action = std::move(action)]() mutable { runQueued(std::move(action)); },
+        Qt::QueuedConnection);
+}
+
+void MainFrameHost::runQueued(std::function<void()> action)
+{
+    // Posted while a long save or redraw lets the loop turn: it runs after that work.
+    if (pulsing_ > 0) {
+        queue(std::move(action));
+        return;
+    }
+    action();
 }
 
 void MainFrameHost::dataReady()

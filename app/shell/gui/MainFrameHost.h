@@ -134,6 +134,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Inside a progress pulse's turn of the event loop (ProgressPulse.h).
+    int pulsing_ = 0;
     struct Entry
     {
         std::unique_ptr<CCorvelDoc> document;
@@ -153,6 +155,7 @@ private:
     void loadRecentFiles();
     void connectCommands();
     void queue(std::function<void()> action);
+    void runQueued(std::function<void()> action);
 
     CMainFrame& frame_;
     UserInteraction& ui_;
