@@ -1,5 +1,6 @@
 #include "app/shell/gui/MainFrameHost.h"
 #include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/ProgressPulse.h"
 #include "app/acquisition/ScanThread.h"
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
 #include "app/graphs/gui/CChildFrame.h"
@@ -553,4 +554,21 @@ TEST_F(MainFrameHostTest, MenusToolBarAndCommandsReadTheOneCommandTable)
     EXPECT_FALSE(host->control().canConfigure()) << "the control refuses what the menu does not offer";
     ASSERT_TRUE(waitForScanEnd());
     agree("after the scan");
+}
+
+// A long save or redraw gives the event loop a turn (repaints, other timers),
+// but the scan's notices and other posted work of the host wait until it is
+// done, so none of them runs in the middle of it.
+TEST_F(MainFrameHostTest, APulseLetsTheLoopTurnButHoldsTheHostsWorkUntilAfter)
+{
+    build();
+    bool hostWork = false;
+    bool otherWork = false;
+    host->post([&] { hostWork = true; });
+    QTimer::singleShot(0, [&] { otherWork = true; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // past the pulse's 20 ms pace
+    ProgressPulse();
+    EXPECT_TRUE(otherWork) << "the loop did not turn";
+    EXPECT_FALSE(hostWork) << "the host's work ran inside the pulse";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hostWork; }, 5000)) << "the host's work never ran";
 }
