@@ -22,7 +22,7 @@ void MinMaxPyramid::clear()
     size_ = 0;
 }
 
-void MinMaxPyramid::append(const double* values, std::size_t count)
+void MinMaxPyramid::append(const double* values, std::size_t count, std::size_t stride)
 {
     if (count == 0) return;
     if (levels_.empty()) levels_.emplace_back();
@@ -30,7 +30,7 @@ void MinMaxPyramid::append(const double* values, std::size_t count)
     const std::size_t firstChanged = size_ / kBaseBucket;
     for (std::size_t i = 0; i < count; ++i, ++size_) {
         if (size_ % kBaseBucket == 0) base.push_back(kEmpty);
-        const double v = values[i];
+        const double v = values[i * stride];
         Bucket& b = base.back();
         if (std::isnan(v)) {
             b.gap = true;

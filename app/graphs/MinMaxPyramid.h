@@ -25,7 +25,9 @@ public:
 
     void clear();
     // Adds the values that follow the ones already counted.
-    void append(const double* values, std::size_t count);
+    void append(const double* values, std::size_t count) { append(values, count, 1); }
+    // The same, the values lying `stride` doubles apart (a field of records).
+    void append(const double* values, std::size_t count, std::size_t stride);
     // Keeps the first count values; value(i) gives the i-th value (read only
     // for the last, partly cut bucket).
     void truncate(std::size_t count, const std::function<double(std::size_t)>& value);

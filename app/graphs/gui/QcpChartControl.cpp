@@ -69,11 +69,10 @@ public:
         if (pyramid_.size() > size) {
             pyramid_.truncate(size, [&](std::size_t i) { return (data.constBegin() + i)->value; });
         } else if (pyramid_.size() < size) {
-            std::vector<double> values;
-            values.reserve(size - pyramid_.size());
-            for (auto it = data.constBegin() + static_cast<qsizetype>(pyramid_.size()); it != data.constEnd(); ++it)
-                values.push_back(it->value);
-            pyramid_.append(values.data(), values.size());
+            // The container's records lie side by side: read their values in place.
+            static_assert(sizeof(QCPGraphData) == 2 * sizeof(double));
+            const QCPGraphData* first = &*(data.constBegin() + static_cast<qsizetype>(pyramid_.size()));
+            pyramid_.append(&first->value, size - pyramid_.size(), 2);
         }
     }
 
