@@ -1,5 +1,7 @@
 #include "app/graphs/gui/CCorvelView.h"
 
+#include "app/graphs/gui/GraphAnalysis.h"
+
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
@@ -417,6 +419,9 @@ QMenu* CCorvelView::createGraphPopup(QWidget* parent)
     total->setCheckable(true);
     total->setEnabled(hasTotalSeries());
     total->setChecked(total->isEnabled() && chart_->isSeriesVisible(GraphTables::totalFieldSeries));
+    // Measurements beyond the documented entries: cursors, peaks, band level, reference overlay.
+    menu->addSeparator();
+    GraphAnalysis::of(this)->addMenuEntries(menu);
     return menu;
 }
 
