@@ -324,7 +324,8 @@ void GraphAnalysis::updateReadout()
         std::vector<double> ms;
         if (bandMeanSquares(low, high, ms)) {
             const QString band = QString::fromStdString(BandLevelText(low, high, ms, baseUnit().toStdString(), decibel()));
-            lines << band;
+            // Beside the graph one value per line keeps the box narrow.
+            lines << QString(band).replace(QStringLiteral(": "), QStringLiteral(":\n  ")).replace(QStringLiteral(", "), QStringLiteral("\n  "));
             status << band;
         }
     }
@@ -457,10 +458,15 @@ void GraphAnalysis::updateHarmonicItems()
         label->setSelectable(false);
         harmonicLabels_.push_back(label);
     }
+    // Labels only where they have room (about 24 pixels apart).
+    const double spacing = markers.size() >= 2 ? std::abs(p->xAxis->coordToPixel(markers[1].frequency) -
+                                                           p->xAxis->coordToPixel(markers[0].frequency))
+                                               : 1e9;
+    const std::size_t labelEvery = spacing >= 24.0 ? 1 : static_cast<std::size_t>(std::ceil(24.0 / std::max(spacing, 1.0)));
     for (std::size_t i = 0; i < harmonicLines_.size(); ++i) {
         const bool shown = i < markers.size();
         harmonicLines_[i]->setVisible(shown);
-        harmonicLabels_[i]->setVisible(shown);
+        harmonicLabels_[i]->setVisible(shown && i % labelEvery == 0);
         if (!shown) continue;
         harmonicLines_[i]->point1->setCoords(markers[i].frequency, 0.0);
         harmonicLines_[i]->point2->setCoords(markers[i].frequency, 1.0);
