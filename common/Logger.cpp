@@ -111,6 +111,33 @@ void Logger::logError(const std::string& source, const std::string& message)
     if (enabled_) writeLine("ERROR", source, message);
 }
 
+namespace {
+
+// One entry, one line: a line break inside a text (a logged message box of
+// two lines, say) becomes " | ", so readers that split the log by lines see
+// every entry whole, with its time stamp. Breaks at the end are dropped.
+std::string oneLine(const std::string& text)
+{
+    std::size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+        --end;
+    if (text.find_first_of("\r\n") >= end) return text.substr(0, end);
+    std::string out;
+    out.reserve(end + 8);
+    for (std::size_t i = 0; i < end; ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            out.push_back(c);
+            continue;
+        }
+        if (c == '\r' && i + 1 < end && text[i + 1] == '\n') ++i; // CR LF is one break
+        out += " | ";
+    }
+    return out;
+}
+
+} // namespace
+
 std::string Logger::formatLine(std::chrono::system_clock::time_point when, const char* level,
                                const std::string& source, const std::string& message)
 {
@@ -132,7 +159,7 @@ std::string Logger::formatLine(std::chrono::system_clock::time_point when, const
     std::string line;
     line.reserve(n + 16 + source.size() + message.size());
     line.append(stamp, n).append(ms).append(" [").append(level).append("] ");
-    line.append(source).append(": ").append(message);
+    line.append(oneLine(source)).append(": ").append(oneLine(message));
     return line;
 }
 

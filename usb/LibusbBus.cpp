@@ -1,5 +1,7 @@
 #include "usb/LibusbBus.h"
 
+#include "usb/OsDescriptors.h"
+
 #include <libusb.h>
 
 #include <algorithm>
@@ -64,17 +66,11 @@ bool namesGuidInOsDescriptors(libusb_device* device, const std::string& guid)
     bool found = false;
     std::uint8_t buffer[4096];
     const int n = libusb_get_descriptor(h, LIBUSB_DT_STRING, 0xEE, buffer, 18);
-    if (n >= 18 && buffer[1] == LIBUSB_DT_STRING && buffer[2] == 'M' && buffer[4] == 'S' &&
-        buffer[6] == 'F' && buffer[8] == 'T') {
-        const std::uint8_t vendorCode = buffer[16];
-        const int m = libusb_control_transfer(h, 0xC1, vendorCode, 0, 5, buffer, sizeof buffer, 1000);
-        if (m > 10) {
-            // The property data are UTF-16LE; compare their ASCII bytes with the GUID.
-            std::string ascii;
-            for (int i = 0; i + 1 < m; i += 2)
-                ascii += static_cast<char>(buffer[i]);
-            found = lowerCase(ascii).find(lowerCase(guid)) != std::string::npos;
-        }
+    const int vendorCode = n > 0 ? OsDescriptors::vendorCode(buffer, static_cast<std::size_t>(n)) : -1;
+    if (vendorCode >= 0) {
+        const int m = libusb_control_transfer(h, 0xC1, static_cast<std::uint8_t>(vendorCode), 0, 5, buffer,
+                                              sizeof buffer, 1000);
+        if (m > 0) found = OsDescriptors::propertiesNameGuid(buffer, static_cast<std::size_t>(m), guid);
     }
     libusb_close(h);
     return found;

@@ -199,7 +199,16 @@ void CCorvelDoc::Serialize(ArchiveReader& archive)
     ScanFile::loadScanData(archive, *input2, version);
     DefaultSettings loadedSettings = settings;
     loadedSettings.load(archive, version);
-    // The graph blocks that follow are not read.
+    if (loadedSettings.FFTK < 1 || loadedSettings.FFTK > SpectrumConstants::kMaxSegments)
+        throw ArchiveException(ArchiveException::Cause::BadFormat,
+                               "FFTK " + std::to_string(loadedSettings.FFTK) + " outside 1 ... " +
+                                   std::to_string(SpectrumConstants::kMaxSegments));
+    // The graph blocks that follow are not read, but anything else there means
+    // the counts before them did not describe the file.
+    if (archive.remaining() % kGraphLegacyBlockSize != 0)
+        throw ArchiveException(ArchiveException::Cause::BadFormat,
+                               std::to_string(archive.remaining()) +
+                                   " bytes after the data settings are not whole graph blocks");
 
     {
         FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);

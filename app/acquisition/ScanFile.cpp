@@ -42,7 +42,8 @@ void loadRows(ArchiveReader& archive, MappedSeries& axis, std::vector<MappedSeri
 {
     const std::size_t axes = values.size();
     const std::size_t width = 1 + axes;
-    std::vector<double> chunk(kChunkRows * width);
+    // No bigger than the rows: a short record needs no 256 KiB buffer.
+    std::vector<double> chunk(std::min(kChunkRows, rows) * width);
     double* axisOut = axis.span(0, rows);
     std::vector<double*> out;
     for (MappedSeries& series : values)
@@ -108,18 +109,22 @@ void loadScanData(ArchiveReader& archive, ScanData& data, std::int32_t version)
 {
     const std::int32_t points = archive.readInt32();
     const std::int32_t axes = archive.readInt32();
-    std::int32_t samples = archive.readInt32();
-    std::int32_t spectrumPoints = archive.readInt32();
+    const std::int32_t samples = archive.readInt32();
+    const std::int32_t spectrumPoints = archive.readInt32();
     const std::int32_t averages = archive.readInt32();
+    // No writer produces other counts: a file that holds them was changed or
+    // damaged, and everything after them would be misread.
     if (points < 0) badFormat("Negative point count " + std::to_string(points));
-    if (axes < 0 || axes > kMaxAxes) badFormat("Unsupported axis count " + std::to_string(axes));
+    if (axes != 0 && axes != kMaxAxes) badFormat("Unsupported axis count " + std::to_string(axes));
+    if (samples < 0 || samples > points)
+        badFormat("Acquired sample count " + std::to_string(samples) + " outside 0 ... " + std::to_string(points));
+    if (spectrumPoints < 0 || spectrumPoints > SpectrumConstants::kSpectrumLength)
+        badFormat("Spectrum point count " + std::to_string(spectrumPoints) + " outside 0 ... " +
+                  std::to_string(SpectrumConstants::kSpectrumLength));
     const std::uint8_t reserved = version == 0 ? 1 : archive.readByte();
     // Both row sections must be in the file before anything is allocated.
     archive.requireAvailable(2 * static_cast<std::uint64_t>(points),
                              (1 + static_cast<std::uint64_t>(axes)) * 8);
-    // The counts say how much of the rows is valid; they can never exceed them.
-    samples = std::clamp(samples, 0, points);
-    spectrumPoints = std::clamp(spectrumPoints, 0, SpectrumConstants::kSpectrumLength);
 
     data.pointCount = points;
     data.axisCount = axes;

@@ -74,6 +74,7 @@ void ArchiveWriter::spill()
 
 void ArchiveWriter::writeBytes(const void* data, std::size_t size)
 {
+    if (size == 0) return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     written_ += size;
     if (memory_) {
@@ -238,6 +239,8 @@ void ArchiveReader::fill()
 
 void ArchiveReader::readBytes(void* data, std::size_t size)
 {
+    // An empty text hands in the null data() of an empty buffer; memcpy must not see it.
+    if (size == 0) return;
     requireAvailable(size, 1);
     auto* out = static_cast<std::uint8_t*>(data);
     if (memory_) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
@@ -31,28 +32,39 @@ std::filesystem::path configHome()
     return xdg.empty() ? homeFolder() / ".config" : std::filesystem::path(xdg);
 }
 
-// XDG_DOCUMENTS_DIR from user-dirs.dirs, as xdg-user-dir reads it:
-// XDG_DOCUMENTS_DIR="$HOME/Documents" or an absolute path.
 std::filesystem::path configuredDocumentsFolder()
 {
-    std::ifstream in(configHome() / "user-dirs.dirs");
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string prefix = "XDG_DOCUMENTS_DIR=";
-        std::size_t start = line.find_first_not_of(" \t");
+    std::ifstream in(configHome() / "user-dirs.dirs", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return documentsFolderFromUserDirs(text, homeFolder());
+}
+
+} // namespace
+
+// XDG_DOCUMENTS_DIR as xdg-user-dir reads it: XDG_DOCUMENTS_DIR="$HOME/Documents"
+// or an absolute path; the first such line counts.
+std::filesystem::path documentsFolderFromUserDirs(const std::string& text, const std::filesystem::path& home)
+{
+    const std::string prefix = "XDG_DOCUMENTS_DIR=";
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        const std::string line = text.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        const std::size_t start = line.find_first_not_of(" \t");
         if (start == std::string::npos || line.compare(start, prefix.size(), prefix) != 0) continue;
         std::string value = line.substr(start + prefix.size());
         while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t'))
             value.pop_back();
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
-        if (value.rfind("$HOME", 0) == 0) return homeFolder().string() + value.substr(5);
+        // "$HOME" alone or followed by a slash; "$HOMEX" is not the home folder.
+        if (value == "$HOME" || value.rfind("$HOME/", 0) == 0) return home.string() + value.substr(5);
         if (!value.empty() && value[0] == '/') return value;
     }
     return {};
 }
-
-} // namespace
 
 std::filesystem::path applicationDataFolder()
 {

@@ -3,6 +3,7 @@
 #include "common/Export.h"
 
 #include <filesystem>
+#include <string>
 
 // Stand-ins for the Windows shell folders.
 namespace FenmarlCommonDLL::platform {
@@ -11,6 +12,10 @@ namespace FenmarlCommonDLL::platform {
 FENMARL_COMMON_API std::filesystem::path applicationDataFolder();
 // The documents folder: `xdg-user-dir DOCUMENTS`, else ~/Documents.
 FENMARL_COMMON_API std::filesystem::path documentsFolder();
+// The documents folder a user-dirs.dirs text names (`home` stands for $HOME),
+// or an empty path when it names none.
+FENMARL_COMMON_API std::filesystem::path documentsFolderFromUserDirs(const std::string& text,
+                                                                     const std::filesystem::path& home);
 // $TMPDIR or /tmp.
 FENMARL_COMMON_API std::filesystem::path temporaryFolder();
 // Per-user registry store folder: $XDG_CONFIG_HOME/Fenmarl (default ~/.config/Fenmarl).

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string_view>
+#include <unordered_map>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,12 +33,7 @@ struct Value
     std::string name; // "" is the key's default value ("@")
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data; // REG_SZ: UTF-8 without terminator
-};
-
-struct Key
-{
-    std::string path; // full path with the root's name, as first spelled
-    std::vector<Value> values;
+    bool erased = false;            // deleted; left in place until the key is compacted
 };
 
 char lowerAscii(char c)
@@ -44,68 +41,180 @@ char lowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Registry names compare without regard to case.
-bool sameName(const std::string& a, const std::string& b)
+// Registry names compare without regard to case; maps are keyed by this form.
+std::string folded(std::string_view name)
 {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
+    std::string out(name);
+    for (char& c : out)
+        c = lowerAscii(c);
+    return out;
 }
 
-bool isUnder(const std::string& path, const std::string& parent)
+// Windows' bounds: a key name of at most 255 characters, a tree at most 512
+// levels deep. They keep a hostile file from growing without limit.
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxKeyDepth = 512;
+
+// Splits "ROOT\a\b" into its names; false for an empty name or a path beyond
+// the bounds above (the root's name does not count as a level).
+bool splitPath(std::string_view path, std::vector<std::string_view>* names)
 {
-    return path.size() > parent.size() && path[parent.size()] == '\\' &&
-           sameName(path.substr(0, parent.size()), parent);
+    names->clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        const std::string_view name = path.substr(start, end - start);
+        if (name.empty() || name.size() > kMaxKeyNameLength || names->size() > kMaxKeyDepth) return false;
+        names->push_back(name);
+        if (end == path.size()) return true;
+        start = end + 1;
+    }
 }
+
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// One key. Keys are found through their parents' name maps, so finding and
+// adding cost the path's length, not the store's size.
+struct Key
+{
+    std::string name; // as first spelled
+    std::uint32_t parent = kNone;
+    std::unordered_map<std::string, std::uint32_t> children; // folded name → key
+    std::vector<Value> values;
+    std::unordered_map<std::string, std::size_t> valueIndex; // folded name → values[]
+    std::size_t erasedValues = 0;
+    bool listed = false; // written as its own "[...]" section
+    bool alive = true;
+
+    Value* findValue(const std::string& valueName)
+    {
+        const auto it = valueIndex.find(folded(valueName));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
+    }
+    void putValue(Value value)
+    {
+        if (Value* existing = findValue(value.name)) {
+            existing->type = value.type;
+            existing->data = std::move(value.data);
+            return;
+        }
+        valueIndex.emplace(folded(value.name), values.size());
+        values.push_back(std::move(value));
+    }
+    // Marks the value deleted, so that many deletions in one key stay linear;
+    // the key is compacted once most of its entries are deleted ones.
+    bool eraseValue(const std::string& valueName)
+    {
+        const auto it = valueIndex.find(folded(valueName));
+        if (it == valueIndex.end()) return false;
+        Value& value = values[it->second];
+        value.erased = true;
+        value.data.clear();
+        valueIndex.erase(it);
+        if (++erasedValues > 16 && 2 * erasedValues > values.size()) {
+            std::erase_if(values, [](const Value& v) { return v.erased; });
+            valueIndex.clear();
+            for (std::size_t i = 0; i < values.size(); ++i)
+                valueIndex.emplace(folded(values[i].name), i);
+            erasedValues = 0;
+        }
+        return true;
+    }
+};
 
 struct Store
 {
     std::vector<Key> keys;
+    std::unordered_map<std::string, std::uint32_t> roots; // folded root name → key
+    std::vector<std::uint32_t> order;                    // listed keys, as first listed
+    std::size_t skippedLines = 0;                        // malformed lines left out when read
+
+    void clear() { *this = Store{}; }
+
+    std::uint32_t child(std::uint32_t parent, std::string_view name) const
+    {
+        const auto& map = parent == kNone ? roots : keys[parent].children;
+        const auto it = map.find(folded(name));
+        return it == map.end() ? kNone : it->second;
+    }
 
     Key* find(const std::string& path)
     {
-        for (Key& k : keys) {
-            if (sameName(k.path, path)) return &k;
+        std::vector<std::string_view> names;
+        if (!splitPath(path, &names)) return nullptr;
+        std::uint32_t at = kNone;
+        for (std::string_view name : names) {
+            at = child(at, name);
+            if (at == kNone) return nullptr;
         }
-        return nullptr;
+        return &keys[at];
     }
-    const Key* find(const std::string& path) const { return const_cast<Store*>(this)->find(path); }
 
-    // Adds the key and its missing parents below the root, as regedit lists them.
-    Key& ensure(const std::string& path, bool* added)
+    // Adds the key and its missing parents. `listParents` lists the parents
+    // below the root as regedit does; a key read from a file lists only itself
+    // (its parents exist without a section of their own). Null when the path
+    // is beyond the bounds.
+    Key* ensure(const std::string& path, bool listParents, bool* added)
     {
-        // The root itself is never listed.
-        std::size_t pos = path.find('\\');
-        if (pos != std::string::npos) pos = path.find('\\', pos + 1);
-        while (pos != std::string::npos) {
-            const std::string parent = path.substr(0, pos);
-            if (!find(parent)) {
-                keys.push_back(Key{parent, {}});
+        std::vector<std::string_view> names;
+        if (!splitPath(path, &names)) return nullptr;
+        std::uint32_t at = kNone;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            std::uint32_t next = child(at, names[i]);
+            if (next == kNone) {
+                next = static_cast<std::uint32_t>(keys.size());
+                Key key;
+                key.name = std::string(names[i]);
+                key.parent = at;
+                keys.push_back(std::move(key));
+                (at == kNone ? roots : keys[at].children).emplace(folded(names[i]), next);
                 *added = true;
             }
-            pos = path.find('\\', pos + 1);
+            at = next;
+            // The root itself is never listed unless it is the key asked for.
+            const bool list = i + 1 == names.size() || (listParents && i > 0);
+            if (list && !keys[at].listed) {
+                keys[at].listed = true;
+                order.push_back(at);
+                *added = true;
+            }
         }
-        if (Key* k = find(path)) return *k;
-        keys.push_back(Key{path, {}});
-        *added = true;
-        return keys.back();
+        return &keys[at];
     }
 
     void erase(const std::string& path)
     {
-        std::erase_if(keys, [&](const Key& k) { return sameName(k.path, path) || isUnder(k.path, path); });
+        Key* key = find(path);
+        if (!key) return;
+        const auto index = static_cast<std::uint32_t>(key - keys.data());
+        auto& map = key->parent == kNone ? roots : keys[key->parent].children;
+        map.erase(folded(key->name));
+        std::vector<std::uint32_t> pending{index};
+        while (!pending.empty()) {
+            Key& k = keys[pending.back()];
+            pending.pop_back();
+            k.alive = false;
+            for (const auto& entry : k.children)
+                pending.push_back(entry.second);
+            k.children.clear();
+            k.values.clear();
+            k.valueIndex.clear();
+        }
+    }
+
+    std::string pathOf(std::uint32_t index) const
+    {
+        std::vector<std::uint32_t> chain;
+        for (std::uint32_t at = index; at != kNone; at = keys[at].parent)
+            chain.push_back(at);
+        std::string path;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            if (!path.empty()) path.push_back('\\');
+            path += keys[*it].name;
+        }
+        return path;
     }
 };
-
-Value* findValue(Key& key, const std::string& name)
-{
-    for (Value& v : key.values) {
-        if (sameName(v.name, name)) return &v;
-    }
-    return nullptr;
-}
 
 // ---- reading the .reg text ----
 
@@ -254,59 +363,79 @@ bool parseData(const std::string& text, Value* value, bool* remove)
     return true;
 }
 
-bool parseStore(const std::string& fileBytes, Store* store, std::string* error)
+// Reads the file into `store`. Only a file that is not registry text at all
+// fails; a malformed line is left out (with the values that follow a broken
+// key line, which belong to no key we know) and described in `problems`.
+bool parseStore(const std::string& fileBytes, Store* store, std::string* error,
+                std::vector<std::string>* problems)
 {
-    store->keys.clear();
+    store->clear();
+    problems->clear();
     const std::string text = decodeFile(fileBytes);
-    std::vector<std::string> lines;
+    std::vector<std::string_view> lines;
+    const std::string_view all(text);
     std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t eol = text.find('\n', start);
-        if (eol == std::string::npos) eol = text.size();
-        lines.push_back(text.substr(start, eol - start));
+    while (start <= all.size()) {
+        std::size_t eol = all.find('\n', start);
+        if (eol == std::string_view::npos) eol = all.size();
+        lines.push_back(all.substr(start, eol - start));
         start = eol + 1;
     }
 
     bool headerSeen = false;
     Key* current = nullptr;
-    bool skipping = false; // inside a "[-key]" deletion block
+    bool deleting = false; // inside a "[-key]" block: its values are ignored, as regedit does
+    auto skip = [&](std::size_t lineNumber, const char* why) {
+        ++store->skippedLines;
+        if (problems->size() < 10) problems->push_back("line " + std::to_string(lineNumber) + ": " + why);
+    };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::size_t lineNumber = i + 1;
-        std::string line = trim(lines[i]);
+        const std::string line = trim(std::string(lines[i]));
         if (line.empty() || line[0] == ';') continue;
         if (!headerSeen) {
             if (line != kHeader && line != "REGEDIT4") {
                 *error = "line " + std::to_string(lineNumber) + ": not a registry file";
+                store->clear();
                 return false;
             }
             headerSeen = true;
             continue;
         }
         if (line[0] == '[') {
+            current = nullptr;
+            deleting = false;
             if (line.back() != ']' || line.size() < 3) {
-                *error = "line " + std::to_string(lineNumber) + ": broken key line";
-                return false;
+                skip(lineNumber, "broken key line");
+                continue;
             }
             std::string path = trim(line.substr(1, line.size() - 2));
             if (!path.empty() && path[0] == '-') {
                 store->erase(trim(path.substr(1)));
-                current = nullptr;
-                skipping = true;
+                deleting = true;
                 continue;
             }
-            if (path.empty() || path.front() == '\\' || path.back() == '\\') {
-                *error = "line " + std::to_string(lineNumber) + ": broken key name";
-                return false;
-            }
             bool added = false;
-            current = &store->ensure(path, &added);
-            skipping = false;
+            current = store->ensure(path, false, &added);
+            if (!current) {
+                skip(lineNumber, "broken key name (empty, longer than 255 characters or deeper than 512 levels)");
+                continue;
+            }
             continue;
         }
+        // Hex lists continue on the next line after a trailing backslash.
+        auto joinContinuations = [&](std::string data) {
+            while (!data.empty() && data.back() == '\\' && data[0] != '"' && i + 1 < lines.size()) {
+                data.pop_back();
+                data += trim(std::string(lines[++i]));
+            }
+            return data;
+        };
         if (!current) {
-            if (skipping) continue;
-            *error = "line " + std::to_string(lineNumber) + ": value outside a key";
-            return false;
+            if (!deleting) skip(lineNumber, "value outside a known key");
+            const std::size_t eq = line.find('=');
+            if (eq != std::string::npos) joinContinuations(trim(line.substr(eq + 1)));
+            continue;
         }
         Value value;
         std::size_t pos = 0;
@@ -314,41 +443,33 @@ bool parseStore(const std::string& fileBytes, Store* store, std::string* error)
             pos = 1;
         } else if (line[0] == '"') {
             if (!parseQuoted(line, pos, &value.name)) {
-                *error = "line " + std::to_string(lineNumber) + ": broken value name";
-                return false;
+                skip(lineNumber, "broken value name");
+                continue;
             }
         } else {
-            *error = "line " + std::to_string(lineNumber) + ": unexpected text";
-            return false;
+            skip(lineNumber, "unexpected text");
+            continue;
         }
         while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
             ++pos;
         if (pos >= line.size() || line[pos] != '=') {
-            *error = "line " + std::to_string(lineNumber) + ": missing '='";
-            return false;
+            skip(lineNumber, "missing '='");
+            continue;
         }
-        std::string data = trim(line.substr(pos + 1));
-        // Hex lists continue on the next line after a trailing backslash.
-        while (!data.empty() && data.back() == '\\' && data[0] != '"' && i + 1 < lines.size()) {
-            data.pop_back();
-            data += trim(lines[++i]);
-        }
+        const std::string data = joinContinuations(trim(line.substr(pos + 1)));
         bool remove = false;
         if (!parseData(data, &value, &remove)) {
-            *error = "line " + std::to_string(lineNumber) + ": unreadable value data";
-            return false;
+            skip(lineNumber, "unreadable value data");
+            continue;
         }
-        if (remove) {
-            std::erase_if(current->values, [&](const Value& v) { return sameName(v.name, value.name); });
-        } else if (Value* existing = findValue(*current, value.name)) {
-            existing->type = value.type;
-            existing->data = std::move(value.data);
-        } else {
-            current->values.push_back(std::move(value));
-        }
+        if (remove)
+            current->eraseValue(value.name);
+        else
+            current->putValue(std::move(value));
     }
     if (!headerSeen && !trim(text).empty()) {
         *error = "not a registry file";
+        store->clear();
         return false;
     }
     return true;
@@ -401,9 +522,12 @@ std::string hexList(std::size_t prefixLength, const std::vector<std::uint8_t>& d
 std::string serialise(const Store& store)
 {
     std::string out = std::string(kHeader) + "\n\n";
-    for (const Key& key : store.keys) {
-        out += "[" + key.path + "]\n";
+    for (const std::uint32_t index : store.order) {
+        const Key& key = store.keys[index];
+        if (!key.alive) continue;
+        out += "[" + store.pathOf(index) + "]\n";
         for (const Value& v : key.values) {
+            if (v.erased) continue;
             std::string line = v.name.empty() ? "@=" : quote(v.name) + "=";
             if (v.type == REG_SZ_ && quotable(v.data)) {
                 line += quote(std::string(v.data.begin(), v.data.end()));
@@ -519,11 +643,68 @@ void logStoreProblem(const std::string& message)
     log->logWarning("RegistryStore", message);
 }
 
+// What the file a store was read from held, which decides what a write keeps
+// of it: a clean file becomes the backup, a file with lines left out is kept
+// beside under its own name so nothing of it is lost.
+enum class Previous { None, Clean, Damaged };
+
+std::filesystem::path backupFile(const std::filesystem::path& file)
+{
+    return file.string() + ".bak";
+}
+
+// Reads `file` into `store`. False (errno kept) when it exists but cannot be
+// read. A file that is not registry text at all sets `*unreadable` and reads as
+// its backup (or empty when there is none). Lines left out are logged once
+// for each version of the file.
+bool readStoreFile(const std::filesystem::path& file, const Signature& signature, Store& store,
+                   bool* unreadable, bool* fromBackup)
+{
+    *unreadable = false;
+    *fromBackup = false;
+    std::string bytes;
+    bool exists = false;
+    if (!readBytes(file, &bytes, &exists)) return false;
+    static std::string lastLogged;
+    std::string version = file.string() + "|" + std::to_string(signature.inode) + "|" +
+                          std::to_string(signature.size) + "|" + std::to_string(signature.modified.tv_sec) + "." +
+                          std::to_string(signature.modified.tv_nsec);
+    const bool log = version != lastLogged;
+    lastLogged = std::move(version);
+    std::string error;
+    std::vector<std::string> problems;
+    if (parseStore(bytes, &store, &error, &problems)) {
+        if (store.skippedLines > 0 && log) {
+            std::string text = "Registry file " + file.string() + ": " + std::to_string(store.skippedLines) +
+                               " malformed line(s) left out, the rest read";
+            for (const std::string& p : problems)
+                text += "; " + p;
+            logStoreProblem(text);
+        }
+        return true;
+    }
+    *unreadable = true;
+    std::string backupBytes;
+    bool backupExists = false;
+    std::string backupError;
+    std::vector<std::string> backupProblems;
+    if (readBytes(backupFile(file), &backupBytes, &backupExists) && backupExists &&
+        parseStore(backupBytes, &store, &backupError, &backupProblems))
+        *fromBackup = true;
+    else
+        store.clear();
+    if (log)
+        logStoreProblem("Unreadable registry file " + file.string() + " (" + error + ") read as " +
+                        (*fromBackup ? "its backup " + backupFile(file).string() : std::string("empty")));
+    return true;
+}
+
 struct CachedStore
 {
     std::filesystem::path file;
     Signature signature;
     bool valid = false;
+    bool unreadable = false; // the file is not registry text; `store` is its backup or empty
     Store store;
 };
 
@@ -541,23 +722,20 @@ CachedStore& cacheFor(RegistryRoot root)
 }
 
 // Brings the cache up to date with the file; called under storeMutex(). A file
-// that cannot be parsed reads as empty here and is set aside by the next write.
+// that cannot be parsed reads as its backup here and is set aside by the next write.
 std::uint32_t refresh(RegistryRoot root)
 {
     CachedStore& cache = cacheFor(root);
     const std::filesystem::path file = storeFile(root);
     const Signature sig = signatureOf(file);
     if (cache.valid && cache.file == file && cache.signature == sig) return kErrorSuccess;
-    std::string bytes;
-    bool exists = false;
-    if (!readBytes(file, &bytes, &exists)) return win32ErrorFromErrno(errno);
-    std::string error;
-    if (!parseStore(bytes, &cache.store, &error)) {
-        cache.store.keys.clear();
-        logStoreProblem("Unreadable registry file " + file.string() + " (" + error + ") read as empty");
-    }
+    cache.valid = false;
+    bool unreadable = false;
+    bool fromBackup = false;
+    if (!readStoreFile(file, sig, cache.store, &unreadable, &fromBackup)) return win32ErrorFromErrno(errno);
     cache.file = file;
     cache.signature = sig;
+    cache.unreadable = unreadable;
     cache.valid = true;
     return kErrorSuccess;
 }
@@ -637,6 +815,7 @@ struct Batch
     std::unique_ptr<FileLock> lock;
     std::filesystem::path file;
     Store store;
+    Previous previous = Previous::None;
     bool loaded = false;
     bool dirty = false;
 };
@@ -647,46 +826,97 @@ Batch& openBatch()
     return batch;
 }
 
-// Reads the store file for a change (under its lock). A file that cannot be
-// parsed is set aside, never overwritten.
-std::uint32_t loadForChange(const std::filesystem::path& file, Store& store)
+// The store reads see (under storeMutex()): an open batch's changes, else the
+// file as cached. Null with `*rc` set when the file cannot be read.
+Store* storeForRead(RegistryRoot root, std::uint32_t* rc)
 {
-    std::string bytes;
-    bool exists = false;
-    if (!readBytes(file, &bytes, &exists)) return win32ErrorFromErrno(errno);
-    std::string parseError;
-    if (!parseStore(bytes, &store, &parseError)) {
-        // Never overwrite what we cannot read: keep it beside under a new name.
-        std::filesystem::path aside = file.string() + ".unreadable-" + timeStamp();
-        for (int n = 1; std::filesystem::exists(aside); ++n)
-            aside = file.string() + ".unreadable-" + timeStamp() + "-" + std::to_string(n);
-        if (::rename(file.c_str(), aside.c_str()) != 0) {
-            logStoreProblem("Unreadable registry file " + file.string() + " (" + parseError +
-                            ") could not be moved aside; nothing written");
-            return kErrorInvalidData;
-        }
-        logStoreProblem("Unreadable registry file (" + parseError + ") kept as " + aside.string() +
-                        "; starting an empty one");
-        store.keys.clear();
+    *rc = kErrorSuccess;
+    if (root == RegistryRoot::CurrentUser) {
+        Batch& batch = openBatch();
+        if (batch.depth > 0 && batch.loaded && batch.file == storeFile(root)) return &batch.store;
     }
+    *rc = refresh(root);
+    return *rc == kErrorSuccess ? &cacheFor(root).store : nullptr;
+}
+
+// Reads the store file for a change (under its lock), from the cache when it
+// still matches the file. A file that cannot be parsed is set aside, never
+// overwritten, and the change starts from its backup.
+std::uint32_t loadForChange(const std::filesystem::path& file, Store& store, Previous* previous)
+{
+    CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
+    const Signature sig = signatureOf(file);
+    if (cache.valid && !cache.unreadable && cache.file == file && cache.signature == sig) {
+        store = std::move(cache.store);
+        cache.valid = false;
+    } else {
+        bool unreadable = false;
+        bool fromBackup = false;
+        if (!readStoreFile(file, sig, store, &unreadable, &fromBackup)) return win32ErrorFromErrno(errno);
+        if (unreadable) {
+            std::filesystem::path aside = file.string() + ".unreadable-" + timeStamp();
+            for (int n = 1; std::filesystem::exists(aside); ++n)
+                aside = file.string() + ".unreadable-" + timeStamp() + "-" + std::to_string(n);
+            if (::rename(file.c_str(), aside.c_str()) != 0) {
+                logStoreProblem("Unreadable registry file " + file.string() +
+                                " could not be moved aside; nothing written");
+                return kErrorInvalidData;
+            }
+            logStoreProblem("Unreadable registry file kept as " + aside.string() + "; starting from " +
+                            (fromBackup ? "the backup " + backupFile(file).string() : std::string("an empty store")));
+            *previous = Previous::None;
+            return kErrorSuccess;
+        }
+    }
+    *previous = !sig.exists ? Previous::None : store.skippedLines > 0 ? Previous::Damaged : Previous::Clean;
     return kErrorSuccess;
 }
 
 // The per-user cache now holds store, which matches the file as it is on disk
-// (written, or left alone while a batch holds its changes).
+// (written, or left alone).
 void cacheUserStore(const std::filesystem::path& file, Store store)
 {
     CachedStore& cache = cacheFor(RegistryRoot::CurrentUser);
     cache.file = file;
     cache.signature = signatureOf(file);
     cache.store = std::move(store);
+    cache.unreadable = false;
     cache.valid = true;
 }
 
-std::uint32_t writeStore(const std::filesystem::path& file, Store store)
+// Keeps the file about to be replaced: a clean one as the backup, one with
+// lines left out under a name of its own. Best effort: a failure is logged and
+// does not stop the write.
+void keepPrevious(const std::filesystem::path& file, Previous previous)
+{
+    if (previous == Previous::None) return;
+    std::filesystem::path target = backupFile(file);
+    if (previous == Previous::Damaged) {
+        target = file.string() + ".damaged-" + timeStamp();
+        for (int n = 1; std::filesystem::exists(target); ++n)
+            target = file.string() + ".damaged-" + timeStamp() + "-" + std::to_string(n);
+    }
+    const std::string temp = target.string() + ".tmp" + std::to_string(::getpid());
+    ::unlink(temp.c_str());
+    std::error_code ec;
+    if (::link(file.c_str(), temp.c_str()) != 0)
+        std::filesystem::copy_file(file, temp, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        logStoreProblem("Could not keep " + file.string() + " as " + target.string());
+        return;
+    }
+    if (previous == Previous::Damaged)
+        logStoreProblem("Registry file with malformed lines kept as " + target.string());
+}
+
+std::uint32_t writeStore(const std::filesystem::path& file, Store store, Previous previous)
 {
     std::uint32_t error = kErrorSuccess;
-    if (!writeFileAtomically(file, serialise(store), &error)) return error;
+    const std::string text = serialise(store);
+    keepPrevious(file, previous);
+    if (!writeFileAtomically(file, text, &error)) return error;
+    store.skippedLines = 0;
     cacheUserStore(file, std::move(store));
     return kErrorSuccess;
 }
@@ -705,11 +935,8 @@ template <typename Change> std::uint32_t modifyUserStore(Change change)
     if (batching && batch.loaded) {
         bool changed = false;
         const std::uint32_t result = change(batch.store, changed);
-        if (result != kErrorSuccess || !changed) return result;
-        batch.dirty = true;
-        // Reads during the batch come from the cache; the file is unchanged, so it stays valid.
-        cacheUserStore(file, batch.store);
-        return kErrorSuccess;
+        if (result == kErrorSuccess && changed) batch.dirty = true;
+        return result;
     }
 
     std::error_code ec;
@@ -718,20 +945,26 @@ template <typename Change> std::uint32_t modifyUserStore(Change change)
     auto lock = std::make_unique<FileLock>(folder / (std::string(kFileName) + ".lock"));
     if (!lock->locked()) return win32ErrorFromErrno(errno);
     Store store;
-    if (const std::uint32_t loaded = loadForChange(file, store); loaded != kErrorSuccess) return loaded;
+    Previous previous = Previous::None;
+    if (const std::uint32_t loaded = loadForChange(file, store, &previous); loaded != kErrorSuccess)
+        return loaded;
     bool changed = false;
     const std::uint32_t result = change(store, changed);
     if (batching) {
         batch.lock = std::move(lock);
         batch.file = file;
         batch.store = std::move(store);
+        batch.previous = previous;
         batch.loaded = true;
         batch.dirty = result == kErrorSuccess && changed;
-        if (batch.dirty) cacheUserStore(file, batch.store);
         return result;
     }
-    if (result != kErrorSuccess || !changed) return result;
-    return writeStore(file, std::move(store));
+    if (result != kErrorSuccess || !changed) {
+        // Nothing written: what was read still matches the file.
+        cacheUserStore(file, std::move(store));
+        return result;
+    }
+    return writeStore(file, std::move(store), previous);
 }
 
 std::string normalisedSubKey(const std::string& subKey)
@@ -782,9 +1015,10 @@ std::uint32_t RegistryKey::open(RegistryRoot root, const std::string& subKey, bo
     const std::string path = fullPath(root, subKey);
     if (path != rootName(root)) {
         std::lock_guard<std::mutex> guard(storeMutex());
-        const std::uint32_t rc = refresh(root);
-        if (rc != kErrorSuccess) return rc;
-        if (!cacheFor(root).store.find(path)) return kErrorFileNotFound;
+        std::uint32_t rc = kErrorSuccess;
+        Store* store = storeForRead(root, &rc);
+        if (!store) return rc;
+        if (!store->find(path)) return kErrorFileNotFound;
     }
     open_ = true;
     writable_ = writable;
@@ -800,8 +1034,7 @@ std::uint32_t RegistryKey::create(RegistryRoot root, const std::string& subKey)
     const std::string path = fullPath(root, subKey);
     if (path != rootName(root)) {
         const std::uint32_t rc = modifyUserStore([&](Store& store, bool& changed) {
-            store.ensure(path, &changed);
-            return kErrorSuccess;
+            return store.ensure(path, true, &changed) ? kErrorSuccess : kErrorInvalidParameter;
         });
         if (rc != kErrorSuccess) return rc;
     }
@@ -824,11 +1057,12 @@ std::uint32_t RegistryKey::queryValue(const std::string& name, std::uint32_t* ty
 {
     if (!open_) return kErrorInvalidHandle;
     std::lock_guard<std::mutex> guard(storeMutex());
-    const std::uint32_t rc = refresh(root_);
-    if (rc != kErrorSuccess) return rc;
-    Key* key = cacheFor(root_).store.find(path_);
+    std::uint32_t rc = kErrorSuccess;
+    Store* store = storeForRead(root_, &rc);
+    if (!store) return rc;
+    Key* key = store->find(path_);
     if (!key) return kErrorFileNotFound;
-    const Value* value = findValue(*key, name);
+    const Value* value = key->findValue(name);
     if (!value) return kErrorFileNotFound;
     if (type) *type = value->type;
     if (data) *data = value->data;
@@ -849,15 +1083,16 @@ std::uint32_t RegistryKey::setValue(const std::string& name, std::uint32_t type,
     }
     const std::string path = path_;
     return modifyUserStore([&](Store& store, bool& changed) {
-        Key& key = store.ensure(path, &changed); // recreated if another program deleted it
-        if (Value* existing = findValue(key, name)) {
+        Key* key = store.ensure(path, true, &changed); // recreated if another program deleted it
+        if (!key) return kErrorInvalidParameter;
+        if (Value* existing = key->findValue(name)) {
             if (existing->type != type || existing->data != copy) {
                 existing->type = type;
                 existing->data = copy;
                 changed = true;
             }
         } else {
-            key.values.push_back(Value{name, type, copy});
+            key->putValue(Value{name, type, copy});
             changed = true;
         }
         return kErrorSuccess;
@@ -871,8 +1106,7 @@ std::uint32_t RegistryKey::deleteValue(const std::string& name)
     const std::string path = path_;
     return modifyUserStore([&](Store& store, bool& changed) {
         Key* key = store.find(path);
-        if (!key || !findValue(*key, name)) return kErrorFileNotFound;
-        std::erase_if(key->values, [&](const Value& v) { return sameName(v.name, name); });
+        if (!key || !key->eraseValue(name)) return kErrorFileNotFound;
         changed = true;
         return kErrorSuccess;
     });
@@ -951,8 +1185,11 @@ std::uint32_t RegistryBatch::commit()
     Batch& batch = openBatch();
     if (--batch.depth > 0) return kErrorSuccess;
     std::uint32_t result = kErrorSuccess;
-    if (batch.loaded && batch.dirty) result = writeStore(batch.file, std::move(batch.store));
-    // A failed write leaves the cache ahead of the file: read it again next time.
+    if (batch.loaded && batch.dirty)
+        result = writeStore(batch.file, std::move(batch.store), batch.previous);
+    else if (batch.loaded)
+        cacheUserStore(batch.file, std::move(batch.store)); // unchanged: still what the file holds
+    // A failed write: read the file again next time.
     if (result != kErrorSuccess) cacheFor(RegistryRoot::CurrentUser).valid = false;
     batch = Batch{};
     return result;

@@ -196,3 +196,26 @@ TEST(Logger, WindowsStylePathNamesTheSameFile)
     Logger log(path, 40960, true, false);
     EXPECT_TRUE(std::filesystem::exists(scratch() / "Tesselon" / "Logs" / "Torvane.log"));
 }
+
+TEST(Logger, AnEntryWithLineBreaksStaysOneLine)
+{
+    // A logged message box of two lines, in every line-end form.
+    const auto path = scratch() / "breaks" / "Breaks.log";
+    {
+        Logger log(wide(path), 40960, true, false);
+        log.logWarning("Configure", "Sample interval too short, the minimum is 5s.\nSetting sample interval to 5s");
+        log.logError("Windows\r\nsource", "one\r\ntwo\rthree\n\nfour\n");
+        log.logNote("Plain", "no break");
+    }
+    const auto all = lines(readFile(path));
+    ASSERT_EQ(all.size(), 4u); // banner and the three entries
+    for (const auto& line : all)
+        EXPECT_TRUE(isLogLine(line)) << line;
+    EXPECT_NE(all[1].find("[WARNING] Configure: Sample interval too short, the minimum is 5s. | Setting sample "
+                          "interval to 5s"),
+              std::string::npos)
+        << all[1];
+    EXPECT_NE(all[2].find("[ERROR] Windows | source: one | two | three |  | four"), std::string::npos) << all[2];
+    EXPECT_EQ(all[2].back(), 'r');
+    EXPECT_NE(all[3].find("[NOTE] Plain: no break"), std::string::npos);
+}

@@ -43,6 +43,24 @@ TEST(Hooks, PumpAndToneGoToTheInstalledHooks)
     EXPECT_EQ(tones[0], std::make_pair(500u, 500u));
 }
 
+TEST(KnownFolders, UserDirsTextIsReadAsXdgUserDirReadsIt)
+{
+    using platform::documentsFolderFromUserDirs;
+    const std::filesystem::path home = "/home/u";
+    EXPECT_EQ(documentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n", home), "/home/u/Docs");
+    EXPECT_EQ(documentsFolderFromUserDirs("  XDG_DOCUMENTS_DIR=/srv/docs\r\n", home), "/srv/docs");
+    EXPECT_EQ(documentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"$HOME\"", home), "/home/u");
+    // The first usable line counts; other folders and relative values do not.
+    EXPECT_EQ(documentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=relative\nXDG_DOCUMENTS_DIR=/b\n"
+                                          "XDG_DOCUMENTS_DIR=/c\n",
+                                          home),
+              "/b");
+    EXPECT_EQ(documentsFolderFromUserDirs("XDG_DESKTOP_DIR=/d\n# XDG_DOCUMENTS_DIR=/e\n", home), "");
+    // "$HOMEX" is not the home folder followed by X.
+    EXPECT_EQ(documentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"$HOMEX\"", home), "");
+    EXPECT_EQ(documentsFolderFromUserDirs("", home), "");
+}
+
 TEST(KnownFolders, FollowTheEnvironment)
 {
     EXPECT_EQ(platform::applicationDataFolder(), scratch() / "data");

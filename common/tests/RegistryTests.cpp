@@ -354,3 +354,192 @@ TEST(Registry, ABatchWritesTheFileOnceAndHoldsTheLockUntilThen)
     EXPECT_NE(after.find("\"V49\"=dword:00000031"), std::string::npos);
     EXPECT_EQ(after.find("\"Before\""), std::string::npos);
 }
+
+namespace {
+
+std::vector<std::filesystem::path> filesStartingWith(const std::string& prefix)
+{
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(userConfigFolder()))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) found.push_back(entry.path());
+    return found;
+}
+
+std::string commonLog()
+{
+    return readFile(applicationDataFolder() / "Tesselon" / "Logs" / "FenmarlCommon.log");
+}
+
+} // namespace
+
+TEST(Registry, AMalformedLineIsLeftOutAndLoggedWhileTheRestIsKept)
+{
+    std::filesystem::create_directories(userConfigFolder());
+    const std::string damaged = "Windows Registry Editor Version 5.00\n\n"
+                                "[HKEY_CURRENT_USER\\Software\\A]\n"
+                                "\"Kept\"=dword:00000001\n"
+                                "\"Bad\"=dword:xyz\n"
+                                "\"AlsoKept\"=\"yes\"\n\n"
+                                "[HKEY_CURRENT_USER\\Software\\Broken\n"
+                                "\"Orphan\"=dword:00000002\n\n"
+                                "[HKEY_CURRENT_USER\\Software\\B]\n"
+                                "garbage\n"
+                                "\"Last\"=hex:01,02\n";
+    writeFile(userFile(), damaged);
+    RegistryKey a;
+    ASSERT_EQ(a.open(RegistryRoot::CurrentUser, "Software\\A", true), kErrorSuccess);
+    std::uint32_t v = 0;
+    EXPECT_EQ(a.queryDword("Kept", &v), kErrorSuccess);
+    EXPECT_EQ(v, 1u);
+    std::string text;
+    EXPECT_EQ(a.queryString("AlsoKept", &text), kErrorSuccess);
+    EXPECT_EQ(a.queryDword("Bad", &v), kErrorFileNotFound);
+    RegistryKey b;
+    ASSERT_EQ(b.open(RegistryRoot::CurrentUser, "Software\\B", false), kErrorSuccess);
+    unsigned char two[2] = {};
+    EXPECT_EQ(b.queryBinary("Last", two, 2), kErrorSuccess);
+    RegistryKey broken;
+    EXPECT_EQ(broken.open(RegistryRoot::CurrentUser, "Software\\Broken", false), kErrorFileNotFound);
+    const std::string log = commonLog();
+    EXPECT_NE(log.find("4 malformed line(s) left out"), std::string::npos) << log;
+    EXPECT_NE(log.find("line 5: unreadable value data"), std::string::npos) << log;
+    EXPECT_NE(log.find("line 8: broken key line"), std::string::npos) << log;
+    EXPECT_EQ(readFile(userFile()), damaged); // reading alone changes nothing
+
+    // A write keeps every good value and the damaged file beside, never as the backup.
+    ASSERT_EQ(a.setDword("New", 3), kErrorSuccess);
+    const std::string after = readFile(userFile());
+    for (const char* expected : {"\"Kept\"=dword:00000001", "\"AlsoKept\"=\"yes\"", "\"Last\"=hex:01,02",
+                                 "\"New\"=dword:00000003"})
+        EXPECT_NE(after.find(expected), std::string::npos) << expected;
+    EXPECT_EQ(after.find("Bad"), std::string::npos);
+    const auto kept = filesStartingWith("registry.reg.damaged-");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(readFile(kept[0]), damaged);
+    EXPECT_FALSE(std::filesystem::exists(userFile().string() + ".bak"));
+}
+
+TEST(Registry, TheLastGoodStoreIsKeptAsBackupAndReadWhenTheFileIsUnreadable)
+{
+    RegistryKey key;
+    ASSERT_EQ(key.create(RegistryRoot::CurrentUser, kKey), kErrorSuccess);
+    ASSERT_EQ(key.setDword("Value", 1), kErrorSuccess);
+    const std::string good = readFile(userFile());
+    ASSERT_EQ(key.setDword("Value", 2), kErrorSuccess);
+    const std::filesystem::path backup = userFile().string() + ".bak";
+    EXPECT_EQ(readFile(backup), good);
+
+    // The file is destroyed: reads fall back to the backup, the next write
+    // sets the wreck aside and starts from the backup.
+    const std::string wreck = std::string(300, '\0') + "\x01\x02";
+    writeFile(userFile(), wreck);
+    std::uint32_t v = 0;
+    RegistryKey reader;
+    ASSERT_EQ(reader.open(RegistryRoot::CurrentUser, kKey, false), kErrorSuccess);
+    EXPECT_EQ(reader.queryDword("Value", &v), kErrorSuccess);
+    EXPECT_EQ(v, 1u);
+    ASSERT_EQ(key.setDword("Other", 5), kErrorSuccess);
+    EXPECT_EQ(reader.queryDword("Value", &v), kErrorSuccess);
+    EXPECT_EQ(v, 1u);
+    const auto aside = filesStartingWith("registry.reg.unreadable-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside[0]), wreck);
+    EXPECT_NE(commonLog().find("starting from the backup"), std::string::npos);
+    EXPECT_NE(readFile(userFile()).find("\"Other\"=dword:00000005"), std::string::npos);
+}
+
+TEST(Registry, KeyNamesAndDepthAreBoundedAsWindowsDoes)
+{
+    RegistryKey key;
+    EXPECT_EQ(key.create(RegistryRoot::CurrentUser, "Software\\" + std::string(255, 'n')), kErrorSuccess);
+    EXPECT_EQ(key.create(RegistryRoot::CurrentUser, "Software\\" + std::string(256, 'n')),
+              kErrorInvalidParameter);
+    EXPECT_EQ(key.create(RegistryRoot::CurrentUser, "Software\\\\Empty"), kErrorInvalidParameter);
+    std::string deep = "D";
+    for (int level = 1; level < 512; ++level)
+        deep += "\\D";
+    EXPECT_EQ(key.create(RegistryRoot::CurrentUser, deep), kErrorSuccess);
+    EXPECT_EQ(key.create(RegistryRoot::CurrentUser, deep + "\\D"), kErrorInvalidParameter);
+    EXPECT_EQ(key.open(RegistryRoot::CurrentUser, deep + "\\D", false), kErrorFileNotFound);
+
+    // A 43 KB key path in a file is left out; the file does not grow from it.
+    std::string hostile;
+    for (int level = 0; level < 4300; ++level)
+        hostile += "\\abcdefghi";
+    writeFile(userFile(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER" + hostile +
+                              "]\n\"X\"=dword:1\n\n[HKEY_CURRENT_USER\\Software\\Fine]\n\"Y\"=dword:2\n");
+    RegistryKey fine;
+    ASSERT_EQ(fine.open(RegistryRoot::CurrentUser, "Software\\Fine", true), kErrorSuccess);
+    ASSERT_EQ(fine.setDword("Z", 3), kErrorSuccess);
+    EXPECT_LT(std::filesystem::file_size(userFile()), 1000u);
+    // A deep path within the bounds lists only itself, not every parent.
+    writeFile(userFile(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + deep + "]\n");
+    ASSERT_EQ(fine.create(RegistryRoot::CurrentUser, "Software\\Fine"), kErrorSuccess);
+    EXPECT_LT(std::filesystem::file_size(userFile()), 2 * deep.size());
+    EXPECT_EQ(key.open(RegistryRoot::CurrentUser, deep.substr(0, 9), false), kErrorSuccess);
+}
+
+TEST(Registry, ThousandsOfKeysFromAnotherProgramReadAndWriteBackInTheirOrder)
+{
+    // Another program's keys in the same file, with ours in the middle.
+    constexpr int kKeys = 20000;
+    std::string text = "Windows Registry Editor Version 5.00\n\n";
+    for (int k = 0; k < kKeys; ++k) {
+        text += "[HKEY_CURRENT_USER\\Software\\Other\\Key" + std::to_string(k) + "]\n\"V\"=dword:" +
+                std::to_string(k % 10) + "\n\n";
+        if (k == kKeys / 2) text += "[HKEY_CURRENT_USER\\" + kKey + "]\n\"Mine\"=dword:00000007\n\n";
+    }
+    std::filesystem::create_directories(userConfigFolder());
+    writeFile(userFile(), text);
+    RegistryKey key;
+    ASSERT_EQ(key.open(RegistryRoot::CurrentUser, kKey, true), kErrorSuccess);
+    std::uint32_t v = 0;
+    EXPECT_EQ(key.queryDword("Mine", &v), kErrorSuccess);
+    EXPECT_EQ(v, 7u);
+    RegistryKey last;
+    ASSERT_EQ(last.open(RegistryRoot::CurrentUser, "software\\other\\KEY19999", false), kErrorSuccess);
+    ASSERT_EQ(key.setDword("Mine", 8), kErrorSuccess);
+    const std::string after = readFile(userFile());
+    std::size_t keys = 0;
+    std::size_t previous = 0;
+    for (int k = 0; k < kKeys; k += 997) {
+        const std::size_t at = after.find("[HKEY_CURRENT_USER\\Software\\Other\\Key" + std::to_string(k) + "]");
+        ASSERT_NE(at, std::string::npos) << k;
+        EXPECT_GT(at, previous) << k;
+        previous = at;
+    }
+    for (std::size_t at = after.find("\n[HKEY"); at != std::string::npos; at = after.find("\n[HKEY", at + 1))
+        ++keys;
+    // Ours and, once written through the API, its three parents, as regedit lists them.
+    EXPECT_EQ(keys, static_cast<std::size_t>(kKeys) + 4);
+    EXPECT_NE(after.find("\"Mine\"=dword:00000008"), std::string::npos);
+}
+
+TEST(Registry, ValuesDeletedInTheFileLeaveTheRestInTheirOrder)
+{
+    std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Many]\n";
+    for (int v = 0; v < 100; ++v)
+        text += "\"V" + std::to_string(v) + "\"=dword:" + std::to_string(v % 10) + "\n";
+    for (int v = 0; v < 100; v += 2)
+        text += "\"v" + std::to_string(v) + "\"=-\n"; // names compare without case
+    text += "\"V4\"=dword:00000009\n";                // deleted, then set again: last in the key
+    std::filesystem::create_directories(userConfigFolder());
+    writeFile(userFile(), text);
+    RegistryKey key;
+    ASSERT_EQ(key.open(RegistryRoot::CurrentUser, "Software\\Many", true), kErrorSuccess);
+    std::uint32_t value = 0;
+    EXPECT_EQ(key.queryDword("V2", &value), kErrorFileNotFound);
+    EXPECT_EQ(key.queryDword("V3", &value), kErrorSuccess);
+    EXPECT_EQ(key.deleteValue("V3"), kErrorSuccess);
+    EXPECT_EQ(key.deleteValue("V3"), kErrorFileNotFound);
+    ASSERT_EQ(key.setDword("New", 1), kErrorSuccess);
+    std::vector<std::string> names;
+    for (const auto& line : commontest::lines(readFile(userFile())))
+        if (line.rfind("\"", 0) == 0) names.push_back(line.substr(0, line.find('=')));
+    std::vector<std::string> expected;
+    for (int v = 1; v < 100; v += 2)
+        if (v != 3) expected.push_back("\"V" + std::to_string(v) + "\"");
+    expected.push_back("\"V4\"");
+    expected.push_back("\"New\"");
+    EXPECT_EQ(names, expected);
+}

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -240,6 +241,7 @@ TEST(ScanFile, OldPowersBecomeAmplitudesBeforeRecomputation)
     LayoutBuilder b;
     InputLayout in;
     in.points = 2;
+    in.samples = 2;
     addInput(b, -2, in);
     ScanData data;
     ArchiveReader archive(b.bytes);
@@ -333,6 +335,7 @@ TEST(ScanFile, TruncationAtEveryFieldFailsAndLeavesTheDocumentAlone)
 {
     InputLayout in;
     in.points = 2;
+    in.samples = 2;
     const LayoutBuilder full = buildLayout(-9, in, in);
     const fs::path path = scratchFile("cut.ts6");
     writeFile(path, full.bytes);
@@ -382,12 +385,13 @@ TEST(ScanFile, HostileCountsAndWrongSignaturesFailWithAMessage)
 
     InputLayout in;
     in.points = 1;
+    in.samples = 1;
     auto patchPoints = [&](std::int32_t points, std::int32_t axes) {
         LayoutBuilder b = buildLayout(-9, in, in);
-        // Input 1's counts: points 1, axes 3, samples 3, spectrum 3, averages 2.
+        // Input 1's counts: points 1, axes 3, samples 1, spectrum 3, averages 2.
         std::size_t at = 0;
         for (std::size_t i = 0; i + 20 <= b.bytes.size(); ++i) {
-            const std::uint8_t pattern[] = {1, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0};
+            const std::uint8_t pattern[] = {1, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0};
             if (std::equal(std::begin(pattern), std::end(pattern), b.bytes.begin() + static_cast<long>(i))) {
                 at = i;
                 break;
@@ -415,6 +419,95 @@ TEST(ScanFile, HostileCountsAndWrongSignaturesFailWithAMessage)
     b.bytes[16] = 0xF6; // −10
     writeFile(path, b.bytes);
     EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
+}
+
+TEST(ScanFile, CountsNoWriterProducesAreRefusedAsDamaged)
+{
+    InputLayout in;
+    in.points = 2;
+    in.samples = 2;
+    const LayoutBuilder good = buildLayout(-9, in, in);
+    // Input 1's counts: points 2, axes 3, samples 2, spectrum 3, averages 2.
+    const std::uint8_t pattern[] = {2, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0};
+    const auto found = std::search(good.bytes.begin(), good.bytes.end(), std::begin(pattern), std::end(pattern));
+    ASSERT_NE(found, good.bytes.end());
+    const auto counts = static_cast<std::size_t>(found - good.bytes.begin());
+    // FFTK, then overlap, two unit ints and four doubles end a version −9 file.
+    const std::size_t fftk = good.bytes.size() - 4 * 4 - 4 * 8;
+    auto patched = [&](std::size_t at, std::int32_t value) {
+        std::vector<std::uint8_t> bytes = good.bytes;
+        for (int k = 0; k < 4; ++k)
+            bytes[at + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * k));
+        return bytes;
+    };
+    auto trailing = [&](std::size_t extra) {
+        std::vector<std::uint8_t> bytes = good.bytes;
+        bytes.insert(bytes.end(), extra, 0xAB);
+        return bytes;
+    };
+    const std::pair<const char*, std::vector<std::uint8_t>> refused[] = {
+        {"axes 1", patched(counts + 4, 1)},
+        {"axes 2", patched(counts + 4, 2)},
+        {"acquired above allocated", patched(counts + 8, 3)},
+        {"negative acquired", patched(counts + 8, -1)},
+        {"spectrum points 1025", patched(counts + 12, 1025)},
+        {"point count changed", patched(counts, 1)},
+        {"FFTK 0", patched(fftk, 0)},
+        {"FFTK 17", patched(fftk, 17)},
+        {"FFTK 1062546964", patched(fftk, 1062546964)},
+        {"1 byte after the settings", trailing(1)},
+        {"half a graph block", trailing(234)},
+        {"two graph blocks and a byte", trailing(2 * kGraphLegacyBlockSize + 1)},
+    };
+    const fs::path path = scratchFile("impossible.ts6");
+    CCorvelDoc doc;
+    doc.settings.FFTK = 5;
+    FillScanData(doc.scan.input1, 4, 10.0, [](int, int i) { return 7.0 + i; });
+    for (const auto& [what, bytes] : refused) {
+        SCOPED_TRACE(what);
+        writeFile(path, bytes);
+        ScriptedUserInteraction ui;
+        EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
+        EXPECT_EQ(doc.fileInvalid, 0);
+        ASSERT_EQ(ui.messages().size(), 1u);
+        EXPECT_EQ(ui.messages()[0].text, CCorvelDoc::kDamagedFileMessage + path.string());
+        EXPECT_EQ(ui.messages()[0].caption, "Error");
+        EXPECT_EQ(doc.settings.FFTK, 5);
+        EXPECT_EQ(doc.scan.input1.pointCount, 4);
+    }
+    // What writers produce: no graph blocks, or any number of whole ones; the
+    // extremes of every count.
+    const std::pair<const char*, std::vector<std::uint8_t>> accepted[] = {
+        {"no graph blocks", good.bytes},
+        {"one graph block", trailing(kGraphLegacyBlockSize)},
+        {"four graph blocks", trailing(4 * kGraphLegacyBlockSize)},
+        {"FFTK 16", patched(fftk, 16)},
+        {"spectrum points 1024", patched(counts + 12, 1024)},
+        {"nothing acquired", patched(counts + 8, 0)},
+    };
+    for (const auto& [what, bytes] : accepted) {
+        SCOPED_TRACE(what);
+        writeFile(path, bytes);
+        CCorvelDoc open;
+        EXPECT_TRUE(open.OnOpenDocument(path, nullptr)) << open.lastError();
+    }
+}
+
+TEST(ScanFile, TheSampleFileOfEveryFormatVersionStillOpens)
+{
+    // One file per version (0, -1 ... -9, and -9 with graph blocks), as the
+    // fuzzer starts from them: the checks above must refuse none of them.
+    const fs::path folder = fs::path(TESSELON_SOURCE_DIR) / "fuzz" / "seeds" / "ts6_load";
+    int opened = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        CCorvelDoc doc;
+        ScriptedUserInteraction ui;
+        EXPECT_TRUE(doc.OnOpenDocument(entry.path(), &ui)) << doc.lastError();
+        EXPECT_TRUE(ui.messages().empty());
+        ++opened;
+    }
+    EXPECT_GE(opened, 11);
 }
 
 TEST(ScanFile, FailedSaveKeepsTheOldFile)

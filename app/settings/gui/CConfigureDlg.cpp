@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -46,7 +47,8 @@ QSpinBox* spin(int minimum, int maximum, QWidget* parent)
 
 QString number(double v)
 {
-    return QString::number(v, 'g', 15);
+    // The shortest text that reads back to the same value.
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -201,6 +203,7 @@ void CConfigureDlg::load(const CScanConfiguration& c, int coupling1, int couplin
         intervalList->setCurrentIndex(entry);
     else
         intervalList->setEditText(text);
+    loadedIntervalText_ = intervalText();
     maximumFrequency->setText(QString::fromStdString(R::maximumFrequencyText(c.SampleInterval)));
     samples->setValue(c.NoOfSamples);
     averages->setValue(c.NoOfAverages);
@@ -274,7 +277,7 @@ void CConfigureDlg::updateEnabling()
 void CConfigureDlg::intervalEdited()
 {
     if (loading_) return;
-    interval_ = R::parseSampleInterval(intervalText());
+    interval_ = parsedInterval();
     if (!useSampleFrequency->isChecked() && interval_ != 0.0)
         maximumFrequency->setText(QString::fromStdString(R::maximumFrequencyText(interval_)));
     updateCutOff();
@@ -376,9 +379,15 @@ CScanConfiguration CConfigureDlg::current() const
     return c;
 }
 
+double CConfigureDlg::parsedInterval() const
+{
+    const std::string text = intervalText();
+    return text == loadedIntervalText_ ? working_.SampleInterval : R::parseSampleInterval(text);
+}
+
 CScanConfiguration CConfigureDlg::finish()
 {
-    interval_ = R::parseSampleInterval(intervalText());
+    interval_ = parsedInterval();
     for (int i = 0; i < 2; ++i)
         if (sensorTypeList[i]->currentIndex() != 1) couplingList[i]->setCurrentIndex(0);
     return current();

@@ -77,9 +77,13 @@ private:
     void intervalEdited();
     void frequencyEdited();
     void updateCutOff();
+    // The interval the text means: the loaded value itself while the text is
+    // the one load() showed (its six digits need not give that value back).
+    double parsedInterval() const;
 
     CScanConfiguration working_;
     std::array<std::int32_t, 2> reserved_{};
     double interval_ = 0.001;
+    std::string loadedIntervalText_;
     bool loading_ = false;
 };

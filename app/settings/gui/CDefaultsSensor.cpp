@@ -89,6 +89,15 @@ void CDefaultsSensor::load(const DefaultSettings& s)
         microphoneSensitivity[i]->setText(number(microphone[i] * 1000.0));
     }
     updateEnabling();
+    loaded_ = s;
+    shown_.magneticUnits = magneticUnits->currentIndex();
+    shown_.vibrationUnits = vibrationUnits->currentIndex();
+    for (int i = 0; i < 2; ++i) {
+        shown_.magneticChoice[i] = magneticChoice[i]->currentIndex();
+        shown_.customMagnetic[i] = customMagnetic[i]->text();
+        shown_.customVibration[i] = customVibration[i]->text();
+        shown_.microphoneSensitivity[i] = microphoneSensitivity[i]->text();
+    }
 }
 
 void CDefaultsSensor::updateEnabling()
@@ -124,13 +133,33 @@ void CDefaultsSensor::store(DefaultSettings& s) const
     double* vibration[2] = {&s.Input1VibrationScaling, &s.Input2VibrationScaling};
     double* customVib[2] = {&s.Input1CustomVibrationScaling, &s.Input2CustomVibrationScaling};
     double* microphone[2] = {&s.Input1MicrophoneScaling, &s.Input2MicrophoneScaling};
+    const DefaultSettings& was = loaded_;
+    const double wasMagnetic[2] = {was.Input1MagneticScaling, was.Input2MagneticScaling};
+    const double wasCustomMag[2] = {was.Input1CustomMagneticScaling, was.Input2CustomMagneticScaling};
+    const double wasVibration[2] = {was.Input1VibrationScaling, was.Input2VibrationScaling};
+    const double wasCustomVib[2] = {was.Input1CustomVibrationScaling, was.Input2CustomVibrationScaling};
+    const double wasMicrophone[2] = {was.Input1MicrophoneScaling, was.Input2MicrophoneScaling};
+    const bool magneticUnitsKept = magneticUnits->currentIndex() == shown_.magneticUnits;
+    const bool vibrationUnitsKept = vibrationUnits->currentIndex() == shown_.vibrationUnits;
     for (int i = 0; i < 2; ++i) {
-        *customMag[i] = value(customMagnetic[i]);
         const int choice = magneticChoice[i]->currentIndex();
-        const double sensitivity = choice == 4 ? *customMag[i] : R::standardScalingValue(choice);
-        *magnetic[i] = R::magneticScalingFor(sensitivity, s.MagneticUnits);
-        *customVib[i] = value(customVibration[i]);
-        if (*customVib[i] != 0.0) *vibration[i] = R::vibrationScalingFor(*customVib[i], s.VibrationUnits);
-        *microphone[i] = value(microphoneSensitivity[i]) / 1000.0;
+        const bool customMagKept = customMagnetic[i]->text() == shown_.customMagnetic[i];
+        *customMag[i] = customMagKept ? wasCustomMag[i] : value(customMagnetic[i]);
+        if (magneticUnitsKept && choice == shown_.magneticChoice[i] && (choice != 4 || customMagKept)) {
+            *magnetic[i] = wasMagnetic[i];
+        } else {
+            const double sensitivity = choice == 4 ? value(customMagnetic[i]) : R::standardScalingValue(choice);
+            *magnetic[i] = R::magneticScalingFor(sensitivity, s.MagneticUnits);
+        }
+        if (vibrationUnitsKept && customVibration[i]->text() == shown_.customVibration[i]) {
+            *customVib[i] = wasCustomVib[i];
+            *vibration[i] = wasVibration[i];
+        } else {
+            *customVib[i] = value(customVibration[i]);
+            if (*customVib[i] != 0.0) *vibration[i] = R::vibrationScalingFor(*customVib[i], s.VibrationUnits);
+        }
+        *microphone[i] = microphoneSensitivity[i]->text() == shown_.microphoneSensitivity[i]
+                             ? wasMicrophone[i]
+                             : value(microphoneSensitivity[i]) / 1000.0;
     }
 }

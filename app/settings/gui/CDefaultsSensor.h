@@ -3,6 +3,8 @@
 #include "app/settings/DefaultSettings.h"
 #include "app/settings/gui/CSettingsPage.h"
 
+#include <QString>
+
 #include <array>
 
 class QComboBox;
@@ -31,4 +33,15 @@ public:
 
 private:
     void updateEnabling();
+
+    // What load() showed and the values it came from: a field the user left
+    // alone keeps its stored value exactly, not one converted there and back.
+    DefaultSettings loaded_;
+    struct Shown
+    {
+        int magneticUnits = 0;
+        int vibrationUnits = 0;
+        std::array<int, 2> magneticChoice{};
+        std::array<QString, 2> customMagnetic, customVibration, microphoneSensitivity;
+    } shown_;
 };

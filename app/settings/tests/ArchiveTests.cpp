@@ -113,6 +113,30 @@ TEST(Archive, Utf16FormIsAccepted)
     EXPECT_TRUE(r.atEnd());
 }
 
+TEST(Archive, EmptyTextsReadAndWriteWithoutTouchingMemory)
+{
+    // FF FEFF 00: an empty UTF-16 text (the template loader's fuzz finding),
+    // then an empty narrow one; from memory and from a file.
+    const std::vector<std::uint8_t> bytes = {0xFF, 0xFE, 0xFF, 0x00, 0x00};
+    ArchiveReader fromMemory(bytes);
+    EXPECT_EQ(fromMemory.readText(), "");
+    EXPECT_EQ(fromMemory.readText(), "");
+    EXPECT_TRUE(fromMemory.atEnd());
+    const auto path = scratch("empty-texts.bin");
+    {
+        ArchiveWriter writer(path);
+        writer.writeBytes(bytes.data(), 4);
+        writer.writeBytes(nullptr, 0);
+        writer.writeText("");
+        writer.commit();
+    }
+    EXPECT_EQ(fileBytes(path), bytes);
+    ArchiveReader fromFile(path);
+    EXPECT_EQ(fromFile.readText(), "");
+    EXPECT_EQ(fromFile.readText(), "");
+    EXPECT_TRUE(fromFile.atEnd());
+}
+
 TEST(Archive, TruncatedDataFailsCleanlyAtEveryLength)
 {
     const auto full = written([](ArchiveWriter& w) {

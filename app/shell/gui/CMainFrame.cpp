@@ -129,7 +129,8 @@ void CMainFrame::buildMenus()
     connect(addCommand(file, ID_CLOSE_ALL, tr("Close &All")), &QAction::triggered, this,
             &CMainFrame::closeAll);
     file->addSeparator();
-    addCommand(file, ID_FILE_SAVE_AS, tr("Save &As..."), QKeySequence::SaveAs);
+    // Spelled out: the desktop-neutral key bindings have no Save As keys.
+    addCommand(file, ID_FILE_SAVE_AS, tr("Save &As..."), QKeySequence(tr("Ctrl+Shift+S")));
     file->addSeparator();
     QMenu* exportMenu = file->addMenu(tr("&Export"));
     addCommand(exportMenu, ID_EXPORT_DATA, tr("&Data..."));
@@ -212,6 +213,16 @@ void CMainFrame::buildMenus()
     help->addSeparator();
     connect(addCommand(help, ID_APP_ABOUT, tr("&About Tesselon-6..."), QKeySequence::HelpContents),
             &QAction::triggered, this, &CMainFrame::showAbout);
+
+    // Hidden commands: actions of the window itself, so their keys work without a menu entry.
+    for (const auto& [id, keys] : {std::pair{ID_REPEAT_TEST, "Ctrl+Alt+Shift+T"},
+                                   std::pair{ID_REPEAT_TEST_2, "Ctrl+Alt+Shift+R"}}) {
+        auto* hidden = new QAction(this);
+        hidden->setData(id);
+        hidden->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        addAction(hidden);
+        actions_[id] = hidden;
+    }
 }
 
 namespace {
@@ -397,7 +408,7 @@ void CMainFrame::updateCommandStates()
     }
     for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN,
                    ID_STOP, ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA,
-                   ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN})
+                   ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN, ID_REPEAT_TEST, ID_REPEAT_TEST_2})
         action(id)->setEnabled(commandRule_ && commandRule_(id));
     for (int i = 0; i < recentFileCount; ++i)
         action(ID_FILE_MRU_FIRST + i)->setEnabled(i < recentFiles_.size() && !scanThreadActive_);

@@ -56,6 +56,9 @@ public:
         ID_POST_PROCESS = 32804,
         ID_SHOW_DEBUG_WINDOW = 32811,
         ID_OPEN_LOG_FOLDER = 32813,
+        // The repeat test: no menu entry, reached by its keys only.
+        ID_REPEAT_TEST = 32780,
+        ID_REPEAT_TEST_2 = 32799,
     };
     static constexpr int recentFileCount = 4;
 

@@ -22,11 +22,14 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace fs = std::filesystem;
 namespace platform = FenmarlCommonDLL::platform;
@@ -90,6 +93,8 @@ void MainFrameHost::connectCommands()
     on(CMainFrame::ID_COPY_DATA, &MainFrameHost::copyData);
     on(CMainFrame::ID_MUTE, &MainFrameHost::mute);
     on(CMainFrame::ID_POST_PROCESS, &MainFrameHost::postProcess);
+    on(CMainFrame::ID_REPEAT_TEST, &MainFrameHost::repeatTest);
+    on(CMainFrame::ID_REPEAT_TEST_2, &MainFrameHost::repeatTest);
     connect(frame_.action(CMainFrame::ID_INPUT1_MEAN), &QAction::triggered, this,
             [this] { showInputMeans(0); });
     connect(frame_.action(CMainFrame::ID_INPUT2_MEAN), &QAction::triggered, this,
@@ -114,6 +119,9 @@ bool MainFrameHost::commandEnabled(int id)
     case CMainFrame::ID_CONFIGURE:
     case CMainFrame::ID_RUN:
         return control_ && control_->canConfigure() && !threadActive;
+    case CMainFrame::ID_REPEAT_TEST:
+    case CMainFrame::ID_REPEAT_TEST_2:
+        return control_ && control_->canConfigure() && !threadActive && !repeatTestRunning_;
     case CMainFrame::ID_STOP:
         return control_ && control_->canStop();
     case CMainFrame::ID_FILE_NEW:
@@ -207,6 +215,51 @@ void MainFrameHost::stop()
 {
     control_->stop();
     refreshStatus();
+}
+
+int MainFrameHost::runRepeatTest(const RepeatTestPlan& plan, const std::function<void(int round)>& afterRound)
+{
+    if (repeatTestRunning_) return 0;
+    repeatTestRunning_ = true;
+    // Waits with the messages flowing, as the scan windows and the scan's end need them.
+    const auto wait = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(std::max(ms, 0), &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    const auto scanRunning = [] { return scanThreadActive.load() || scanRequested.load(); };
+    LogToLogFile(MainFrameControl::kSource, "Repeat test started.", LogInformation);
+    int round = 0;
+    for (; round < plan.rounds; ++round) {
+        if (!commandEnabled(CMainFrame::ID_RUN)) break;
+        run();
+        pumpMessages();
+        wait(plan.afterStartMs);
+        while (scanRunning())
+            wait(50);
+        wait(plan.afterEndMs);
+        if (std::find(plan.closeRounds.begin(), plan.closeRounds.end(), round) != plan.closeRounds.end()) {
+            refreshStatus();
+            frame_.action(CMainFrame::ID_CLOSE_ALL)->trigger();
+            // Closed windows are deleted only when control returns to the loop
+            // the close ran in, which this command leaves only at its end: free
+            // them (and their documents) now.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        if (afterRound) afterRound(round);
+    }
+    repeatTestRunning_ = false;
+    refreshStatus();
+    if (round < plan.rounds) {
+        const std::string text = "The repeat test stopped in round " + std::to_string(round + 1) + " of " +
+                                 std::to_string(plan.rounds) + ": a scan could not be started.";
+        LogToLogFile(MainFrameControl::kSource, text, LogError);
+        ui_.messageBox(text, "Test", FenmarlCommonDLL::platform::MB_OK_ | FenmarlCommonDLL::platform::MB_ICONERROR_);
+        return round;
+    }
+    LogToLogFile(MainFrameControl::kSource, "Repeat test finished.", LogInformation);
+    ui_.messageBox("Finished", "Test", FenmarlCommonDLL::platform::MB_OK_);
+    return round;
 }
 
 void MainFrameHost::newDocument()

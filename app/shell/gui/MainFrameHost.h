@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CChildFrame;
 class CCorvelDoc;
@@ -62,6 +63,21 @@ public:
     void showInputMeans(int input);
     void mute();
     void postProcess();
+
+    // The repeat test (commands 32780 and 32799, also the program's soak
+    // test): rounds of start a scan, wait, wait for its end, wait again, close
+    // every document in the listed rounds; then "Finished". A round whose scan
+    // cannot start ends the test with a message instead.
+    struct RepeatTestPlan
+    {
+        int rounds = 50;
+        int afterStartMs = 1000;
+        int afterEndMs = 500;
+        std::vector<int> closeRounds{0, 20, 40};
+    };
+    void repeatTest() { runRepeatTest(RepeatTestPlan{}); }
+    // Rounds completed. `afterRound` (tests) is called at the end of each round.
+    int runRepeatTest(const RepeatTestPlan& plan, const std::function<void(int round)>& afterRound = {});
 
     // The open documents and their windows.
     CChildFrame* frameOf(const CCorvelDoc* document) const;
@@ -138,5 +154,6 @@ private:
     bool mainWindowCloseEnabled_ = true;
     int untitledCount_ = 0;
     int watchToken_ = 0;
+    bool repeatTestRunning_ = false;
     std::function<bool(PostProcessOptions&)> optionsChooser_;
 };

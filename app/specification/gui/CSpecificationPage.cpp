@@ -87,6 +87,11 @@ void CSpecificationPage::load(const SpecificationSettings& s)
     displayCurves->setChecked(s.displayCurves != 0);
     audioAlert->setChecked(s.audioAlert != 0);
     updateEnabling();
+    loaded_ = s;
+    for (int i = 0; i < 2; ++i) {
+        loadedExcursion_[i] = excursion[i]->text().toStdString();
+        loadedRows_[i] = rows(i);
+    }
 }
 
 void CSpecificationPage::setInputs(bool used1, bool used2, const std::string& sensor1,
@@ -174,9 +179,12 @@ void CSpecificationPage::store(SpecificationSettings& s) const
     for (int i = 0; i < 2; ++i) {
         s.applyTimeTest[i] = applyTime[i]->isChecked() ? 1 : 0;
         s.applyFrequencyTest[i] = applyFrequency[i]->isChecked() ? 1 : 0;
-        s.maximumExcursion[i] =
-            ConfigureRules::readNumber(excursion[i]->text().toStdString()).value_or(s.maximumExcursion[i]);
-        s.curve[i] = S::curveFromRows(rows(i));
+        const std::string excursionText = excursion[i]->text().toStdString();
+        s.maximumExcursion[i] = excursionText == loadedExcursion_[i]
+                                    ? loaded_.maximumExcursion[i]
+                                    : ConfigureRules::readNumber(excursionText).value_or(s.maximumExcursion[i]);
+        const std::vector<S::CurveRow> shown = rows(i);
+        s.curve[i] = shown == loadedRows_[i] ? loaded_.curve[i] : S::curveFromRows(shown);
     }
     s.displayCurves = displayCurves->isChecked() ? 1 : 0;
     s.audioAlert = audioAlert->isChecked() ? 1 : 0;

@@ -56,4 +56,9 @@ private:
     bool checkNumber(QLineEdit* field);
 
     std::array<bool, 2> used_{true, false};
+    // What load() showed and the values behind it: an excursion or a curve the
+    // user left alone keeps its stored values exactly, not their five digits.
+    SpecificationSettings loaded_;
+    std::array<std::string, 2> loadedExcursion_;
+    std::array<std::vector<SpecificationRules::CurveRow>, 2> loadedRows_;
 };

@@ -23,6 +23,7 @@ struct CurveRow
 {
     std::string frequency;
     std::string intensity;
+    bool operator==(const CurveRow&) const = default;
 };
 
 // "%.5lg": the form a value takes in the list.

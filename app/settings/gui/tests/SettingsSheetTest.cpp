@@ -504,3 +504,62 @@ TEST_F(SettingsSheetTest, TemplateSavedFromTheSheetRestoresEveryPage)
 }
 
 } // namespace
+
+TEST_F(SettingsSheetTest, FieldsTheUserLeavesAloneKeepTheirStoredValuesExactly)
+{
+    // Values whose display and conversion back would not give them again.
+    DefaultSettings s;
+    s.MagneticUnits = 0;
+    s.VibrationUnits = 1;
+    s.Input1VibrationScaling = 1.5;
+    s.Input2VibrationScaling = 0.1;
+    s.Input1CustomVibrationScaling = 3.0;
+    s.Input1MagneticScaling = 12345.678901234567; // a custom sensitivity
+    s.Input1CustomMagneticScaling = 7.25;
+    s.Input2MicrophoneScaling = 0.012345678901234567;
+    CDefaultsSensor sensor;
+    sensor.load(s);
+    ASSERT_TRUE(sensor.validate());
+    DefaultSettings out;
+    sensor.store(out);
+    EXPECT_EQ(out.Input1VibrationScaling, 1.5);
+    EXPECT_EQ(out.Input2VibrationScaling, 0.1);
+    EXPECT_EQ(out.Input1CustomVibrationScaling, 3.0);
+    EXPECT_EQ(out.Input1MagneticScaling, 12345.678901234567);
+    EXPECT_EQ(out.Input1CustomMagneticScaling, 7.25);
+    EXPECT_EQ(out.Input2MicrophoneScaling, 0.012345678901234567);
+    EXPECT_EQ(out.Input2MagneticScaling, s.Input2MagneticScaling);
+
+    // What the user edits is converted from the text; the rest stays exact.
+    sensor.customVibration[0]->setText("0.5");
+    sensor.microphoneSensitivity[1]->setText("20");
+    sensor.store(out);
+    EXPECT_DOUBLE_EQ(out.Input1VibrationScaling, 2000.0);
+    EXPECT_EQ(out.Input1CustomVibrationScaling, 0.5);
+    EXPECT_DOUBLE_EQ(out.Input2MicrophoneScaling, 0.02);
+    EXPECT_EQ(out.Input2VibrationScaling, 0.1);
+    EXPECT_EQ(out.Input1MagneticScaling, 12345.678901234567);
+    // Other units convert every scaling of that kind anew.
+    sensor.vibrationUnits->setCurrentIndex(0);
+    sensor.store(out);
+    EXPECT_NE(out.Input2VibrationScaling, 0.1);
+
+    // The scan page's limits are shown so that they read back unchanged.
+    CScanConfiguration c;
+    c.Input1Minimum = 0.1 + 0.2;
+    c.Input2Maximum = 1.0 / 3.0;
+    CConfigureDlg scan;
+    scan.load(c, 0, 0);
+    const CScanConfiguration back = scan.current();
+    EXPECT_EQ(back.Input1Minimum, 0.1 + 0.2);
+    EXPECT_EQ(back.Input2Maximum, 1.0 / 3.0);
+
+    // An interval its six-digit text cannot give back (1/2048 s shows as
+    // "488.281us") stays exact until the text is edited.
+    c.SampleInterval = 1.0 / 2048.0;
+    scan.load(c, 0, 0);
+    EXPECT_EQ(scan.intervalText(), "488.281us");
+    EXPECT_EQ(scan.finish().SampleInterval, 1.0 / 2048.0);
+    scan.intervalList->setEditText("500us");
+    EXPECT_DOUBLE_EQ(scan.finish().SampleInterval, 0.0005);
+}

@@ -22,7 +22,14 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <chrono>
+#include <climits>
+#include <thread>
+#include <cstdio>
 #include <fstream>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace ScanTest;
 namespace fs = std::filesystem;
@@ -363,4 +370,88 @@ TEST_F(MainFrameHostTest, AChangedScanIsOfferedForSavingBeforeItsWindowCloses)
     EXPECT_TRUE(window->close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(host->documentCount(), 0u);
+}
+
+namespace {
+
+// Resident memory (KiB) and open descriptors of this process.
+std::pair<long, long> residentKiBAndDescriptors()
+{
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    long descriptors = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++descriptors;
+    return {resident * (sysconf(_SC_PAGESIZE) / 1024), descriptors};
+}
+
+} // namespace
+
+TEST_F(MainFrameHostTest, TheRepeatTestSoaksWithoutGrowingMemoryOrDescriptors)
+{
+    // A shortened repeat test: every other round closes the documents, and
+    // after each close the process must be back where it was.
+    build();
+    CScanConfiguration& c = store->scanConfiguration();
+    c.NoOfSamples = 20000;
+    c.SampleInterval = 0.0002;
+    MainFrameHost::RepeatTestPlan plan;
+    plan.rounds = 11;
+    plan.afterStartMs = 100;
+    plan.afterEndMs = 50;
+    plan.closeRounds = {0, 2, 4, 6, 8, 10};
+    std::vector<std::pair<long, long>> afterClose;
+    std::size_t scansSaved = 0;
+    const auto started = std::chrono::steady_clock::now();
+    const int rounds = host->runRepeatTest(plan, [&](int round) {
+        // The saved scans go at once: the test keeps to a few MB of disk.
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            scansSaved += entry.path().extension() == ".ts6";
+            fs::remove(entry.path());
+        }
+        if (round % 2 != 0) return;
+        // Closed by the test itself, not by a later turn of the event loop.
+        EXPECT_EQ(host->documentCount(), 0u) << "round " << round;
+        EXPECT_TRUE(frame->mdiArea()->subWindowList().isEmpty()) << "round " << round;
+        // The least of three readings: a log line being written or a buffer
+        // about to be freed is not growth.
+        std::pair<long, long> least{LONG_MAX, LONG_MAX};
+        for (int reading = 0; reading < 3; ++reading) {
+            // Not QTest::qWait: it would delete closed windows itself.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const auto now = residentKiBAndDescriptors();
+            least = {std::min(least.first, now.first), std::min(least.second, now.second)};
+        }
+        afterClose.push_back(least);
+        std::printf("repeat test round %d: resident %ld KiB, %ld descriptors (%lld ms)\n", round,
+                    afterClose.back().first, afterClose.back().second,
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count()));
+    });
+    EXPECT_EQ(rounds, 11);
+    EXPECT_EQ(scansSaved, 11u);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "Finished");
+    EXPECT_EQ(ui.messages()[0].caption, "Test");
+    ASSERT_EQ(afterClose.size(), 6u);
+    // Round 0 warms the caches up; from round 2 on nothing may accumulate.
+    // Each round's scan holds over 1 MB of series: a leaked document or
+    // window would add that much every round.
+    for (std::size_t i = 2; i < afterClose.size(); ++i) {
+        EXPECT_LE(afterClose[i].second, afterClose[1].second) << "descriptors, sample " << i;
+        EXPECT_LT(afterClose[i].first - afterClose[1].first, 3 * 1024) << "resident KiB, sample " << i;
+    }
+}
+
+TEST_F(MainFrameHostTest, TheRepeatTestStopsVisiblyWhenNoScanCanStart)
+{
+    build(false);
+    MainFrameHost::RepeatTestPlan plan;
+    plan.rounds = 3;
+    EXPECT_EQ(host->runRepeatTest(plan), 0);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "The repeat test stopped in round 1 of 3: a scan could not be started.");
+    EXPECT_EQ(ui.messages()[0].caption, "Test");
 }

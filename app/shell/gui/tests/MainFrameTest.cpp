@@ -19,6 +19,7 @@
 #include <QToolBar>
 
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace {
@@ -328,3 +329,25 @@ TEST_F(MainFrameTest, ScanWindowDrawsFourTitledGraphs)
 }
 
 } // namespace
+
+TEST_F(MainFrameTest, SaveAsAndTheHiddenRepeatTestHaveTheirDocumentedKeys)
+{
+    CMainFrame frame;
+    EXPECT_EQ(frame.action(CMainFrame::ID_FILE_SAVE_AS)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    EXPECT_EQ(frame.action(CMainFrame::ID_REPEAT_TEST)->shortcut(),
+              QKeySequence(QStringLiteral("Ctrl+Alt+Shift+T")));
+    EXPECT_EQ(frame.action(CMainFrame::ID_REPEAT_TEST_2)->shortcut(),
+              QKeySequence(QStringLiteral("Ctrl+Alt+Shift+R")));
+    // The repeat test is no menu's entry, but its keys reach it through the window.
+    for (QMenu* menu : frame.findChildren<QMenu*>())
+        for (QAction* a : menu->actions())
+            EXPECT_NE(a->data().toInt(), CMainFrame::ID_REPEAT_TEST) << menu->title().toStdString();
+    EXPECT_TRUE(frame.actions().contains(frame.action(CMainFrame::ID_REPEAT_TEST)));
+    EXPECT_TRUE(frame.actions().contains(frame.action(CMainFrame::ID_REPEAT_TEST_2)));
+    // Every key bound twice would reach neither command.
+    std::map<QString, int> bound;
+    for (QAction* a : frame.findChildren<QAction*>())
+        if (!a->shortcut().isEmpty()) ++bound[a->shortcut().toString()];
+    for (const auto& [keys, count] : bound)
+        EXPECT_EQ(count, 1) << keys.toStdString();
+}

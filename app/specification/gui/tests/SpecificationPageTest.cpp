@@ -130,3 +130,29 @@ TEST_F(SpecificationPageTest, RangesAndEnablingFollowTheInputs)
 }
 
 } // namespace
+
+TEST_F(SpecificationPageTest, AnExcursionOrCurveLeftAloneKeepsItsStoredValuesExactly)
+{
+    SpecificationSettings stored;
+    stored.maximumExcursion[0] = 1.234567;
+    stored.maximumExcursion[1] = 0.1;
+    stored.curve[0] = {{12.345678, 0.5}, {100.0, 1.0 / 3.0}};
+    stored.curve[1] = {{5.0, 2.0}, {50.0, 2.0}};
+    CSpecificationPage page;
+    page.load(stored);
+    EXPECT_EQ(page.excursion[0]->text(), "1.2346"); // five digits are shown
+    SpecificationSettings out;
+    page.store(out);
+    EXPECT_EQ(out.maximumExcursion[0], 1.234567);
+    EXPECT_EQ(out.curve[0], stored.curve[0]);
+
+    // Edited: what is shown now is what is stored; the other input is untouched.
+    page.excursion[0]->setText("2");
+    addRows(page, 1, {{"60.123456", "2"}});
+    page.store(out);
+    EXPECT_EQ(out.maximumExcursion[0], 2.0);
+    ASSERT_EQ(out.curve[1].size(), 3u);
+    EXPECT_DOUBLE_EQ(out.curve[1][2].frequency, 60.123);
+    EXPECT_EQ(out.curve[0], stored.curve[0]);
+    EXPECT_EQ(out.maximumExcursion[1], 0.1);
+}
