@@ -36,10 +36,10 @@ std::string readFile(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Screenshots for a person to look at land here when TESSELON_SCREENSHOTS names a folder.
+// Screenshots for a person to look at land here when TESSELON_SCREENSHOT_DIR names a folder.
 void keepScreenshot(const QPixmap& picture, const char* name)
 {
-    const char* dir = std::getenv("TESSELON_SCREENSHOTS");
+    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
     if (dir && *dir) picture.save(QString::fromStdString((fs::path(dir) / name).string()));
 }
 
