@@ -12,6 +12,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QMenu>
 #include <QMouseEvent>
 #include <qcustomplot.h>
@@ -157,6 +160,30 @@ TEST_F(GraphAnalysisTest, TwoCursorsSnapToSamplesAndReadXYDeltasAndFrequency)
     // Hiding them clears the readout.
     a->setCursorsShown(false);
     EXPECT_TRUE(a->readoutText().isEmpty());
+}
+
+TEST_F(GraphAnalysisTest, ReadoutGoesToTheMainWindowsStatusBar)
+{
+    QMainWindow main;
+    main.setCentralWidget(frame.get());
+    // The fixture keeps owning the frame, whatever way the test ends.
+    struct GiveBack
+    {
+        QMainWindow& window;
+        ~GiveBack() { window.takeCentralWidget(); }
+    } giveBack{main};
+    show();
+    main.show();
+    GraphAnalysis* a = GraphAnalysis::of(view(BottomTime));
+    a->setCursorsShown(true);
+    a->placeCursor(1, 0.5);
+    auto* label = main.statusBar()->findChild<QLabel*>("measurementReadout");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), a->statusText());
+    EXPECT_TRUE(label->text().startsWith("Bottom Time: C1: X = ")) << label->text().toStdString();
+    EXPECT_TRUE(label->text().contains("; C2: X = 0.5 s")) << label->text().toStdString();
+    a->setCursorsShown(false);
+    EXPECT_TRUE(label->text().isEmpty());
 }
 
 TEST_F(GraphAnalysisTest, CursorsAndTheirReadoutAreInTheCopiedImage)
