@@ -79,6 +79,11 @@ CCorvelView::CCorvelView(int kind, QWidget* parent) : QWidget(parent), kind_(kin
     persisted_.chart = chart_;
     setFocusPolicy(Qt::StrongFocus);
     chart_->setXAxisTitle(GraphTables::xAxisTitle(GraphTables::isSpectrum(kind)));
+    // The right-click menu of the chart also offers the measurements.
+    connect(chart_, &QcpChartControl::popupMenuCreated, this, [this](QMenu* menu) {
+        menu->addSeparator();
+        GraphAnalysis::of(this)->addMenuEntries(menu);
+    });
 }
 
 CCorvelView::~CCorvelView()

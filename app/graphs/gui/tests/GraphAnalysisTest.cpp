@@ -361,6 +361,12 @@ TEST_F(GraphAnalysisTest, GraphPopupOffersTheAnalysisEntries)
         if (action->menu() && action->text() == "Analysis") timeAnalysis = action->menu();
     ASSERT_NE(timeAnalysis, nullptr);
     EXPECT_EQ(timeAnalysis->actions().size(), 4);
+    // The chart's own right-click menu ends with the same submenu.
+    std::unique_ptr<QMenu> chartMenu(view(TopFrequency)->chart().createPopupMenu(nullptr));
+    ASSERT_FALSE(chartMenu->actions().isEmpty());
+    QAction* last = chartMenu->actions().last();
+    ASSERT_NE(last->menu(), nullptr);
+    EXPECT_EQ(last->text(), "Analysis");
     // The cursors entry toggles them.
     timeAnalysis->actions().first()->trigger();
     EXPECT_TRUE(GraphAnalysis::find(view(TopTime))->cursorsShown());
