@@ -342,9 +342,12 @@ void GraphAnalysis::publishStatus()
     if (!label) {
         label = new QLabel(main->statusBar());
         label->setObjectName(QStringLiteral("measurementReadout"));
-        main->statusBar()->addPermanentWidget(label);
+        // Takes the room left and never pushes the documented panes away; the tooltip has it all.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        main->statusBar()->addPermanentWidget(label, 1);
     }
     label->setText(status_);
+    label->setToolTip(status_);
     label->setVisible(!status_.isEmpty());
 }
 
