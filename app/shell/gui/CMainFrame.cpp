@@ -134,6 +134,8 @@ void CMainFrame::buildMenus()
     file->addSeparator();
     QMenu* exportMenu = file->addMenu(tr("&Export"));
     addCommand(exportMenu, ID_EXPORT_DATA, tr("&Data..."));
+    addCommand(exportMenu, ID_EXPORT_CSV, tr("&CSV..."));
+    addCommand(exportMenu, ID_EXPORT_WAV, tr("&WAV..."));
     connect(addCommand(exportMenu, ID_EXPORT_GRAPHICS, tr("&Graphics...")), &QAction::triggered, this,
             [this] {
                 if (CChildFrame* child = activeChildFrame()) child->exportGraphics();
@@ -408,7 +410,7 @@ void CMainFrame::updateCommandStates()
     }
     for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN,
                    ID_STOP, ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA,
-                   ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN, ID_REPEAT_TEST, ID_REPEAT_TEST_2})
+                   ID_EXPORT_CSV, ID_EXPORT_WAV, ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN, ID_REPEAT_TEST, ID_REPEAT_TEST_2})
         action(id)->setEnabled(commandRule_ && commandRule_(id));
     for (int i = 0; i < recentFileCount; ++i)
         action(ID_FILE_MRU_FIRST + i)->setEnabled(i < recentFiles_.size() && !scanThreadActive_);
