@@ -104,7 +104,8 @@ private:
 
 bool fail(std::string* error, const std::filesystem::path& path, const std::string& reason)
 {
-    if (error) *error = path.string() + ": " + (reason.empty() ? "it could not be written completely" : reason);
+    if (error)
+        *error = path.string() + ": " + (reason.empty() ? "it could not be written completely" : reason);
     return false;
 }
 
@@ -287,9 +288,11 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
         appendRow(out, {label + " sensor type", type});
         appendRow(out, {label + " display mode", input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode});
         appendRow(out, {label + " samples", std::to_string(blocks[b]->rows)});
-        appendRow(out, {label + " sensor gain", std::to_string(input == 0 ? c.Input1SensorGain : c.Input2SensorGain)});
+        appendRow(out, {label + " sensor gain",
+                        std::to_string(input == 0 ? c.Input1SensorGain : c.Input2SensorGain)});
         appendRow(out, {label + " time unit", unit});
-        appendRow(out, {label + " spectrum unit", SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits, spectrumUnit)});
+        appendRow(out, {label + " spectrum unit",
+                        SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits, spectrumUnit)});
         appendRow(out, {label + " scaling", CsvNumber(document.inputScale(input))});
         appendRow(out, {label + " scaling unit", microphone ? "V/Pa (divides)" : unit + "/V (multiplies)"});
     }
@@ -301,8 +304,8 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
         const std::string& type = sensorTypeOf(c, input);
         const std::string label = inputLabel(c, input);
         const std::string unit = GraphTables::unitName(type, s.MagneticUnits, s.VibrationUnits);
-        const std::string funit =
-            SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits, input == 0 ? s.Input1Scaling : s.Input2Scaling);
+        const std::string funit = SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits,
+                                                    input == 0 ? s.Input1Scaling : s.Input2Scaling);
         static const char* axisNames[] = {"X", "Y", "Z"};
         columns.push_back(label + " Time (s)");
         for (int a = 0; a < blocks[b]->axes; ++a)
@@ -401,8 +404,8 @@ bool ExportWavFile(CCorvelDoc& document, const std::filesystem::path& path, std:
     {
         FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
         for (const WavChannel& ch : channels)
-            frames = std::max<std::uint64_t>(frames, static_cast<std::uint64_t>(
-                                                         std::max(document.scan.input(ch.input).samplesAcquired, 0)));
+            frames = std::max<std::uint64_t>(frames, static_cast<std::uint64_t>(std::max(
+                                                         document.scan.input(ch.input).samplesAcquired, 0)));
     }
     const std::uint64_t blockAlign = channels.size() * 4;
     const std::uint64_t dataBytes = frames * blockAlign;
@@ -414,7 +417,8 @@ bool ExportWavFile(CCorvelDoc& document, const std::filesystem::path& path, std:
 
     std::string head = "RIFF";
     const std::uint64_t riffSize = 4 + (8 + 18) + (8 + 4) + (8 + info.size()) + (8 + dataBytes);
-    if (riffSize > 0xFFFFFFFFull) return fail(error, path, "the scan is too long for a WAV file (4 GiB at most)");
+    if (riffSize > 0xFFFFFFFFull)
+        return fail(error, path, "the scan is too long for a WAV file (4 GiB at most)");
     putLe32(head, static_cast<std::uint32_t>(riffSize));
     head += "WAVE";
     head += "fmt ";

@@ -32,8 +32,8 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
 // One WAV channel of the export.
 struct WavChannel
 {
-    int input = 0; // 0 or 1
-    int axis = 0;  // 0 X, 1 Y, 2 Z
+    int input = 0;        // 0 or 1
+    int axis = 0;         // 0 X, 1 Y, 2 Z
     std::string name;     // "Input 1 X"
     std::string unit;     // "nT", "g", "Pa" …
     double toVolts = 1.0; // sample × toVolts = the stored record (volts at the sensor)
@@ -43,7 +43,8 @@ struct WavChannel
 // The channels a WAV export of the document writes, in file order.
 std::vector<WavChannel> WavChannels(const CCorvelDoc& document);
 // The text of the file's ICMT comment (one line per channel, "\n" separated).
-std::string WavComment(const CCorvelDoc& document, const std::vector<WavChannel>& channels, double sampleRate);
+std::string WavComment(const CCorvelDoc& document, const std::vector<WavChannel>& channels,
+                       double sampleRate);
 // The scan's sample rate in Hz from the time axis (the configured interval
 // when the record has fewer than two samples).
 double ScanSampleRate(const CCorvelDoc& document);

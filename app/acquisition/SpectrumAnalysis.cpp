@@ -99,6 +99,7 @@ std::string BandLevelText(double low, double high, const std::vector<double>& ax
         out += text;
         total += axisMeanSquares[a];
     }
-    std::snprintf(text, sizeof text, " Total = %.4g%s", BandLevelFromMeanSquare(total, decibel), suffix.c_str());
+    std::snprintf(text, sizeof text, " Total = %.4g%s", BandLevelFromMeanSquare(total, decibel),
+                  suffix.c_str());
     return out + text;
 }

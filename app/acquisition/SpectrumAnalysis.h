@@ -23,9 +23,9 @@ std::vector<SpectrumPeak> FindSpectrumPeaks(const std::vector<double>& frequency
 
 struct HarmonicMarker
 {
-    int order = 1;         // 1 = the fundamental
-    double frequency = 0;  // order × fundamental
-    int index = -1;        // nearest point of the series
+    int order = 1;        // 1 = the fundamental
+    double frequency = 0; // order × fundamental
+    int index = -1;       // nearest point of the series
 };
 
 // Multiples of the fundamental up to the last frequency of the series, at most maxCount.

@@ -21,7 +21,10 @@ public:
         return 1;
     }
     std::vector<std::filesystem::path> chooseFiles(const FileRequest&) override { return {}; }
-    std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override { return {}; }
+    std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override
+    {
+        return {};
+    }
     void showProgress(const std::string&, const std::string&, const std::string&, bool) override {}
     void setProgressText(const std::string&, const std::string&) override {}
     void closeProgress() override {}
@@ -60,8 +63,8 @@ int RunExportCommand(const std::vector<std::string>& arguments, std::string& mes
         return 2;
     }
     const std::filesystem::path scanFile = arguments[1];
-    const std::filesystem::path output = arguments.size() == 3 ? std::filesystem::path(arguments[2])
-                                                               : DefaultExportPath(scanFile, format);
+    const std::filesystem::path output =
+        arguments.size() == 3 ? std::filesystem::path(arguments[2]) : DefaultExportPath(scanFile, format);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(scanFile, ec)) {
         message = "cannot read " + scanFile.string() + ": no such file";

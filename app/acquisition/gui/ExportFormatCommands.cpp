@@ -26,9 +26,11 @@ bool exportScan(CCorvelDoc& document, Format format, UserInteraction& ui)
     const std::filesystem::path path = ui.chooseFile(request);
     if (path.empty()) return false;
     std::string error;
-    const bool ok = format == Format::Csv ? ExportCsvFile(document, path, &error) : ExportWavFile(document, path, &error);
+    const bool ok =
+        format == Format::Csv ? ExportCsvFile(document, path, &error) : ExportWavFile(document, path, &error);
     if (!ok)
-        ui.messageBox("The scan was not exported:\n" + error, format == Format::Csv ? "Export CSV" : "Export WAV",
+        ui.messageBox("The scan was not exported:\n" + error,
+                      format == Format::Csv ? "Export CSV" : "Export WAV",
                       FenmarlCommonDLL::platform::MB_ICONEXCLAMATION_);
     return ok;
 }

@@ -98,7 +98,8 @@ void twoInputDocument(CCorvelDoc& doc)
     doc.settings.Input1MagneticScaling = 2.5;
     doc.settings.Input2MicrophoneScaling = 0.05;
     doc.scan.acquisitionTime = SystemTime{2026, 12, 3, 9, 8, 7, 6, 5};
-    FillScanData(doc.scan.input1, 1500, 1000.0, [](int a, int i) { return Sine(0.1 * (a + 1), 0.05, i) + 0.01; });
+    FillScanData(doc.scan.input1, 1500, 1000.0,
+                 [](int a, int i) { return Sine(0.1 * (a + 1), 0.05, i) + 0.01; });
     FillScanData(doc.scan.input2, 1500, 1000.0, [](int a, int i) { return Sine(0.2, 0.01 * (a + 1), i); });
     doc.RecomputeSpectra();
 }
@@ -176,12 +177,15 @@ TEST(ScanExportFormats, CsvHoldsTheHeaderBlockAndTheDatNumbersAtFullPrecision)
         std::snprintf(t, sizeof t, "%.10f", std::strtod(records[i][0].c_str(), nullptr));
         EXPECT_EQ(dat[0], t);
         for (int c = 1; c < 4; ++c)
-            EXPECT_EQ(dat[static_cast<std::size_t>(c)], printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
+            EXPECT_EQ(dat[static_cast<std::size_t>(c)],
+                      printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
         if (!records[i][4].empty()) {
             for (int c = 4; c < 8; ++c)
-                EXPECT_EQ(dat[static_cast<std::size_t>(c)], printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
+                EXPECT_EQ(dat[static_cast<std::size_t>(c)],
+                          printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
             for (int c = 12; c < 16; ++c)
-                EXPECT_EQ(dat[static_cast<std::size_t>(c)], printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
+                EXPECT_EQ(dat[static_cast<std::size_t>(c)],
+                          printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
         } else {
             EXPECT_TRUE(records[i][12].empty());
         }
@@ -211,12 +215,12 @@ TEST(ScanExportFormats, WavIsFloatWithOneChannelPerAxisAndItsScalingInTheComment
     }
     ASSERT_TRUE(chunks.count("fmt ") && chunks.count("data") && chunks.count("LIST"));
     const std::size_t fmt = chunks["fmt "].first;
-    EXPECT_EQ(le16(b, fmt), 3);                     // IEEE float
-    EXPECT_EQ(le16(b, fmt + 2), 6);                 // channels
-    EXPECT_EQ(le32(b, fmt + 4), 1000u);             // rate
-    EXPECT_EQ(le32(b, fmt + 8), 1000u * 6 * 4);     // bytes per second
-    EXPECT_EQ(le16(b, fmt + 12), 24);               // block align
-    EXPECT_EQ(le16(b, fmt + 14), 32);               // bits
+    EXPECT_EQ(le16(b, fmt), 3);                 // IEEE float
+    EXPECT_EQ(le16(b, fmt + 2), 6);             // channels
+    EXPECT_EQ(le32(b, fmt + 4), 1000u);         // rate
+    EXPECT_EQ(le32(b, fmt + 8), 1000u * 6 * 4); // bytes per second
+    EXPECT_EQ(le16(b, fmt + 12), 24);           // block align
+    EXPECT_EQ(le16(b, fmt + 14), 32);           // bits
     EXPECT_EQ(chunks["data"].second, 1500u * 24);
     const std::string list = b.substr(chunks["LIST"].first, chunks["LIST"].second);
     EXPECT_EQ(list.substr(0, 4), "INFO");
@@ -239,8 +243,10 @@ TEST(ScanExportFormats, WavIsFloatWithOneChannelPerAxisAndItsScalingInTheComment
             float f;
             const std::uint32_t bits = le32(b, data + (i * 6 + c) * 4);
             std::memcpy(&f, &bits, 4);
-            const double stored = doc.scan.input(channels[c].input).timeData[static_cast<std::size_t>(channels[c].axis)].get(i);
-            EXPECT_NEAR(f * channels[c].toVolts, stored, 1e-6 * std::max(1.0, std::abs(stored))) << i << " " << c;
+            const double stored =
+                doc.scan.input(channels[c].input).timeData[static_cast<std::size_t>(channels[c].axis)].get(i);
+            EXPECT_NEAR(f * channels[c].toVolts, stored, 1e-6 * std::max(1.0, std::abs(stored)))
+                << i << " " << c;
         }
 }
 
@@ -255,7 +261,9 @@ TEST(ScanExportFormats, FailuresNameTheFileAndKeepWhatWasThere)
 
     // Nothing in use: refused, an existing file stays as it was.
     const fs::path keep = fs::temp_directory_path() / "keep.csv";
-    { std::ofstream(keep) << "old"; }
+    {
+        std::ofstream(keep) << "old";
+    }
     doc.scan.configuration.UseInput1 = 0;
     doc.scan.configuration.UseInput2 = 0;
     EXPECT_FALSE(ExportCsvFile(doc, keep, &error));

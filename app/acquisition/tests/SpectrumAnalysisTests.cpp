@@ -29,7 +29,8 @@ Displayed computeAndDisplay(ScanData& data, int window, int unit, bool decibel, 
         ComputeSpectrum(data.timeAxis, ty[static_cast<std::size_t>(a)], segments, true, window, unit,
                         data.frequencyAxis, out, count);
         for (int i = 0; i < count; ++i)
-            data.spectrum[static_cast<std::size_t>(a)][static_cast<std::uint32_t>(i)] = out.get(static_cast<std::uint32_t>(i));
+            data.spectrum[static_cast<std::size_t>(a)][static_cast<std::uint32_t>(i)] =
+                out.get(static_cast<std::uint32_t>(i));
         data.spectrumPointCount = count;
     }
     MappedSeries fx;
@@ -42,7 +43,8 @@ Displayed computeAndDisplay(ScanData& data, int window, int unit, bool decibel, 
     for (int i = 0; i < shown; ++i) {
         d.f.push_back(fx.get(static_cast<std::uint32_t>(i)));
         for (int a = 0; a < 3; ++a)
-            d.y[static_cast<std::size_t>(a)].push_back(fy[static_cast<std::size_t>(a)].get(static_cast<std::uint32_t>(i)));
+            d.y[static_cast<std::size_t>(a)].push_back(
+                fy[static_cast<std::size_t>(a)].get(static_cast<std::uint32_t>(i)));
     }
     return d;
 }
@@ -67,7 +69,8 @@ TEST(SpectrumAnalysis, BandAroundASineGivesItsRmsUnderEveryWindowAndUnit)
                 const double ms = BandMeanSquare(d.f, d.y[static_cast<std::size_t>(a)], frequency[a] - 20.0,
                                                  frequency[a] + 20.0, window, unit, false);
                 const double rms = amplitude[a] / std::sqrt(2.0);
-                EXPECT_NEAR(std::sqrt(ms), rms, 0.01 * rms) << "window " << window << " unit " << unit << " axis " << a;
+                EXPECT_NEAR(std::sqrt(ms), rms, 0.01 * rms)
+                    << "window " << window << " unit " << unit << " axis " << a;
                 total += ms;
             }
             // Total field: the three bands together.

@@ -31,8 +31,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -121,10 +121,12 @@ QCPGraph* GraphAnalysis::trackedGraph() const
     const std::vector<QCPGraph*> graphs = seriesGraphs();
     const int n = std::min<int>(kComponents, static_cast<int>(graphs.size()));
     for (int i = 0; i < n; ++i)
-        if (graphs[static_cast<std::size_t>(i)]->visible() && !graphs[static_cast<std::size_t>(i)]->data()->isEmpty())
+        if (graphs[static_cast<std::size_t>(i)]->visible() &&
+            !graphs[static_cast<std::size_t>(i)]->data()->isEmpty())
             return graphs[static_cast<std::size_t>(i)];
     for (int i = 0; i < n; ++i)
-        if (!graphs[static_cast<std::size_t>(i)]->data()->isEmpty()) return graphs[static_cast<std::size_t>(i)];
+        if (!graphs[static_cast<std::size_t>(i)]->data()->isEmpty())
+            return graphs[static_cast<std::size_t>(i)];
     return nullptr;
 }
 
@@ -156,7 +158,8 @@ QString GraphAnalysis::baseUnit() const
     if (!doc) return {};
     const CScanConfiguration& c = doc->scan.configuration;
     const std::string& type = inputOf(view_) == 0 ? c.Input1Mode : c.Input2Mode;
-    return QString::fromStdString(GraphTables::unitName(type, doc->settings.MagneticUnits, doc->settings.VibrationUnits));
+    return QString::fromStdString(
+        GraphTables::unitName(type, doc->settings.MagneticUnits, doc->settings.VibrationUnits));
 }
 
 QString GraphAnalysis::yUnit() const
@@ -166,9 +169,9 @@ QString GraphAnalysis::yUnit() const
     if (!isSpectrum()) return baseUnit();
     const CScanConfiguration& c = doc->scan.configuration;
     const int input = inputOf(view_);
-    return QString::fromStdString(SpectrumValueUnit(input == 0 ? c.Input1Mode : c.Input2Mode, doc->settings.MagneticUnits,
-                                                    doc->settings.VibrationUnits,
-                                                    input == 0 ? doc->settings.Input1Scaling : doc->settings.Input2Scaling));
+    return QString::fromStdString(SpectrumValueUnit(
+        input == 0 ? c.Input1Mode : c.Input2Mode, doc->settings.MagneticUnits, doc->settings.VibrationUnits,
+        input == 0 ? doc->settings.Input1Scaling : doc->settings.Input2Scaling));
 }
 
 bool GraphAnalysis::decibel() const
@@ -316,16 +319,21 @@ void GraphAnalysis::updateReadout()
     if (placed_[0] && placed_[1]) {
         const double dx = x_[1] - x_[0];
         const double dy = cursorY(1) - cursorY(0);
-        QString delta = QStringLiteral("ΔX = %1 %2, ΔY = %3 %4").arg(number(dx), xu, number(dy), decibel() ? "dB" : yu);
-        if (!isSpectrum() && dx != 0.0) delta += QStringLiteral(", 1/ΔX = %1 Hz").arg(number(1.0 / std::abs(dx)));
+        QString delta =
+            QStringLiteral("ΔX = %1 %2, ΔY = %3 %4").arg(number(dx), xu, number(dy), decibel() ? "dB" : yu);
+        if (!isSpectrum() && dx != 0.0)
+            delta += QStringLiteral(", 1/ΔX = %1 Hz").arg(number(1.0 / std::abs(dx)));
         lines << delta;
         status << delta;
         double low = 0, high = 0;
         std::vector<double> ms;
         if (bandMeanSquares(low, high, ms)) {
-            const QString band = QString::fromStdString(BandLevelText(low, high, ms, baseUnit().toStdString(), decibel()));
+            const QString band =
+                QString::fromStdString(BandLevelText(low, high, ms, baseUnit().toStdString(), decibel()));
             // Beside the graph one value per line keeps the box narrow.
-            lines << QString(band).replace(QStringLiteral(": "), QStringLiteral(":\n  ")).replace(QStringLiteral(", "), QStringLiteral("\n  "));
+            lines << QString(band)
+                         .replace(QStringLiteral(": "), QStringLiteral(":\n  "))
+                         .replace(QStringLiteral(", "), QStringLiteral("\n  "));
             status << band;
         }
     }
@@ -447,7 +455,8 @@ void GraphAnalysis::updateHarmonicItems()
     QCustomPlot* p = plot();
     std::vector<HarmonicMarker> markers;
     if (fundamental_ > 0.0 && isSpectrum())
-        if (const QCPGraph* g = trackedGraph()) markers = HarmonicMarkers(fundamental_, keys(g), maxHarmonics);
+        if (const QCPGraph* g = trackedGraph())
+            markers = HarmonicMarkers(fundamental_, keys(g), maxHarmonics);
     while (harmonicLines_.size() < markers.size()) {
         auto* line = new QCPItemStraightLine(p);
         line->setPen(QPen(QColor(150, 90, 0), 1, Qt::DotLine));
@@ -463,9 +472,10 @@ void GraphAnalysis::updateHarmonicItems()
     }
     // Labels only where they have room (about 24 pixels apart).
     const double spacing = markers.size() >= 2 ? std::abs(p->xAxis->coordToPixel(markers[1].frequency) -
-                                                           p->xAxis->coordToPixel(markers[0].frequency))
+                                                          p->xAxis->coordToPixel(markers[0].frequency))
                                                : 1e9;
-    const std::size_t labelEvery = spacing >= 24.0 ? 1 : static_cast<std::size_t>(std::ceil(24.0 / std::max(spacing, 1.0)));
+    const std::size_t labelEvery =
+        spacing >= 24.0 ? 1 : static_cast<std::size_t>(std::ceil(24.0 / std::max(spacing, 1.0)));
     for (std::size_t i = 0; i < harmonicLines_.size(); ++i) {
         const bool shown = i < markers.size();
         harmonicLines_[i]->setVisible(shown);
@@ -539,7 +549,8 @@ void GraphAnalysis::fillReferenceGraphs()
     std::vector<MappedSeries*> ys{&y[0], &y[1], &y[2]};
     int count = 0;
     if (isSpectrum()) {
-        ConvertSpectrumForDisplay(*e.data, e.displayMode, microphone, microphone ? 1.0 : e.scale, x, ys, count);
+        ConvertSpectrumForDisplay(*e.data, e.displayMode, microphone, microphone ? 1.0 : e.scale, x, ys,
+                                  count);
     } else {
         ConvertTimeForDisplay(*e.data, e.displayMode, 0, microphone, e.scale, x, ys);
         count = std::max(e.data->samplesAcquired, 0);
@@ -595,13 +606,17 @@ bool GraphAnalysis::overlayReferenceFile(CCorvelView* view, const std::filesyste
             return 1;
         }
         std::vector<std::filesystem::path> chooseFiles(const FileRequest&) override { return {}; }
-        std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override { return {}; }
+        std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override
+        {
+            return {};
+        }
         void showProgress(const std::string&, const std::string&, const std::string&, bool) override {}
         void setProgressText(const std::string&, const std::string&) override {}
         void closeProgress() override {}
     } ui;
     if (!reference->OnOpenDocument(path, &ui)) {
-        if (error) *error = QString::fromStdString(ui.text.empty() ? "Cannot open " + path.string() : ui.text);
+        if (error)
+            *error = QString::fromStdString(ui.text.empty() ? "Cannot open " + path.string() : ui.text);
         return false;
     }
     const QString name = QFileInfo(QString::fromStdString(path.string())).fileName();
@@ -656,8 +671,8 @@ void GraphAnalysis::showPeakList()
     auto* layout = new QVBoxLayout(&dialog);
     const auto rows = peakRows();
     auto* table = new QTableWidget(static_cast<int>(rows.size()), 5, &dialog);
-    table->setHorizontalHeaderLabels({tr("Series"), tr("Rank"), tr("Frequency (Hz)"),
-                                      tr("Level (%1)").arg(yUnit()), tr("Relative (dB)")});
+    table->setHorizontalHeaderLabels(
+        {tr("Series"), tr("Rank"), tr("Frequency (Hz)"), tr("Level (%1)").arg(yUnit()), tr("Relative (dB)")});
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const PeakRow& p = rows[static_cast<std::size_t>(r)];
         const QStringList cells{p.series, QString::number(p.rank), number(p.frequency), number(p.level),
@@ -679,7 +694,8 @@ void GraphAnalysis::showPeakList()
         if (file.isEmpty()) return;
         QString error;
         if (!writeText(file.toStdString(), text, &error))
-            QMessageBox::warning(&dialog, tr("Export Peak List"), tr("The peak list was not written:\n%1").arg(error));
+            QMessageBox::warning(&dialog, tr("Export Peak List"),
+                                 tr("The peak list was not written:\n%1").arg(error));
     });
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
@@ -692,8 +708,8 @@ void GraphAnalysis::askHarmonics()
     const auto rows = peakRows();
     const double suggested = fundamental_ > 0 ? fundamental_ : rows.empty() ? 50.0 : rows.front().frequency;
     bool ok = false;
-    const double f = QInputDialog::getDouble(view_, tr("Harmonic Markers"), tr("Fundamental (Hz), 0 removes:"),
-                                             suggested, 0.0, 1e9, 4, &ok);
+    const double f = QInputDialog::getDouble(view_, tr("Harmonic Markers"),
+                                             tr("Fundamental (Hz), 0 removes:"), suggested, 0.0, 1e9, 4, &ok);
     if (ok) setHarmonicFundamental(f);
 }
 
@@ -710,7 +726,8 @@ void GraphAnalysis::askReference()
 void GraphAnalysis::addMenuEntries(QMenu* menu)
 {
     QMenu* sub = menu->addMenu(tr("Analysis"));
-    QAction* cursors = sub->addAction(tr("Measurement Cursors"), this, [this] { setCursorsShown(!cursorsShown_); });
+    QAction* cursors =
+        sub->addAction(tr("Measurement Cursors"), this, [this] { setCursorsShown(!cursorsShown_); });
     cursors->setCheckable(true);
     cursors->setChecked(cursorsShown_);
     if (isSpectrum()) {
@@ -722,7 +739,8 @@ void GraphAnalysis::addMenuEntries(QMenu* menu)
     }
     sub->addSeparator();
     sub->addAction(tr("Overlay Reference Scan..."), this, [this] { askReference(); });
-    QAction* remove = sub->addAction(tr("Remove Reference"), this, [this] { removeReferenceEverywhere(view_); });
+    QAction* remove =
+        sub->addAction(tr("Remove Reference"), this, [this] { removeReferenceEverywhere(view_); });
     remove->setEnabled(hasReference());
 }
 

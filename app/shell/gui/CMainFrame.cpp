@@ -408,9 +408,10 @@ void CMainFrame::updateCommandStates()
         a->setEnabled(haveChild);
         a->setChecked(haveChild && child->isPaneShown(kind));
     }
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN,
-                   ID_STOP, ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA,
-                   ID_EXPORT_CSV, ID_EXPORT_WAV, ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN, ID_REPEAT_TEST, ID_REPEAT_TEST_2})
+    for (int id :
+         {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN, ID_STOP,
+          ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA, ID_EXPORT_CSV,
+          ID_EXPORT_WAV, ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN, ID_REPEAT_TEST, ID_REPEAT_TEST_2})
         action(id)->setEnabled(commandRule_ && commandRule_(id));
     for (int i = 0; i < recentFileCount; ++i)
         action(ID_FILE_MRU_FIRST + i)->setEnabled(i < recentFiles_.size() && !scanThreadActive_);

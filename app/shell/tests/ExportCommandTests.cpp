@@ -31,7 +31,8 @@ TEST(ExportCommand, WritesEachFormatAndRefusesWhatItCannotDo)
         EXPECT_EQ(RunExportCommand({format, (dir / "scan.ts6").string()}, message), 0) << message;
         EXPECT_GT(fs::file_size(dir / (std::string("scan.") + format)), 100u) << format;
     }
-    EXPECT_EQ(RunExportCommand({"wav", (dir / "scan.ts6").string(), (dir / "other.wav").string()}, message), 0);
+    EXPECT_EQ(RunExportCommand({"wav", (dir / "scan.ts6").string(), (dir / "other.wav").string()}, message),
+              0);
     EXPECT_TRUE(fs::exists(dir / "other.wav"));
 
     EXPECT_EQ(RunExportCommand({}, message), 2);
@@ -43,11 +44,15 @@ TEST(ExportCommand, WritesEachFormatAndRefusesWhatItCannotDo)
 
     // Never over the scan file itself, also when spelled differently.
     const auto before = fs::file_size(dir / "scan.ts6");
-    EXPECT_EQ(RunExportCommand({"dat", (dir / "scan.ts6").string(), (dir / "." / "scan.ts6").string()}, message), 1);
+    EXPECT_EQ(
+        RunExportCommand({"dat", (dir / "scan.ts6").string(), (dir / "." / "scan.ts6").string()}, message),
+        1);
     EXPECT_EQ(fs::file_size(dir / "scan.ts6"), before);
 
     // Not a scan file: the documented message, exit 1, nothing written.
-    { std::ofstream(dir / "bad.ts6") << "not a scan file at all"; }
+    {
+        std::ofstream(dir / "bad.ts6") << "not a scan file at all";
+    }
     EXPECT_EQ(RunExportCommand({"csv", (dir / "bad.ts6").string()}, message), 1);
     EXPECT_NE(message.find("The file is not a valid Tesselon-6 file"), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(dir / "bad.csv"));

@@ -1,5 +1,5 @@
-#include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/gui/ExportFormatCommands.h"
+#include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/shell/ScriptedUserInteraction.h"
 
@@ -45,6 +45,7 @@ TEST(ExportFormatCommands, SaveDialogThenTheWholeScanOrTheReasonItFailed)
     EXPECT_FALSE(ExportFormatCommands::exportScan(doc, Format::Wav, ui));
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].caption, "Export WAV");
-    EXPECT_NE(ui.messages()[0].text.find("/nonexistent-dir/x.wav: No such file or directory"), std::string::npos)
+    EXPECT_NE(ui.messages()[0].text.find("/nonexistent-dir/x.wav: No such file or directory"),
+              std::string::npos)
         << ui.messages()[0].text;
 }

@@ -1,9 +1,9 @@
+#include "app/graphs/gui/GraphAnalysis.h"
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/CChildFrame.h"
 #include "app/graphs/gui/CCorvelView.h"
-#include "app/graphs/gui/GraphAnalysis.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/shell/gui/tests/QtTestApp.h"
 #include "common/platform/Hooks.h"
@@ -14,9 +14,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
-#include <QStatusBar>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <qcustomplot.h>
 
 #include <cmath>
@@ -63,7 +63,8 @@ protected:
         fs::current_path(work);
         fs::create_directories(platform::applicationDataFolder() / "Tesselon");
         frame->setStoredDefaults(&stored);
-        platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::IDOK_; });
+        platform::setMessageBoxHandler(
+            [](const std::string&, const std::string&, unsigned) { return platform::IDOK_; });
     }
     void TearDown() override
     {
@@ -223,7 +224,8 @@ TEST_F(GraphAnalysisTest, PeaksAreListedMarkedCopiedAndExportedWithHarmonicMarke
     EXPECT_NEAR(rows[1].frequency, 150.0, 0.5);
     EXPECT_NEAR(rows[1].relativeDb, -20.0, 0.2);
     const QString text = a->peakListText();
-    EXPECT_TRUE(text.startsWith("Peaks of Top Frequency\nSeries\tRank\tFrequency (Hz)\tLevel (grms)\tRelative (dB)\n"))
+    EXPECT_TRUE(text.startsWith(
+        "Peaks of Top Frequency\nSeries\tRank\tFrequency (Hz)\tLevel (grms)\tRelative (dB)\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("\nx\t1\t")) << text.toStdString();
     ASSERT_TRUE(GraphAnalysis::writeText(work / "peaks.txt", text, nullptr));
@@ -248,7 +250,8 @@ TEST_F(GraphAnalysisTest, PeaksAreListedMarkedCopiedAndExportedWithHarmonicMarke
     a->setHarmonicFundamental(50.0);
     EXPECT_EQ(visibleItems(static_cast<QCPItemStraightLine*>(nullptr)) - linesBefore, 9);
     a->setHarmonicFundamental(10.0);
-    EXPECT_EQ(visibleItems(static_cast<QCPItemStraightLine*>(nullptr)) - linesBefore, GraphAnalysis::maxHarmonics);
+    EXPECT_EQ(visibleItems(static_cast<QCPItemStraightLine*>(nullptr)) - linesBefore,
+              GraphAnalysis::maxHarmonics);
     keepScreenshot(plot(TopFrequency)->toPixmap(700, 450), "peaks-harmonics.png");
     a->setHarmonicFundamental(0.0);
     EXPECT_EQ(visibleItems(static_cast<QCPItemStraightLine*>(nullptr)), linesBefore);
@@ -299,7 +302,8 @@ TEST_F(GraphAnalysisTest, ReferenceOverlayIsDashedNamedRemovableAndNeverSaved)
     const int graphs = plot(TopTime)->graphCount();
 
     QString error;
-    ASSERT_TRUE(GraphAnalysis::overlayReferenceFile(view(TopTime), work / "before.ts6", &error)) << error.toStdString();
+    ASSERT_TRUE(GraphAnalysis::overlayReferenceFile(view(TopTime), work / "before.ts6", &error))
+        << error.toStdString();
     for (int kind : {TopTime, TopFrequency, BottomTime, BottomFrequency}) {
         GraphAnalysis* a = GraphAnalysis::find(view(kind));
         ASSERT_NE(a, nullptr) << kind;
@@ -335,7 +339,9 @@ TEST_F(GraphAnalysisTest, ReferenceOverlayIsDashedNamedRemovableAndNeverSaved)
     EXPECT_EQ(p->graphCount(), graphs);
 
     // A file that is not a scan: refused with the open's message, nothing drawn.
-    { std::ofstream(work / "bad.ts6") << "nope"; }
+    {
+        std::ofstream(work / "bad.ts6") << "nope";
+    }
     EXPECT_FALSE(GraphAnalysis::overlayReferenceFile(view(TopTime), work / "bad.ts6", &error));
     EXPECT_EQ(error, "The file is not a valid Tesselon-6 file");
     EXPECT_EQ(p->graphCount(), graphs);
