@@ -22,6 +22,8 @@ base_packages=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev
 test_packages=(umockdev libumockdev-dev)
 fuzz_packages=(clang libclang-rt-14-dev)
 demo_packages=(imagemagick)
+# The print test reads the printed PDF's texts with pdftotext.
+test_packages=(poppler-utils)
 
 install_packages() {
   local missing=()

@@ -35,6 +35,15 @@ void sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// A wait on the caller's thread: its window messages are dispatched every 50 ms.
+void pumpingSleepMs(int ms)
+{
+    for (; ms > 0; ms -= 50) {
+        FenmarlCommonDLL::platform::pumpMessages();
+        sleepMs(std::min(ms, 50));
+    }
+}
+
 } // namespace
 
 CDriverContext::CDriverContext()
@@ -261,7 +270,7 @@ int CDriverContext::Reset()
         return 1;
     }
 
-    sleepMs(300);
+    pumpingSleepMs(300);
     std::uint16_t input = savedInput;
     if (!(savedInput & 0x1)) input |= 0x0004;
     if (!(savedInput & 0x2)) input |= 0x0008;
@@ -283,7 +292,7 @@ int CDriverContext::Reset()
         return 1;
     }
     while (IsScanning())
-        sleepMs(100);
+        pumpingSleepMs(100);
 
     double values[2][3][40];
     double times[40];
@@ -310,7 +319,7 @@ int CDriverContext::Reset()
         if (!inputTypeSet && counts[g] <= 0) log_->logWarning(kSource, "No points were measured for zeroing");
     }
 
-    sleepMs(200);
+    pumpingSleepMs(200);
     sensorWord_ = savedSensor;
     if (!usb_->VendorRequest(VEND_SENSORCONTROL, savedSensor)) {
         sensorWord_ = sensor;
@@ -323,12 +332,7 @@ int CDriverContext::Reset()
     const bool settle =
         ((savedSensor & 0x40) && (savedSensor & 0x80)) || ((savedSensor & 0x01) && (savedSensor & 0x08)) ||
         ((savedInput & 0x2) && (savedSensor & 0x80)) || ((savedInput & 0x1) && (savedSensor & 0x01));
-    auto pumpAndSleep = [](int times) {
-        for (int i = 0; i < times; ++i) {
-            FenmarlCommonDLL::platform::pumpMessages();
-            sleepMs(100);
-        }
-    };
+    auto pumpAndSleep = [](int times) { pumpingSleepMs(100 * times); };
     if (settle) pumpAndSleep(5);
     if (!usb_->VendorRequest(VEND_INPUTCONTROL, savedInput)) {
         setDriverError(kSource, "Cannot send input control byte", true);

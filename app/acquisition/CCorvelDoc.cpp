@@ -313,6 +313,8 @@ bool CCorvelDoc::AutomaticExport(const std::filesystem::path& scanFile, UserInte
 void CCorvelDoc::FilterDocument(int rollingPoints, int passes)
 {
     FilterScanData(scan.input1, scan.input2, rollingPoints, passes);
+    // The filtered records are no longer what the file holds.
+    modified_ = true;
     RecomputeSpectra();
 }
 
@@ -320,4 +322,5 @@ void CCorvelDoc::AverageSpectraWithPrevious(const ScanProperties& previous, int 
 {
     ::AverageSpectraWithPrevious(scan.input1, previous.input1, k);
     ::AverageSpectraWithPrevious(scan.input2, previous.input2, k);
+    modified_ = true;
 }

@@ -125,6 +125,9 @@ public:
     // Application entries at the top of the component's popup menu; "|" is a separator.
     virtual void setCustomMenu(const std::vector<std::string>& entries) = 0;
     virtual void setCustomMenuChecked(int index, bool checked) = 0;
+    // A greyed entry stays in the menu but cannot be chosen.
+    virtual void setCustomMenuEnabled(int index, bool enabled) = 0;
+    virtual bool isCustomMenuEnabled(int index) const = 0;
     virtual bool isCustomMenuChecked(int index) const = 0;
 
     // Shows or hides the component's window (a spectrum stays hidden until it has data).
@@ -135,6 +138,8 @@ public:
     virtual void redraw() = 0;
 
     // Output. A size of 0 means the size on screen.
+    // The folder and name (no extension) the print and export dialogs start with.
+    virtual void setSuggestedFileName(const std::string& pathWithoutExtension) = 0;
     virtual bool print() = 0;
     virtual bool exportWithDialog() = 0;
     virtual bool exportImage(const std::string& path, ImageFormat format, int width, int height) = 0;

@@ -39,4 +39,6 @@ public:
     virtual void prepareScanViews(CCorvelDoc& /*document*/) {}
     // Closes the main window (the program ends).
     virtual void closeMainWindow() = 0;
+    // A scan was saved to its file (it joins the recent files).
+    virtual void documentSaved(CCorvelDoc& /*document*/) {}
 };

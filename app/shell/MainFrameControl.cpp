@@ -98,14 +98,30 @@ MainFrameControl::~MainFrameControl()
     CloseDevice();
 }
 
+CommandRules::Facts MainFrameControl::commandFacts() const
+{
+    CommandRules::Facts facts;
+    facts.control = true;
+    facts.instrumentOpen = IsDeviceOpen();
+    // A scan counts from the Run command on, before its thread is up.
+    facts.scanActive = scanThreadActive.load() || scanRequested.load();
+    facts.stopEnabled = stopEnabled_;
+    return facts;
+}
+
 bool MainFrameControl::canDetect() const
 {
-    return !IsDeviceOpen();
+    return CommandRules::Enabled(CommandRules::Id::DetectInstruments, commandFacts());
 }
 
 bool MainFrameControl::canConfigure() const
 {
-    return IsDeviceOpen() && !scanThreadActive.load();
+    return CommandRules::Enabled(CommandRules::Id::Configure, commandFacts());
+}
+
+bool MainFrameControl::canStop() const
+{
+    return CommandRules::Enabled(CommandRules::Id::Stop, commandFacts());
 }
 
 // ---------------------------------------------------------------- rules
@@ -690,6 +706,7 @@ bool MainFrameControl::saveDocument(CCorvelDoc& document, const fs::path& path)
             failRun("The text export " + AutomaticExportPath(path).string() + " could not be written" +
                     (document.lastError().empty() ? std::string(".") : ": " + document.lastError()));
         document.UpdateViewsAndAlert();
+        frame_.documentSaved(document);
     } else {
         const std::string problem =
             "The scan could not be saved to " + path.string() +

@@ -4,6 +4,7 @@
 #include "app/settings/DefaultSettings.h"
 #include "app/settings/ScanConfiguration.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/CommandRules.h"
 
 #include <chrono>
 #include <filesystem>
@@ -65,10 +66,13 @@ public:
     MainFrameControl& operator=(const MainFrameControl&) = delete;
 
     // Command state.
-    bool canDetect() const;    // no instrument open
-    bool canConfigure() const; // an instrument open and no scan thread running
+    // The scan commands, as the command table (CommandRules) decides them.
+    bool canDetect() const;    // no instrument open, no scan
+    bool canConfigure() const; // an instrument open and no scan requested or running
     bool canRun() const { return canConfigure(); }
-    bool canStop() const { return stopEnabled_; }
+    bool canStop() const; // 5 s after the start, until the scan ends
+    // The facts of the command table this object knows: instrument, scan, Stop.
+    CommandRules::Facts commandFacts() const;
 
     // Configure (138): the sheet, the store round trip, instrument set-up and
     // zeroing; then a scan when ScanOnExit is set. True when OK was pressed.

@@ -216,6 +216,19 @@ TEST_F(SteadySignalTest, ZeroingAPoweredSensorWithHighPassWaitsForItToSettle)
     EXPECT_GE(pumped.load(), 105);
 }
 
+TEST_F(SteadySignalTest, ZeroingWithoutSettlingStillPumpsMessagesThroughEveryPause)
+{
+    open();
+    ASSERT_EQ(driver->TurnSensorOn(1, true), 0);
+    std::atomic<int> pumped{0};
+    FenmarlCommonDLL::platform::setMessagePump([&pumped] { ++pumped; });
+    ASSERT_EQ(driver->Reset(), 0);
+    FenmarlCommonDLL::platform::setMessagePump(nullptr);
+    // 300 ms before the measurement and 200 ms after it, in 50 ms slices: the
+    // calling window never goes half a second without painting.
+    EXPECT_GE(pumped.load(), 10);
+}
+
 TEST_F(SteadySignalTest, ZeroingThatCannotSendPutsTheWordsBack)
 {
     open();

@@ -6,7 +6,10 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-CPropertiesDlg::CPropertiesDlg(const ScanProperties& scan, QWidget* parent) : QDialog(parent)
+#include <algorithm>
+
+CPropertiesDlg::CPropertiesDlg(const ScanProperties& scan, QWidget* parent, const QStringList& results)
+    : QDialog(parent)
 {
     setWindowTitle(tr("Properties"));
     {
@@ -17,7 +20,12 @@ CPropertiesDlg::CPropertiesDlg(const ScanProperties& scan, QWidget* parent) : QD
     list = new QListWidget(this);
     for (const auto& line : ScanPropertiesLines(copy_))
         list->addItem(QString::fromStdString(line));
-    list->setMinimumSize(260, 280);
+    int widest = 260;
+    for (const QString& line : results) {
+        list->addItem(line);
+        widest = std::max(widest, list->fontMetrics().horizontalAdvance(line) + 40);
+    }
+    list->setMinimumSize(widest, 280);
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     layout->addWidget(buttons);

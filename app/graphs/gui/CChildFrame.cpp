@@ -8,6 +8,7 @@
 #include "app/graphs/gui/QcpChartControl.h"
 
 #include "app/settings/ScanConfigurationStore.h"
+#include "app/specification/ExcursionReport.h"
 #include "app/specification/SpecificationTest.h"
 #include "driver/Torvane.h"
 
@@ -121,16 +122,36 @@ CCorvelView* CChildFrame::chosenView()
     return kind >= 0 && kind < GraphTables::paneCount ? views_[static_cast<std::size_t>(kind)] : nullptr;
 }
 
+std::string CChildFrame::suggestedFileName() const
+{
+    // Beside the scan's file, or in the data folder under the window's name.
+    namespace fs = std::filesystem;
+    fs::path folder;
+    std::string name = windowTitle().remove(QLatin1Char('*')).toStdString();
+    if (document_ && !document_->pathName().empty()) {
+        folder = document_->pathName().parent_path();
+        name = document_->pathName().stem().string();
+    } else if (document_) {
+        folder = document_->settings.FilePath;
+    }
+    if (name.empty()) name = "graph";
+    return (folder / name).string();
+}
+
 bool CChildFrame::printGraph()
 {
     CCorvelView* view = chosenView();
-    return view && view->chart().print();
+    if (!view) return false;
+    view->chart().setSuggestedFileName(suggestedFileName());
+    return view->chart().print();
 }
 
 bool CChildFrame::exportGraphics()
 {
     CCorvelView* view = chosenView();
-    return view && view->chart().exportWithDialog();
+    if (!view) return false;
+    view->chart().setSuggestedFileName(suggestedFileName());
+    return view->chart().exportWithDialog();
 }
 
 bool CChildFrame::copyGraphics()
@@ -234,6 +255,20 @@ void CChildFrame::showLoadedDocument()
     for (CCorvelView* view : views_)
         view->onDocumentUpdate(*document_);
     refreshPassFail();
+}
+
+QStringList CChildFrame::excursionLines() const
+{
+    QStringList lines;
+    if (!document_) return lines;
+    // The document's verdict, in the unit its time graph shows.
+    const int timeGraphs[2] = {GraphTables::TopTime, GraphTables::BottomTime};
+    for (int input = 0; input < 2; ++input) {
+        const std::string unit = UnitOfAxisTitle(views_[timeGraphs[input]]->chart().yAxisTitle());
+        const std::string line = ExcursionSummary(input, document_->specificationVerdict.time[input], unit);
+        if (!line.empty()) lines << QString::fromStdString(line);
+    }
+    return lines;
 }
 
 void CChildFrame::refreshPassFail()

@@ -3,6 +3,7 @@
 #include "app/graphs/GraphTables.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class CCorvelDoc;
 class CCorvelView;
@@ -39,6 +41,9 @@ public:
     void showLoadedDocument();
     // The pass/fail result after the document's last update; empty without a document.
     QString passFailText() const { return passFailText_; }
+    // The time graphs' worst excursions with their limits and margins, one line
+    // per input whose time test ran ("Input 1: worst excursion 0.62 ug (x), …").
+    QStringList excursionLines() const;
     bool passed() const { return passed_; }
 
     // "Properties...": the graph titles go into the document's and the stored
@@ -71,6 +76,8 @@ public:
     // "&Print...", Export "Graphics" and Copy "Graphics" on the chosen graph.
     bool printGraph();
     bool exportGraphics();
+    // Where the print and export dialogs start: the scan's folder and name (no extension).
+    std::string suggestedFileName() const;
     bool copyGraphics();
 
     QSplitter* outerSplitter() const { return outer_; }

@@ -6,6 +6,7 @@
 #include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
+#include "app/specification/ExcursionReport.h"
 #include "app/specification/SpecificationTest.h"
 #include "common/Locker.h"
 #include "common/platform/Hooks.h"
@@ -79,6 +80,8 @@ CCorvelView::CCorvelView(int kind, QWidget* parent) : QWidget(parent), kind_(kin
     persisted_.chart = chart_;
     setFocusPolicy(Qt::StrongFocus);
     chart_->setXAxisTitle(GraphTables::xAxisTitle(GraphTables::isSpectrum(kind)));
+    // A spectrum is computed once the record is complete; until then its pane says so.
+    if (GraphTables::isSpectrum(kind)) chart_->setHiddenText(tr("The spectrum is shown when the scan ends."));
     // The right-click menu of the chart also offers the measurements.
     connect(chart_, &QcpChartControl::popupMenuCreated, this, [this](QMenu* menu) {
         menu->addSeparator();
@@ -122,7 +125,10 @@ void CCorvelView::setUpForData(int /*points*/)
     std::array<bool, 4> kept{true, true, true, true};
     for (int i = 0; i < 4; ++i)
         kept[static_cast<std::size_t>(i)] = i >= chart_->seriesCount() || chart_->isSeriesVisible(i);
-    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2), seriesLabel(totalFieldSeries)},
+    // No "Total" in the legend or the menus of a scan that does not show it.
+    const bool total = !document_ || document_->scan.configuration.ShowTotalField != 0;
+    setUpGraph({seriesLabel(0), seriesLabel(1), seriesLabel(2),
+                total ? seriesLabel(totalFieldSeries) : std::string()},
                isSpectrum(kind_));
     if (visibilityInitialised_)
         for (int i = 0; i < 4; ++i)
@@ -165,6 +171,9 @@ void CCorvelView::refreshCustomMenuStates()
 {
     for (int i = 0; i < 4; ++i)
         chart_->setCustomMenuChecked(CustomX + i, chart_->isSeriesVisible(i));
+    // Only a graph that has a total field offers it.
+    chart_->setCustomMenuEnabled(CustomTotalField, hasTotalSeries());
+    if (!hasTotalSeries()) chart_->setCustomMenuChecked(CustomTotalField, false);
 }
 
 void CCorvelView::customMenuClicked(int index)
@@ -200,6 +209,8 @@ void CCorvelView::arrangeSeries(int components, bool total, bool limits)
         // One legend entry per pair of limit lines.
         chart_->setSeriesInLegend(i, i < firstLimitSeries || (i - firstLimitSeries) % 2 == 0);
         chart_->setSeriesDashed(i, i >= firstLimitSeries);
+        // Limits are read against the data: drawn on top of it.
+        chart_->setSeriesOnTop(i, i >= firstLimitSeries);
     }
     limitLinesShown_ = limits;
 }
@@ -321,8 +332,33 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
                     chart_->setSeriesData(firstLimitSeries + 2 * c3 + side, lineX, lineY, 2);
                 }
         }
+        if (limits.takeReference[input] == 0) {
+            std::vector<const double*> axes;
+            for (int a = 0; a < components; ++a)
+                axes.push_back(p.y[static_cast<std::size_t>(a)].span(0, count));
+            markExceedances(p.x.span(0, count), axes, n, limits.referenceValue[input],
+                            limits.maximumExcursion[input] / f, window.replace);
+        }
+    } else if (!tested) {
+        chart_->clearMarks();
     }
     chart_->redraw();
+}
+
+void CCorvelView::markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n,
+                                  double reference, double limit, bool fresh)
+{
+    // A rebuilt graph starts over; appended points add their marks to those drawn.
+    std::vector<double> markX, markY;
+    for (std::size_t a = 0; a < axes.size(); ++a) {
+        if (!limitLinesShown_ || !chart_->isSeriesVisible(static_cast<int>(a))) continue;
+        // A few hundred marks per refresh show where; more would only hide the trace.
+        for (std::size_t i : ExceedingSamples(axes[a], n, reference, limit, 200)) {
+            markX.push_back(x[i]);
+            markY.push_back(axes[a][i]);
+        }
+    }
+    chart_->setMarks(markX, markY, !fresh);
 }
 
 void CCorvelView::updateSpectrum(CCorvelDoc& document)

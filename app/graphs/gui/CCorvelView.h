@@ -99,6 +99,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Marks the drawn samples beyond the limit the document judged against.
+    void markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n,
+                         double reference, double limit, bool fresh);
     class ChartEvents;
     void customMenuClicked(int index);
     void refreshCustomMenuStates();

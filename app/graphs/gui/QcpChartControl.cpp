@@ -4,10 +4,13 @@
 
 #include <QActionGroup>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
@@ -54,6 +57,11 @@ QcpChartControl::QcpChartControl(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
+    hiddenLabel_ = new QLabel(this);
+    hiddenLabel_->setAlignment(Qt::AlignCenter);
+    hiddenLabel_->setWordWrap(true);
+    hiddenLabel_->hide();
+    layout->addWidget(hiddenLabel_);
 
     plot_->plotLayout()->insertRow(0);
     title_ = new QCPTextElement(plot_, QString(), QFont(QStringLiteral("Sans"), 11, QFont::Bold));
@@ -110,6 +118,60 @@ void QcpChartControl::setSeriesDashed(int series, bool dashed)
     if (!validSeries(series) || series_[series].dashed == dashed) return;
     series_[series].dashed = dashed;
     applySeriesStyle(series_[series]);
+}
+
+QCPLayer* QcpChartControl::topLayer()
+{
+    static const QString name = QStringLiteral("limits");
+    if (QCPLayer* layer = plot_->layer(name)) return layer;
+    plot_->addLayer(name, plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    return plot_->layer(name);
+}
+
+void QcpChartControl::setSeriesOnTop(int series, bool onTop)
+{
+    if (!validSeries(series)) return;
+    series_[series].graph->setLayer(onTop ? topLayer() : plot_->layer(QStringLiteral("main")));
+    applySeriesStyle(series_[series]);
+}
+
+bool QcpChartControl::isSeriesOnTop(int series) const
+{
+    return validSeries(series) && series_[series].graph->layer() &&
+           series_[series].graph->layer()->name() == QStringLiteral("limits");
+}
+
+void QcpChartControl::setMarks(const std::vector<double>& x, const std::vector<double>& y, bool append)
+{
+    if (!marks_) {
+        marks_ = plot_->addGraph();
+        marks_->setLayer(topLayer());
+        marks_->setLineStyle(QCPGraph::lsNone);
+        marks_->setName(tr("over limit"));
+        marks_->setScatterStyle(
+            QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(QColor(200, 0, 0), 2), Qt::NoBrush, 9));
+        marks_->removeFromLegend();
+    }
+    if (!append) marks_->data()->clear();
+    const std::size_t n = std::min(x.size(), y.size());
+    QVector<QCPGraphData> points;
+    points.reserve(static_cast<int>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        points.append(QCPGraphData(x[i], y[i]));
+    marks_->data()->add(points, true);
+    applyLegendEntries();
+}
+
+void QcpChartControl::clearMarks()
+{
+    if (!marks_) return;
+    marks_->data()->clear();
+    applyLegendEntries();
+}
+
+std::size_t QcpChartControl::markCount() const
+{
+    return marks_ ? static_cast<std::size_t>(marks_->dataCount()) : 0;
 }
 
 void QcpChartControl::setSeriesInLegend(int series, bool inLegend)
@@ -200,6 +262,7 @@ void QcpChartControl::clearSeriesData()
         s.graph->data()->clear();
         s.resetExtent();
     }
+    clearMarks();
 }
 
 void QcpChartControl::setSeriesVisible(int series, bool visible)
@@ -377,10 +440,34 @@ void QcpChartControl::resetDisplaySettings()
             setDisplaySetting(slot, defaultSettings[static_cast<std::size_t>(slot)]);
 }
 
+namespace {
+
+double luminance(const QColor& c)
+{
+    return 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+}
+
+// A trace as drawn on the background: dark colours (pure blue, red) are
+// lightened on a dark background until they stand out from it.
+QColor contrasting(QColor colour, const QColor& background)
+{
+    if (luminance(background) >= 0.4) return colour;
+    const QColor original = colour;
+    for (double t = 0.1; luminance(colour) < 0.45 && t <= 1.0; t += 0.1)
+        colour = QColor::fromRgbF(original.redF() + (1 - original.redF()) * t,
+                                  original.greenF() + (1 - original.greenF()) * t,
+                                  original.blueF() + (1 - original.blueF()) * t, original.alphaF());
+    return colour;
+}
+
+} // namespace
+
 void QcpChartControl::applySeriesStyle(Series& s)
 {
-    const QColor colour = fromColourRef(s.colour);
-    s.graph->setPen(QPen(colour, settings_[LineWidth], s.dashed ? Qt::DashLine : Qt::SolidLine));
+    const QColor colour = contrasting(fromColourRef(s.colour), plot_->axisRect()->backgroundBrush().color());
+    // Limit lines (dashed) a pixel heavier than the data, so they read above it.
+    s.graph->setPen(
+        QPen(colour, settings_[LineWidth] + (s.dashed ? 1 : 0), s.dashed ? Qt::DashLine : Qt::SolidLine));
     static constexpr QCPScatterStyle::ScatterShape shapes[] = {
         QCPScatterStyle::ssNone, QCPScatterStyle::ssDisc, QCPScatterStyle::ssCircle, QCPScatterStyle::ssCross,
         QCPScatterStyle::ssSquare};
@@ -399,6 +486,14 @@ void QcpChartControl::applyLegendEntries()
         else
             s.graph->removeFromLegend();
     }
+    if (marks_) {
+        if (marks_->dataCount() > 0)
+            marks_->addToLegend();
+        else
+            marks_->removeFromLegend();
+    }
+    // An empty legend would still draw its frame: a stray dot in the corner.
+    plot_->legend->setVisible(settings_[LegendPosition] != 0 && plot_->legend->itemCount() > 0);
 }
 
 void QcpChartControl::applySetting(int slot)
@@ -417,7 +512,7 @@ void QcpChartControl::applySetting(int slot)
         break;
     }
     case LegendPosition: {
-        plot_->legend->setVisible(v != 0);
+        plot_->legend->setVisible(v != 0 && plot_->legend->itemCount() > 0);
         static constexpr Qt::Alignment corners[] = {
             Qt::AlignTop | Qt::AlignRight, Qt::AlignTop | Qt::AlignLeft, Qt::AlignTop | Qt::AlignRight,
             Qt::AlignBottom | Qt::AlignLeft, Qt::AlignBottom | Qt::AlignRight};
@@ -434,13 +529,18 @@ void QcpChartControl::applySetting(int slot)
             applySeriesStyle(s);
         break;
     case Background: {
-        const bool dark = v == 2;
-        const QColor back =
-            v == 0 ? QColor(Qt::white) : (v == 1 ? QColor(236, 236, 236) : QColor(32, 32, 36));
-        const QColor fore = dark ? QColor(220, 220, 220) : QColor(Qt::black);
+        // "White" and "Light Grey" are the platform's own base and window
+        // colours, so the graphs are as light or as dark as the rest of the
+        // program; "Dark" is dark everywhere.
+        const QPalette palette = QGuiApplication::palette();
+        const QColor base = palette.color(QPalette::Base);
+        const QColor back = v == 0 ? base : (v == 1 ? palette.color(QPalette::Window) : QColor(32, 32, 36));
+        const QColor plotArea = v == 1 ? base : back;
+        const bool dark = luminance(plotArea) < 0.4;
+        const QColor fore = v == 2 ? QColor(220, 220, 220) : palette.color(QPalette::Text);
         const QColor grid = dark ? QColor(90, 90, 90) : QColor(200, 200, 200);
         plot_->setBackground(back);
-        plot_->axisRect()->setBackground(v == 1 ? QBrush(Qt::white) : QBrush(back));
+        plot_->axisRect()->setBackground(QBrush(plotArea));
         for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
             axis->setBasePen(QPen(fore));
             axis->setTickPen(QPen(fore));
@@ -453,9 +553,12 @@ void QcpChartControl::applySetting(int slot)
         }
         title_->setTextColor(fore);
         if (subtitle_) subtitle_->setTextColor(fore);
-        plot_->legend->setBrush(dark ? QBrush(QColor(48, 48, 52)) : QBrush(Qt::white));
+        plot_->legend->setBrush(v == 2 ? QBrush(QColor(48, 48, 52)) : QBrush(plotArea));
         plot_->legend->setTextColor(fore);
         plot_->legend->setBorderPen(QPen(fore));
+        // The traces keep their contrast on the new background.
+        for (Series& s : series_)
+            applySeriesStyle(s);
         break;
     }
     case LogYAxis:
@@ -484,6 +587,19 @@ void QcpChartControl::setCustomMenu(const std::vector<std::string>& entries)
     customEntries_ = entries;
     customChecked_.assign(entries.size(), false);
     customCheckable_.assign(entries.size(), false);
+    customEnabled_.assign(entries.size(), true);
+}
+
+void QcpChartControl::setCustomMenuEnabled(int index, bool enabled)
+{
+    if (index < 0 || index >= static_cast<int>(customEntries_.size())) return;
+    customEnabled_[static_cast<std::size_t>(index)] = enabled;
+}
+
+bool QcpChartControl::isCustomMenuEnabled(int index) const
+{
+    return index >= 0 && index < static_cast<int>(customEnabled_.size()) &&
+           customEnabled_[static_cast<std::size_t>(index)];
 }
 
 void QcpChartControl::setCustomMenuChecked(int index, bool checked)
@@ -503,6 +619,18 @@ void QcpChartControl::setHidden(bool hidden)
 {
     hidden_ = hidden;
     plot_->setVisible(!hidden);
+    hiddenLabel_->setVisible(hidden && !hiddenLabel_->text().isEmpty());
+}
+
+void QcpChartControl::setHiddenText(const QString& text)
+{
+    hiddenLabel_->setText(text);
+    hiddenLabel_->setVisible(hidden_ && !text.isEmpty());
+}
+
+QString QcpChartControl::hiddenText() const
+{
+    return hiddenLabel_->text();
 }
 
 void QcpChartControl::showIfHidden()
@@ -539,6 +667,7 @@ QMenu* QcpChartControl::createPopupMenu(QWidget* parent)
         QAction* a = menu->addAction(QString::fromStdString(customEntries_[i]));
         a->setCheckable(customCheckable_[i]);
         a->setChecked(customChecked_[i]);
+        a->setEnabled(customEnabled_[i]);
         const int index = static_cast<int>(i);
         connect(a, &QAction::triggered, this, [this, index] {
             if (listener_) listener_->customMenuClicked(index);
@@ -598,6 +727,12 @@ void QcpChartControl::onContextMenu(const QPoint& pos)
 
 bool QcpChartControl::printTo(QPrinter& printer)
 {
+    // Fonts are sized in points against the device's resolution: at the
+    // printer's own (600 or 1200 dpi) and then scaled to the page they came out
+    // many times too big and no longer fit the legend. At the graph's screen
+    // resolution the page shows the graph as the screen and an export do; the
+    // output stays vector, so nothing is lost.
+    printer.setResolution(std::max(1, plot_->logicalDpiY()));
     QCPPainter painter;
     if (!painter.begin(&printer)) return false;
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
@@ -612,10 +747,22 @@ bool QcpChartControl::printTo(QPrinter& printer)
     return painter.end();
 }
 
+void QcpChartControl::setSuggestedFileName(const std::string& pathWithoutExtension)
+{
+    suggested_ = QString::fromStdString(pathWithoutExtension);
+}
+
 bool QcpChartControl::print()
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);
+    if (!suggested_.isEmpty()) {
+        // The dialog offers "<name>.pdf" when printing to a file; with no
+        // printer at all, the file is the destination, in the data folder.
+        printer.setDocName(QFileInfo(suggested_).fileName());
+        if (QPrinterInfo::availablePrinterNames().isEmpty())
+            printer.setOutputFileName(suggested_ + QStringLiteral(".pdf"));
+    }
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return false;
     return printTo(printer);
@@ -624,6 +771,8 @@ bool QcpChartControl::print()
 bool QcpChartControl::exportWithDialog()
 {
     ChartExportDialog dialog(plot_->width(), plot_->height(), this);
+    if (!suggested_.isEmpty())
+        dialog.setFilePath(ChartExportDialog::withExtension(suggested_, dialog.format()));
     if (dialog.exec() != QDialog::Accepted) return false;
     return exportImage(dialog.filePath().toStdString(), dialog.format(), dialog.imageWidth(),
                        dialog.imageHeight());

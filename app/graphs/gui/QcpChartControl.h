@@ -8,7 +8,9 @@
 #include <vector>
 
 class QCustomPlot;
+class QLabel;
 class QCPGraph;
+class QCPLayer;
 class QCPTextElement;
 class QMenu;
 class QPrinter;
@@ -65,13 +67,28 @@ public:
 
     void setCustomMenu(const std::vector<std::string>& entries) override;
     void setCustomMenuChecked(int index, bool checked) override;
+    void setCustomMenuEnabled(int index, bool enabled) override;
+    bool isCustomMenuEnabled(int index) const override;
     bool isCustomMenuChecked(int index) const override;
 
     void setHidden(bool hidden) override;
     bool isHidden() const override { return hidden_; }
+    // Drawn above the data (limit lines), on a layer of their own.
+    void setSeriesOnTop(int series, bool onTop);
+    bool isSeriesOnTop(int series) const;
+    // Marks on samples beyond a limit, above everything else; `append` adds to
+    // the marks already there. Named in the legend while there are any.
+    void setMarks(const std::vector<double>& x, const std::vector<double>& y, bool append);
+    void clearMarks();
+    std::size_t markCount() const;
+    // Said in the graph's place while it is hidden (empty: a blank pane).
+    void setHiddenText(const QString& text);
+    QString hiddenText() const;
 
     void redraw() override;
 
+    void setSuggestedFileName(const std::string& pathWithoutExtension) override;
+    QString suggestedFileName() const { return suggested_; }
     bool print() override;
     bool exportWithDialog() override;
     bool exportImage(const std::string& path, ImageFormat format, int width, int height) override;
@@ -134,7 +151,9 @@ private:
     std::vector<Series> series_;
     std::array<int, displaySettingCount> settings_ = defaultSettings;
     std::vector<std::string> customEntries_;
+    QString suggested_;
     std::vector<bool> customChecked_;
+    std::vector<bool> customEnabled_;
     std::vector<bool> customCheckable_;
     bool xManual_ = false;
     bool yManual_ = false;
@@ -142,4 +161,7 @@ private:
     Range manualY_{0, 1};
     bool zoomed_ = false;
     bool hidden_ = false;
+    QLabel* hiddenLabel_ = nullptr;
+    QCPGraph* marks_ = nullptr;
+    QCPLayer* topLayer();
 };

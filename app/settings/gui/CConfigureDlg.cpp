@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -160,6 +161,11 @@ CConfigureDlg::CConfigureDlg(QWidget* parent) : CSettingsPage(tr("Scan Configura
     connect(intervalList, &QComboBox::currentTextChanged, this, [this] { intervalEdited(); });
     connect(maximumFrequency, &QLineEdit::textEdited, this, [this] { frequencyEdited(); });
     connect(rollingPoints, &QSpinBox::valueChanged, this, [this] { updateCutOff(); });
+    for (QSpinBox* count : {samples, averages, runs, rollingPoints}) {
+        count->installEventFilter(this);
+        if (auto* edit = count->findChild<QLineEdit*>())
+            connect(edit, &QLineEdit::textEdited, this, [this, count] { rejected_.erase(count); });
+    }
     connect(saveTemplate, &QPushButton::clicked, this, &CConfigureDlg::saveTemplateRequested);
     connect(loadTemplate, &QPushButton::clicked, this, &CConfigureDlg::loadTemplateRequested);
 
@@ -309,11 +315,39 @@ void CConfigureDlg::updateCutOff()
     cutOff->setText(QString::fromStdString(R::cutOffText(rollingPoints->value(), interval_)));
 }
 
+bool CConfigureDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* count = qobject_cast<QSpinBox*>(watched);
+    const bool leaving =
+        event->type() == QEvent::FocusOut ||
+        (event->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if (count && leaving && !count->hasAcceptableInput()) rejected_[count] = count->text();
+    return CSettingsPage::eventFilter(watched, event);
+}
+
 bool CConfigureDlg::validate()
 {
     for (int i = 0; i < 2; ++i)
         for (QLineEdit* e : {yMinimum[i], yMaximum[i]})
             if (!R::readNumber(e->text().toStdString())) return refuse(e, R::kEnterNumber);
+    for (QSpinBox* count : {samples, averages, runs, rollingPoints}) {
+        const auto it = rejected_.find(count);
+        if (it == rejected_.end() && count->hasAcceptableInput()) continue;
+        if (it != rejected_.end()) {
+            // Show what was typed, not the value the box put back.
+            if (auto* edit = count->findChild<QLineEdit*>()) edit->setText(it->second);
+            rejected_.erase(it);
+        }
+        return refuse(count, R::integerRangeMessage(count->minimum(), count->maximum()));
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!useInput[i]->isChecked()) continue;
+        const auto refusal =
+            R::validateYRange(i, autoScale[i]->isChecked(), *R::readNumber(yMinimum[i]->text().toStdString()),
+                              *R::readNumber(yMaximum[i]->text().toStdString()));
+        if (refusal) return refuse(yMaximum[i], refusal->message);
+    }
     R::ScanPageInput in;
     in.scanMode = scanMode->checkedId();
     in.samples = samples->value();

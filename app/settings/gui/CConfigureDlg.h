@@ -5,11 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QEvent;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -71,6 +73,9 @@ signals:
     void saveTemplateRequested();
     void loadTemplateRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void updateEnabling();
     void useInputToggled(int input);
@@ -86,4 +91,7 @@ private:
     double interval_ = 0.001;
     std::string loadedIntervalText_;
     bool loading_ = false;
+    // Out-of-range counts typed into a spin box: it would quietly put its
+    // previous value back, so the text is kept and refused on OK instead.
+    std::map<QSpinBox*, QString> rejected_;
 };

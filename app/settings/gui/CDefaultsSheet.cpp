@@ -1,5 +1,6 @@
 #include "app/settings/gui/CDefaultsSheet.h"
 
+#include "app/graphs/GraphTables.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/ScanTemplate.h"
 #include "app/settings/gui/CConfigureDlg.h"
@@ -20,6 +21,8 @@ CDefaultsSheet::CDefaultsSheet(ScanConfigurationStore* store, QWidget* parent)
                                                                      general_, sensor_, fft_})
         addPage(page);
     connect(configure_, &CConfigureDlg::inputsChanged, this, &CDefaultsSheet::inputsChanged);
+    for (QComboBox* units : {sensor_->magneticUnits, sensor_->vibrationUnits})
+        connect(units, &QComboBox::currentIndexChanged, this, &CDefaultsSheet::inputsChanged);
     connect(configure_, &CConfigureDlg::saveTemplateRequested, this, [this] { saveTemplate(); });
     connect(configure_, &CConfigureDlg::loadTemplateRequested, this, [this] { loadTemplate(); });
     inputsChanged();
@@ -29,6 +32,10 @@ void CDefaultsSheet::inputsChanged()
 {
     specification_->setInputs(configure_->inputUsed(0), configure_->inputUsed(1), configure_->sensorType(0),
                               configure_->sensorType(1));
+    const int magnetic = sensor_->magneticUnits->currentIndex();
+    const int vibration = sensor_->vibrationUnits->currentIndex();
+    specification_->setGraphUnits(GraphTables::unitName(configure_->sensorType(0), magnetic, vibration),
+                                  GraphTables::unitName(configure_->sensorType(1), magnetic, vibration));
 }
 
 void CDefaultsSheet::load(const SettingsSheetValues& v)

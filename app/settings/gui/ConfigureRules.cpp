@@ -118,7 +118,12 @@ std::string intervalTextForFrequency(double f)
 
 std::string cutOffText(int rollingPoints, double t)
 {
-    return format("%.6g", std::pow(static_cast<double>(rollingPoints), -1.0206) * 0.4776 / t);
+    // No interval yet (0, "ms") or no usable rolling count: nothing to show
+    // rather than "inf" or a negative frequency.
+    if (!(t > 0.0) || !std::isfinite(t) || rollingPoints < 1) return {};
+    const double cutOff = std::pow(static_cast<double>(rollingPoints), -1.0206) * 0.4776 / t;
+    if (!std::isfinite(cutOff)) return {};
+    return format("%.6g", cutOff);
 }
 
 bool isIntervalChoice(const std::string& text)
@@ -175,8 +180,10 @@ std::optional<Refusal> validateScanPage(const ScanPageInput& in)
         return Refusal{Refusal::Averages, integerRangeMessage(kMinAverages, kMaxAverages)};
     if (in.runs < kMinRuns || in.runs > kMaxRuns)
         return Refusal{Refusal::Runs, integerRangeMessage(kMinRuns, kMaxRuns)};
-    if (!intervalCharactersValid(in.intervalText))
-        return Refusal{Refusal::Interval, "Please enter a valid interval"};
+    // A text of the allowed characters can still hold no number ("ms") or 0,
+    // which would divide by zero when the scan starts.
+    if (!intervalCharactersValid(in.intervalText) || !(parseSampleInterval(in.intervalText) > 0.0))
+        return Refusal{Refusal::Interval, kInvalidIntervalMessage};
     if (in.scanMode == 1) {
         if (in.averages != 1)
             return Refusal{Refusal::Averages,
@@ -191,6 +198,14 @@ std::optional<Refusal> validateScanPage(const ScanPageInput& in)
     if (in.rollingPoints < kMinRollingPoints || in.rollingPoints > kMaxRollingPoints)
         return Refusal{Refusal::RollingPoints, integerRangeMessage(kMinRollingPoints, kMaxRollingPoints)};
     return std::nullopt;
+}
+
+std::optional<Refusal> validateYRange(int input, bool autoScale, double minimum, double maximum)
+{
+    if (autoScale || minimum < maximum) return std::nullopt;
+    return Refusal{input == 0 ? Refusal::YRange1 : Refusal::YRange2,
+                   "Input " + std::to_string(input + 1) + " Y Maximum must be greater than Y Minimum (" +
+                       format("%g", minimum) + ")."};
 }
 
 bool validGain(int gain)

@@ -77,6 +77,8 @@ struct Refusal
         CustomVibration2,
         Microphone1,
         Microphone2,
+        YRange1,
+        YRange2,
     };
     Field field;
     std::string message;
@@ -93,8 +95,16 @@ struct ScanPageInput
     std::string intervalText;
     double interval = 0.001; // parsed before the check
 };
+// The interval refusal: the usual words, then what is accepted.
+inline constexpr const char* kInvalidIntervalMessage =
+    "Please enter a valid interval\n"
+    "A number above 0 followed by us, ms or s, for example 500us, 2ms or 1s "
+    "(only digits, '.', 'm', 'u', 's' and spaces).";
 // The Scan Configuration page's checks in their order; the first refusal.
 std::optional<Refusal> validateScanPage(const ScanPageInput& input);
+
+// A manual value axis needs its minimum below its maximum (input 0 or 1).
+std::optional<Refusal> validateYRange(int input, bool autoScale, double minimum, double maximum);
 
 // Instrument Setup: each gain exactly 1, 10, 100 or 1000.
 bool validGain(int gain);

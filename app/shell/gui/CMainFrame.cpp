@@ -12,16 +12,20 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -39,6 +43,93 @@ std::int32_t get32(const std::uint8_t* p)
         static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
 }
+
+// The menus and the command table name the same commands.
+namespace Id = CommandRules::Id;
+static_assert(CMainFrame::ID_FILE_NEW == Id::FileNew && CMainFrame::ID_FILE_OPEN == Id::FileOpen &&
+              CMainFrame::ID_FILE_CLOSE == Id::FileClose && CMainFrame::ID_FILE_SAVE_AS == Id::FileSaveAs &&
+              CMainFrame::ID_FILE_PRINT == Id::FilePrint &&
+              CMainFrame::ID_FILE_MRU_FIRST == Id::FileMruFirst && CMainFrame::ID_APP_ABOUT == Id::AppAbout &&
+              CMainFrame::ID_APP_EXIT == Id::AppExit && CMainFrame::ID_VIEW_TOOLBAR == Id::ViewToolBar &&
+              CMainFrame::ID_VIEW_STATUS_BAR == Id::ViewStatusBar &&
+              CMainFrame::ID_WINDOW_CASCADE == Id::WindowCascade &&
+              CMainFrame::ID_WINDOW_TILE == Id::WindowTile && CMainFrame::ID_PROPERTIES == Id::Properties &&
+              CMainFrame::ID_CONFIGURE == Id::Configure && CMainFrame::ID_RUN == Id::Run &&
+              CMainFrame::ID_STOP == Id::Stop && CMainFrame::ID_DETECT_INSTRUMENTS == Id::DetectInstruments &&
+              CMainFrame::ID_WINDOW_TOP_TIME == Id::WindowTopTime &&
+              CMainFrame::ID_WINDOW_TOP_FREQUENCY == Id::WindowTopFrequency &&
+              CMainFrame::ID_WINDOW_BOTTOM_TIME == Id::WindowBottomTime &&
+              CMainFrame::ID_WINDOW_BOTTOM_FREQUENCY == Id::WindowBottomFrequency &&
+              CMainFrame::ID_EXPORT_GRAPHICS == Id::ExportGraphics &&
+              CMainFrame::ID_EXPORT_DATA == Id::ExportData && CMainFrame::ID_EXPORT_CSV == Id::ExportCsv &&
+              CMainFrame::ID_EXPORT_WAV == Id::ExportWav && CMainFrame::ID_CLOSE_ALL == Id::CloseAll &&
+              CMainFrame::ID_COPY_GRAPHICS == Id::CopyGraphics && CMainFrame::ID_COPY_DATA == Id::CopyData &&
+              CMainFrame::ID_DATA_SETTINGS == Id::DataSettings && CMainFrame::ID_MUTE == Id::Mute &&
+              CMainFrame::ID_INPUT1_MEAN == Id::Input1Mean && CMainFrame::ID_INPUT2_MEAN == Id::Input2Mean &&
+              CMainFrame::ID_POST_PROCESS == Id::PostProcess &&
+              CMainFrame::ID_SHOW_DEBUG_WINDOW == Id::ShowDebugWindow &&
+              CMainFrame::ID_OPEN_LOG_FOLDER == Id::OpenLogFolder &&
+              CMainFrame::recentFileCount == Id::RecentFileCount);
+
+// Room around a status pane's text for its sunken frame.
+constexpr int paneMargin = 8;
+
+// A status pane: one line, as wide as the longest text it is meant for, in
+// whatever font it ends up with; a longer text is cut short with "…" and
+// shown whole in its tip.
+class StatusPane : public QLabel
+{
+public:
+    StatusPane(const QString& widest, QWidget* parent) : QLabel(parent), widest_(widest)
+    {
+        setWordWrap(false);
+        setTextFormat(Qt::PlainText);
+        if (!widest_.isEmpty()) {
+            setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            setAlignment(Qt::AlignCenter);
+        }
+        fit();
+    }
+
+    void setFullText(const QString& text)
+    {
+        full_ = text;
+        // Several lines (the failed tests) are shown as one.
+        full_.replace(QLatin1Char('\n'), QStringLiteral(", "));
+        refresh();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QLabel::changeEvent(event);
+        // The program's font is settled only once the window is shown.
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) fit();
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        refresh();
+    }
+
+private:
+    void fit()
+    {
+        if (!widest_.isEmpty())
+            setFixedWidth(fontMetrics().horizontalAdvance(widest_) + 2 * frameWidth() + paneMargin);
+        refresh();
+    }
+    void refresh()
+    {
+        const int room = contentsRect().width() - 2;
+        const QString shown = room > 0 ? fontMetrics().elidedText(full_, Qt::ElideRight, room) : full_;
+        setText(shown);
+        setToolTip(shown == full_ ? QString() : full_);
+    }
+
+    QString widest_;
+    QString full_;
+};
 
 constexpr int windowPaneCommands[] = {CMainFrame::ID_WINDOW_TOP_TIME, CMainFrame::ID_WINDOW_TOP_FREQUENCY,
                                       CMainFrame::ID_WINDOW_BOTTOM_TIME,
@@ -98,7 +189,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     buildStatusBar();
     // The size it takes when not maximised, wide enough for every status pane.
     resize(std::max(1100, statusBar()->sizeHint().width()), 760);
-    connect(mdi_, &QMdiArea::subWindowActivated, alive_.get(), [this] { updateCommandStates(); });
+    connect(mdi_, &QMdiArea::subWindowActivated, alive_.get(), [this] {
+        // The cursor readouts belong to the window they were read in.
+        clearReadouts();
+        updateCommandStates();
+    });
     updateCommandStates();
 }
 
@@ -286,26 +381,29 @@ void CMainFrame::buildToolBar()
 
 void CMainFrame::buildStatusBar()
 {
-    // Widths as runs of characters: the longest text each pane shows.
+    // Widths as runs of characters: the longest text each pane shows ("%.6g"
+    // readouts, the longest graph name and result, the largest counts), so
+    // that all of them fit beside each other in a 1024-pixel window.
     const std::map<int, QString> widest = {
-        {61449, QStringLiteral("X = -0.000000e+000")},
-        {61450, QStringLiteral("Y = -0.000000e+000")},
-        {61451, QStringLiteral("MMMMMMMMMMMM")},
+        {61449, QStringLiteral("X = -8.88888e-88")},
+        {61450, QStringLiteral("Y = -8.88888e-88")},
+        {61451, QStringLiteral("Bottom Frequency")},
         {61452, QStringLiteral("Fail Input 1 Frequency")},
-        {61446, QStringLiteral("Sample 0000000 of 0000000, Average 0000 of 0000")},
+        {61446, QStringLiteral("Sample 700000 of 700000, Average 1000 of 1000")},
         {61447, QStringLiteral("Input1 Off")},
         {61448, QStringLiteral("Input2 Off")}};
     for (int id : paneIds) {
-        auto* label = new QLabel(this);
+        auto* label = new StatusPane(id == 0 ? QString() : widest.at(id), this);
         label->setObjectName(QStringLiteral("pane%1").arg(id));
         panes_[id] = label;
         if (id == 0) {
+            // The message gives way when the window is narrow, never the fixed panes.
+            label->setMinimumWidth(0);
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
             statusBar()->addWidget(label, 1);
             continue;
         }
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest.at(id)) + 12);
+        // Fixed widths, so a changing text never moves or overprints its neighbours.
         statusBar()->addPermanentWidget(label);
     }
     setPaneText(0, tr("Ready"));
@@ -316,21 +414,33 @@ void CMainFrame::buildStatusBar()
 
 QString CMainFrame::paneText(int paneId) const
 {
-    const auto it = panes_.find(paneId);
-    return it == panes_.end() ? QString() : it->second->text();
+    const auto it = fullTexts_.find(paneId);
+    return it == fullTexts_.end() ? QString() : it->second;
 }
 
 void CMainFrame::setPaneText(int paneId, const QString& text)
 {
     const auto it = panes_.find(paneId);
-    if (it != panes_.end()) it->second->setText(text);
+    if (it == panes_.end()) return;
+    QLabel* pane = it->second;
+    static_cast<StatusPane*>(pane)->setFullText(text);
+    fullTexts_[paneId] = text;
+    if (paneId == passFailPane && text.isEmpty()) {
+        // No result: no colour either.
+        pane->setAutoFillBackground(false);
+        pane->setPalette(QPalette());
+    }
 }
 
 void CMainFrame::setPassFail(const QString& text, bool pass)
 {
     passed_ = pass;
     QLabel* pane = panes_.at(passFailPane);
-    pane->setText(text);
+    // "Fail" and the failed tests on one line: "Fail Input 1 Time, Input 2 Time".
+    QString line = text;
+    const int first = line.indexOf(QLatin1Char('\n'));
+    if (first >= 0) line.replace(first, 1, QLatin1Char(' '));
+    setPaneText(passFailPane, line);
     pane->setAutoFillBackground(true);
     QPalette p = pane->palette();
     p.setColor(QPalette::Window, passFailColour());
@@ -366,16 +476,22 @@ CChildFrame* CMainFrame::addChildFrame(const QString& title)
     });
     connect(child, &CChildFrame::cursorGraphChanged, alive,
             [this](const QString& graphName) { setPaneText(61451, graphName); });
-    connect(child, &CChildFrame::readoutsCleared, alive, [this] {
-        for (int id : {61449, 61450, 61451})
-            setPaneText(id, QString());
-    });
+    connect(child, &CChildFrame::readoutsCleared, alive, [this] { clearReadouts(); });
     connect(child, &CChildFrame::panesChanged, alive, [this] { updateCommandStates(); });
-    connect(sub, &QObject::destroyed, alive, [this] { updateCommandStates(); });
+    connect(sub, &QObject::destroyed, alive, [this] {
+        clearReadouts();
+        updateCommandStates();
+    });
     sub->showMaximized();
     mdi_->setActiveSubWindow(sub);
     updateCommandStates();
     return child;
+}
+
+void CMainFrame::clearReadouts()
+{
+    for (int id : {61449, 61450, 61451})
+        setPaneText(id, QString());
 }
 
 void CMainFrame::setInstrumentOpen(bool open)
@@ -390,36 +506,31 @@ void CMainFrame::setScanThreadActive(bool active)
     updateCommandStates();
 }
 
-void CMainFrame::updateCommandStates()
+CommandRules::Facts CMainFrame::commandFacts() const
 {
-    CChildFrame* child = activeChildFrame();
-    const bool haveChild = child != nullptr;
-    const bool anyChild = !mdi_->subWindowList().isEmpty();
-    // Commands that act on the scan windows themselves.
-    action(ID_FILE_CLOSE)->setEnabled(haveChild && !scanThreadActive_);
-    action(ID_CLOSE_ALL)->setEnabled(anyChild && !scanThreadActive_);
-    action(ID_FILE_PRINT)->setEnabled(haveChild);
-    action(ID_EXPORT_GRAPHICS)->setEnabled(haveChild);
-    action(ID_COPY_GRAPHICS)->setEnabled(haveChild);
-    action(ID_WINDOW_CASCADE)->setEnabled(anyChild);
-    action(ID_WINDOW_TILE)->setEnabled(anyChild);
-    for (int kind = 0; kind < 4; ++kind) {
-        QAction* a = action(windowPaneCommands[kind]);
-        a->setEnabled(haveChild);
-        a->setChecked(haveChild && child->isPaneShown(kind));
-    }
-    for (int id :
-         {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, ID_DETECT_INSTRUMENTS, ID_CONFIGURE, ID_RUN, ID_STOP,
-          ID_PROPERTIES, ID_DATA_SETTINGS, ID_POST_PROCESS, ID_MUTE, ID_EXPORT_DATA, ID_EXPORT_CSV,
-          ID_EXPORT_WAV, ID_COPY_DATA, ID_INPUT1_MEAN, ID_INPUT2_MEAN, ID_REPEAT_TEST, ID_REPEAT_TEST_2})
-        action(id)->setEnabled(commandRule_ && commandRule_(id));
-    for (int i = 0; i < recentFileCount; ++i)
-        action(ID_FILE_MRU_FIRST + i)->setEnabled(i < recentFiles_.size() && !scanThreadActive_);
+    CommandRules::Facts facts;
+    facts.activeWindow = activeChildFrame() != nullptr;
+    facts.anyWindow = !mdi_->subWindowList().isEmpty();
+    facts.instrumentOpen = instrumentOpen_;
+    facts.scanActive = scanThreadActive_;
+    facts.recentFiles = static_cast<int>(recentFiles_.size());
+    if (factsProvider_) factsProvider_(facts);
+    return facts;
 }
 
-void CMainFrame::setCommandRule(CommandRule rule)
+void CMainFrame::updateCommandStates()
 {
-    commandRule_ = std::move(rule);
+    const CommandRules::Facts facts = commandFacts();
+    for (const auto& [id, a] : actions_)
+        if (const CommandRules::Rule* rule = CommandRules::Find(id)) a->setEnabled(rule->enabled(facts));
+    CChildFrame* child = activeChildFrame();
+    for (int kind = 0; kind < 4; ++kind)
+        action(windowPaneCommands[kind])->setChecked(child && child->isPaneShown(kind));
+}
+
+void CMainFrame::setFactsProvider(FactsProvider provider)
+{
+    factsProvider_ = std::move(provider);
     updateCommandStates();
 }
 
@@ -487,8 +598,22 @@ void CMainFrame::showFirstTime()
         showMaximized();
         return;
     }
-    setGeometry(placement->left, placement->top, placement->right - placement->left,
-                placement->bottom - placement->top);
+    // The record holds the window's outer corner (title bar included) and its
+    // client size. A screen that got smaller or moved since must not leave
+    // the title bar, and with it the only handle to move the window, out of reach.
+    QRect wanted(placement->left, placement->top, placement->right - placement->left,
+                 placement->bottom - placement->top);
+    QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        wanted.setWidth(std::min(wanted.width(), available.width()));
+        wanted.setHeight(std::min(wanted.height(), available.height()));
+        wanted.moveLeft(std::clamp(wanted.left(), available.left(), available.right() - wanted.width() + 1));
+        wanted.moveTop(std::clamp(wanted.top(), available.top(), available.bottom() - wanted.height() + 1));
+    }
+    resize(wanted.size());
+    move(wanted.topLeft());
     if (placement->showCommand == 3)
         showMaximized();
     else
@@ -498,12 +623,14 @@ void CMainFrame::showFirstTime()
 void CMainFrame::savePlacement()
 {
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // The outer corner: the client corner less the title bar and border.
+    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
     Placement p;
     p.showCommand = isMaximized() ? 3 : (isMinimized() ? 2 : 1);
-    p.left = normal.left();
-    p.top = normal.top();
-    p.right = normal.left() + normal.width();
-    p.bottom = normal.top() + normal.height();
+    p.left = normal.left() - frameOffset.x();
+    p.top = normal.top() - frameOffset.y();
+    p.right = p.left + normal.width();
+    p.bottom = p.top + normal.height();
     const auto bytes = encodePlacement(p);
     platform::RegistryKey key;
     if (key.create(platform::RegistryRoot::CurrentUser, placementKey) == 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/shell/CommandRules.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -91,8 +93,13 @@ public:
     // A new scan window, made the active one.
     CChildFrame* addChildFrame(const QString& title);
 
+    // The text given to a pane; it shows on one line, cut short with "…" when it does not fit.
     QString paneText(int paneId) const;
     void setPaneText(int paneId, const QString& text);
+    // The pane as shown (tests, screenshots).
+    QLabel* pane(int paneId) const { return panes_.count(paneId) ? panes_.at(paneId) : nullptr; }
+    // Empties the cursor panes (X, Y and the graph's name).
+    void clearReadouts();
     // Pass/fail pane: red for a failure, green for a pass.
     void setPassFail(const QString& text, bool pass);
     QColor passFailColour() const;
@@ -102,12 +109,14 @@ public:
     void setScanThreadActive(bool active);
     bool instrumentOpen() const { return instrumentOpen_; }
     bool scanThreadActive() const { return scanThreadActive_; }
+    // Every action's state from the command table (CommandRules).
     void updateCommandStates();
-    // Decides the commands whose state depends on the scan control and the
-    // documents (scan, document, data and recent-file commands); without one
-    // they stay disabled.
-    using CommandRule = std::function<bool(int id)>;
-    void setCommandRule(CommandRule rule);
+    // Adds what the scan control and the documents know to the table's facts;
+    // without it the scan, document and data commands stay disabled.
+    using FactsProvider = std::function<void(CommandRules::Facts& facts)>;
+    void setFactsProvider(FactsProvider provider);
+    // The facts the menus and tool bar are decided from now.
+    CommandRules::Facts commandFacts() const;
     // Asked before Close All closes the scan windows (saving modified ones); false keeps them.
     void setCloseAllGuard(std::function<bool()> guard) { closeAllGuard_ = std::move(guard); }
     // The recent-file entries, newest first (at most recentFileCount).
@@ -138,11 +147,12 @@ private:
     QMdiArea* mdi_ = nullptr;
     std::map<int, QAction*> actions_;
     std::map<int, QLabel*> panes_;
+    std::map<int, QString> fullTexts_;
     bool instrumentOpen_ = false;
     bool scanThreadActive_ = false;
     bool placementRestored_ = false;
     bool passed_ = true;
-    CommandRule commandRule_;
+    FactsProvider factsProvider_;
     std::function<bool()> closeAllGuard_;
     QStringList recentFiles_;
     // Context of every connection that calls back into this object; destroyed first.

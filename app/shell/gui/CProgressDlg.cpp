@@ -56,7 +56,9 @@ void BusyAnimation::paintEvent(QPaintEvent*)
 
 CProgressDlg::CProgressDlg(QWidget* owner) : QDialog(owner)
 {
-    setWindowModality(Qt::WindowModal);
+    // Every other window waits: input meant for them while the driver works is
+    // dropped, not queued until the wait ends.
+    setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     first_ = new QLabel(this);
     second_ = new QLabel(this);

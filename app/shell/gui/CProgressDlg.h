@@ -28,7 +28,7 @@ private:
 };
 
 // Modeless progress window: a title, two lines of text and a bar or the animation.
-// While it is shown its owner takes no input.
+// While it is shown no other window takes input.
 class CProgressDlg : public QDialog
 {
     Q_OBJECT

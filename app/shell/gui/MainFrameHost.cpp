@@ -16,11 +16,13 @@
 #include "app/shell/UserInteraction.h"
 #include "app/shell/gui/CDetectInstruments.h"
 #include "app/shell/gui/CMainFrame.h"
+#include "common/platform/Hooks.h"
 #include "common/platform/Registry.h"
 #include "driver/Torvane.h"
 #include "usb/UsbBus.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -28,6 +30,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,13 +39,42 @@
 namespace fs = std::filesystem;
 namespace platform = FenmarlCommonDLL::platform;
 
+namespace {
+
+// The keyboard goes back where it was when a command's dialogs and progress
+// windows close; otherwise no shortcut works until the user clicks a window.
+class FocusReturn
+{
+public:
+    FocusReturn() : focus_(QApplication::focusWidget()) {}
+    ~FocusReturn()
+    {
+        if (!focus_ || !focus_->isVisible() || QApplication::activeModalWidget()) return;
+        focus_->window()->activateWindow();
+        focus_->setFocus(Qt::OtherFocusReason);
+    }
+    FocusReturn(const FocusReturn&) = delete;
+    FocusReturn& operator=(const FocusReturn&) = delete;
+
+private:
+    QPointer<QWidget> focus_;
+};
+
+} // namespace
+
 MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigurationStore& store,
                              const CommandLineSwitches& switches)
     : frame_(frame), ui_(ui), store_(store)
 {
     control_ = std::make_unique<MainFrameControl>(ui, *this, *this, store, switches);
+    // The driver's waits on this thread (zeroing, stopping) keep the windows
+    // painting; a progress window in front keeps every other window from input.
+    platform::setMessagePump([] {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() == app->thread()) QCoreApplication::processEvents();
+    });
     frame_.installEventFilter(this);
-    frame_.setCommandRule([this](int id) { return commandEnabled(id); });
+    frame_.setFactsProvider([this](CommandRules::Facts& facts) { addCommandFacts(facts); });
     frame_.setCloseAllGuard([this] { return saveModifiedDocuments(); });
     connectCommands();
     loadRecentFiles();
@@ -61,7 +94,8 @@ MainFrameHost::MainFrameHost(CMainFrame& frame, UserInteraction& ui, ScanConfigu
 
 MainFrameHost::~MainFrameHost()
 {
-    frame_.setCommandRule({});
+    platform::setMessagePump(nullptr);
+    frame_.setFactsProvider({});
     frame_.setCloseAllGuard({});
     frame_.removeEventFilter(this);
     if (watchToken_ != 0) FenmarlUsb::bus().unwatch(watchToken_);
@@ -109,49 +143,28 @@ void MainFrameHost::connectCommands()
 // ---------------------------------------------------------------------------
 // Command states and the status bar
 
+void MainFrameHost::addCommandFacts(CommandRules::Facts& facts)
+{
+    if (!control_) return;
+    const CommandRules::Facts scan = control_->commandFacts();
+    facts.control = true;
+    facts.instrumentOpen = scan.instrumentOpen;
+    facts.scanActive = scan.scanActive;
+    facts.stopEnabled = scan.stopEnabled;
+    facts.repeatTestRunning = repeatTestRunning_;
+    CCorvelDoc* document = activeDocument();
+    facts.document = document != nullptr;
+    if (!document) return;
+    facts.documentBeingScanned = facts.scanActive && document == control_->scanDocument();
+    facts.input1Means = document->InputMeansEnabled(0);
+    facts.input2Means = document->InputMeansEnabled(1);
+    facts.audioAlert = document->scan.configuration.Specification.audioAlert != 0;
+}
+
 bool MainFrameHost::commandEnabled(int id)
 {
-    // A scan counts from the Run command on, before its thread is up.
-    const bool threadActive = scanThreadActive.load() || scanRequested.load();
-    CCorvelDoc* document = activeDocument();
-    // A document the scan thread is still writing is not edited, exported or measured.
-    const bool documentIdle = document && !(threadActive && control_ && document == control_->scanDocument());
-    switch (id) {
-    case CMainFrame::ID_DETECT_INSTRUMENTS:
-        return control_ && control_->canDetect() && !threadActive;
-    case CMainFrame::ID_CONFIGURE:
-    case CMainFrame::ID_RUN:
-        return control_ && control_->canConfigure() && !threadActive;
-    case CMainFrame::ID_REPEAT_TEST:
-    case CMainFrame::ID_REPEAT_TEST_2:
-        return control_ && control_->canConfigure() && !threadActive && !repeatTestRunning_;
-    case CMainFrame::ID_STOP:
-        return control_ && control_->canStop();
-    case CMainFrame::ID_FILE_NEW:
-    case CMainFrame::ID_FILE_OPEN:
-        return true;
-    case CMainFrame::ID_PROPERTIES:
-        return document != nullptr;
-    case CMainFrame::ID_POST_PROCESS:
-        return !threadActive;
-    case CMainFrame::ID_FILE_SAVE_AS:
-    case CMainFrame::ID_DATA_SETTINGS:
-    case CMainFrame::ID_EXPORT_DATA:
-    case CMainFrame::ID_EXPORT_CSV:
-    case CMainFrame::ID_EXPORT_WAV:
-    case CMainFrame::ID_COPY_DATA:
-        return documentIdle;
-    case CMainFrame::ID_INPUT1_MEAN:
-        return documentIdle && document->InputMeansEnabled(0);
-    case CMainFrame::ID_INPUT2_MEAN:
-        return documentIdle && document->InputMeansEnabled(1);
-    case CMainFrame::ID_MUTE: {
-        const CScanConfiguration& c = document ? document->scan.configuration : store_.scanConfiguration();
-        return IsDeviceOpen() && threadActive && c.Specification.audioAlert != 0 && document;
-    }
-    default:
-        return false;
-    }
+    // The same facts and table as the menus and the tool bar.
+    return CommandRules::Enabled(id, frame_.commandFacts());
 }
 
 void MainFrameHost::refreshStatus()
@@ -169,14 +182,30 @@ void MainFrameHost::refreshStatus()
         frame_.setPassFail(child->passFailText(), child->passed());
     else
         frame_.setPaneText(CMainFrame::passFailPane, QString());
-    // A saved document is named after its file.
+    // The time test's worst excursion and margin in the message pane, while
+    // the active window has one; other messages are left alone.
+    const QString excursions = child ? child->excursionLines().join(QStringLiteral("; ")) : QString();
+    if (!excursions.isEmpty())
+        frame_.setPaneText(0, excursions);
+    else if (!shownExcursions_.isEmpty() && frame_.paneText(0) == shownExcursions_)
+        frame_.setPaneText(0, tr("Ready"));
+    shownExcursions_ = excursions;
+    // A saved document is named after its file; a changed one says so.
     for (auto& [window, entry] : documents_) {
-        const fs::path& path = entry.document->pathName();
-        if (!path.empty()) {
-            const QString title = QString::fromStdString(path.filename().string());
-            if (window->windowTitle() != title) const_cast<CChildFrame*>(window)->setWindowTitle(title);
-        }
+        const QString title = windowTitleFor(entry);
+        if (window->windowTitle() != title) const_cast<CChildFrame*>(window)->setWindowTitle(title);
     }
+}
+
+QString MainFrameHost::documentName(const Entry& entry)
+{
+    const fs::path& path = entry.document->pathName();
+    return path.empty() ? entry.untitledName : QString::fromStdString(path.filename().string());
+}
+
+QString MainFrameHost::windowTitleFor(const Entry& entry)
+{
+    return documentName(entry) + (entry.document->isModified() ? QStringLiteral("*") : QString());
 }
 
 void MainFrameHost::releaseLostInstrument()
@@ -195,6 +224,7 @@ void MainFrameHost::releaseLostInstrument()
 
 void MainFrameHost::detectInstruments()
 {
+    FocusReturn focusReturn;
     if (!commandEnabled(CMainFrame::ID_DETECT_INSTRUMENTS)) return;
     InstrumentDetection detection(ui_, store_, false, [this] { pumpMessages(); });
     CDetectInstruments::run(detection, &frame_);
@@ -203,6 +233,7 @@ void MainFrameHost::detectInstruments()
 
 void MainFrameHost::configure()
 {
+    FocusReturn focusReturn;
     if (!commandEnabled(CMainFrame::ID_CONFIGURE)) return;
     CDefaultsSheet sheet(&store_, &frame_);
     control_->configure(sheet);
@@ -218,6 +249,7 @@ void MainFrameHost::run()
 
 void MainFrameHost::stop()
 {
+    FocusReturn focusReturn;
     control_->stop();
     refreshStatus();
 }
@@ -308,17 +340,24 @@ CCorvelDoc* MainFrameHost::openFile(const fs::path& path)
 
 void MainFrameHost::showProperties()
 {
-    if (CCorvelDoc* document = activeDocument()) CPropertiesDlg(document->scan, &frame_).exec();
+    if (!commandEnabled(CMainFrame::ID_PROPERTIES)) return;
+    FocusReturn focusReturn;
+    CCorvelDoc* document = activeDocument();
+    if (!document) return;
+    const CChildFrame* child = frameOf(document);
+    CPropertiesDlg(document->scan, &frame_, child ? child->excursionLines() : QStringList()).exec();
 }
 
 void MainFrameHost::editDataSettings()
 {
+    FocusReturn focusReturn;
     if (!commandEnabled(CMainFrame::ID_DATA_SETTINGS)) return;
     CDataSettings::editDocument(*activeDocument(), &frame_);
 }
 
 void MainFrameHost::exportData()
 {
+    FocusReturn focusReturn;
     if (!commandEnabled(CMainFrame::ID_EXPORT_DATA)) return;
     DataCommands::exportData(*activeDocument(), ui_, DataCommands::dialogChooser(&frame_));
 }
@@ -346,11 +385,13 @@ void MainFrameHost::showInputMeans(int input)
 
 void MainFrameHost::mute()
 {
+    if (!commandEnabled(CMainFrame::ID_MUTE)) return;
     if (CCorvelDoc* document = activeDocument()) document->MuteAlert();
 }
 
 void MainFrameHost::postProcess()
 {
+    FocusReturn focusReturn;
     if (!commandEnabled(CMainFrame::ID_POST_PROCESS)) return;
     RunPostProcess(*this, ui_, store_.defaultSettings().FilePath);
     refreshStatus();
@@ -364,6 +405,7 @@ CChildFrame* MainFrameHost::addWindow(std::unique_ptr<CCorvelDoc> document, cons
     CChildFrame* child = frame_.addChildFrame(title);
     Entry& entry = documents_[child];
     entry.document = std::move(document);
+    entry.untitledName = title;
     entry.window = qobject_cast<QMdiSubWindow*>(child->parentWidget());
     if (entry.window) entry.window->installEventFilter(this);
     child->attachDocument(entry.document.get());
@@ -440,11 +482,24 @@ void MainFrameHost::closeMainWindow()
     QMetaObject::invokeMethod(&frame_, &QWidget::close, Qt::QueuedConnection);
 }
 
+void MainFrameHost::documentSaved(CCorvelDoc& document)
+{
+    if (!document.pathName().empty()) rememberRecentFile(document.pathName());
+    refreshStatus();
+}
+
 bool MainFrameHost::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
     if (watched == &frame_) {
-        if (!mainWindowCloseEnabled_ || !saveModifiedDocuments()) {
+        if (!mainWindowCloseEnabled_) {
+            // Exit, Ctrl+Q or the title bar during a scan: say why nothing happens.
+            ui_.messageBox("A scan is running.\nStop it, or let it finish, before closing Tesselon-6.",
+                           "Tesselon-6", platform::MB_OK_ | platform::MB_ICONINFORMATION_);
+            event->ignore();
+            return true;
+        }
+        if (!saveModifiedDocuments()) {
             event->ignore();
             return true;
         }
@@ -455,7 +510,7 @@ bool MainFrameHost::eventFilter(QObject* watched, QEvent* event)
         bool keep = !entry.closeEnabled;
         if (!keep && entry.document->isModified()) {
             const int answer =
-                ui_.messageBox("Save changes to " + child->windowTitle().toStdString() + "?", "Tesselon-6",
+                ui_.messageBox("Save changes to " + documentName(entry).toStdString() + "?", "Tesselon-6",
                                platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
             keep = answer == platform::IDCANCEL_ ||
                    (answer == platform::IDYES_ && !saveDocumentAs(*entry.document));
@@ -505,7 +560,7 @@ bool MainFrameHost::saveModifiedDocuments()
     for (auto& [child, entry] : documents_) {
         if (!entry.document->isModified()) continue;
         const int answer =
-            ui_.messageBox("Save changes to " + child->windowTitle().toStdString() + "?", "Tesselon-6",
+            ui_.messageBox("Save changes to " + documentName(entry).toStdString() + "?", "Tesselon-6",
                            platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
         if (answer == platform::IDCANCEL_) return false;
         if (answer == platform::IDYES_ && !saveDocumentAs(*entry.document)) return false;

@@ -3,9 +3,11 @@
 #include "app/acquisition/ScanEvents.h"
 #include "app/acquisition/gui/PostProcessCommand.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/CommandRules.h"
 #include "app/shell/FrameServices.h"
 
 #include <QObject>
+#include <QString>
 
 #include <filesystem>
 #include <functional>
@@ -42,8 +44,10 @@ public:
     MainFrameControl& control() { return *control_; }
     CMainFrame& frame() { return frame_; }
 
-    // Whether a command of the scan, document and data groups is available now.
+    // Whether a command is available now (the command table, with the facts of this moment).
     bool commandEnabled(int id);
+    // What the scan control and the active document add to the table's facts.
+    void addCommandFacts(CommandRules::Facts& facts);
 
     // Commands.
     void detectInstruments();
@@ -107,6 +111,7 @@ public:
     void enableDocumentClose(CCorvelDoc& document, bool enable) override;
     void prepareScanViews(CCorvelDoc& document) override;
     void closeMainWindow() override;
+    void documentSaved(CCorvelDoc& document) override;
 
     bool mainWindowCloseEnabled() const { return mainWindowCloseEnabled_; }
     bool documentCloseEnabled(const CCorvelDoc* document) const;
@@ -135,7 +140,12 @@ private:
         std::unique_ptr<CCorvelDoc> document;
         QMdiSubWindow* window = nullptr;
         bool closeEnabled = true;
+        // The name of a document without a file ("Scan 3").
+        QString untitledName;
     };
+    // The file's name, or the untitled name; changed documents end in "*".
+    static QString documentName(const Entry& entry);
+    static QString windowTitleFor(const Entry& entry);
     CChildFrame* addWindow(std::unique_ptr<CCorvelDoc> document, const QString& title);
     void windowDestroyed(CChildFrame* child);
     // Saves to the document's own file, or asks for one when it has none (or always, when asked).
@@ -154,6 +164,7 @@ private:
     QTimer* statusTimer_ = nullptr;
     bool mainWindowCloseEnabled_ = true;
     int untitledCount_ = 0;
+    QString shownExcursions_;
     int watchToken_ = 0;
     bool repeatTestRunning_ = false;
     std::function<bool(PostProcessOptions&)> optionsChooser_;

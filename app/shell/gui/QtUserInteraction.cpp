@@ -177,6 +177,7 @@ void QtUserInteraction::showProgress(const std::string& title, const std::string
         delete progress_.data();
     }
     if (!progress_) progress_ = new CProgressDlg(parent);
+    if (!progress_->isVisible()) focusBeforeProgress_ = QApplication::focusWidget();
     progress_->setTitle(qtext(title));
     progress_->setLines(qtext(line1), qtext(line2));
     progress_->setProgress(0);
@@ -197,7 +198,17 @@ void QtUserInteraction::setProgressText(const std::string& line1, const std::str
 void QtUserInteraction::closeProgress()
 {
     if (offGuiThread()) return runOnGuiThread([&] { closeProgress(); });
-    if (progress_) progress_->hide();
+    if (!progress_ || !progress_->isVisible()) return;
+    progress_->hide();
+    // Hiding the active window leaves no window active under some window
+    // managers, and then no shortcut works until a click: give focus back.
+    if (QWidget* focus = focusBeforeProgress_.data()) {
+        focus->window()->activateWindow();
+        focus->setFocus(Qt::OtherFocusReason);
+    } else if (QWidget* back = progress_->parentWidget()) {
+        back->window()->activateWindow();
+    }
+    focusBeforeProgress_.clear();
 }
 
 void QtUserInteraction::paintNow()

@@ -58,6 +58,8 @@ private:
 
     QPointer<QWidget> owner_;
     QPointer<CProgressDlg> progress_;
+    // Where the keyboard was when the progress window came up; it goes back there.
+    QPointer<QWidget> focusBeforeProgress_;
     Answerer answerer_;
     FileChooser fileChooser_;
     FolderChooser folderChooser_;

@@ -10,6 +10,7 @@
 #include "app/shell/gui/GuiResources.h"
 #include "app/shell/gui/MainFrameHost.h"
 #include "app/shell/gui/MiniDumper.h"
+#include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
 
 #include <QApplication>
@@ -82,6 +83,10 @@ int main(int argc, char** argv)
     std::error_code ec;
     std::filesystem::create_directories(applicationDirectory, ec);
     dumper.setDumpDirectory(applicationDirectory.string());
+
+    // The scan thread's trace lines are for developers: shown only when asked for.
+    if (qEnvironmentVariableIsEmpty("TESSELON_DEBUG_OUTPUT"))
+        platform::setDebugOutputHandler([](const std::string&) {});
 
     const bool silent = silentRequested(argc, argv);
     // A silent run still draws its picture of the graphs, with or without a display.

@@ -26,8 +26,10 @@ CSpecificationPage::CSpecificationPage(QWidget* parent) : CSettingsPage(tr("Spec
         layout->addWidget(applyTime[i], 0, 0, 1, 3);
         excursionUnit[i] = new QLabel(box);
         excursion[i] = new QLineEdit(box);
+        excursionFieldUnit[i] = new QLabel(box);
         layout->addWidget(excursionUnit[i], 1, 0);
-        layout->addWidget(excursion[i], 1, 1, 1, 2);
+        layout->addWidget(excursion[i], 1, 1);
+        layout->addWidget(excursionFieldUnit[i], 1, 2);
         applyFrequency[i] = new QCheckBox(tr("Apply Frequency Domain Specification"), box);
         layout->addWidget(applyFrequency[i], 2, 0, 1, 3);
         curveList[i] = new QTreeWidget(box);
@@ -100,19 +102,39 @@ void CSpecificationPage::setInputs(bool used1, bool used2, const std::string& se
     used_ = {used1, used2};
     const std::string* sensors[2] = {&sensor1, &sensor2};
     for (int i = 0; i < 2; ++i) {
+        sensors_[static_cast<std::size_t>(i)] = *sensors[i];
         excursionUnit[i]->setText(QString::fromStdString(S::excursionLabel(*sensors[i])));
         intensityUnit[i]->setText(QString::fromStdString(S::intensityLabel(*sensors[i])));
     }
+    updateUnitLabels();
     updateEnabling();
+}
+
+void CSpecificationPage::setGraphUnits(const std::string& unit1, const std::string& unit2)
+{
+    graphUnits_ = {unit1, unit2};
+    updateUnitLabels();
+}
+
+void CSpecificationPage::updateUnitLabels()
+{
+    for (std::size_t i = 0; i < 2; ++i) {
+        // The limit is entered in the sensor's base unit; the graph may show another.
+        const std::string unit = S::unitFor(sensors_[i]);
+        std::string text = unit;
+        if (!graphUnits_[i].empty() && graphUnits_[i] != unit) text += " (graph: " + graphUnits_[i] + ")";
+        excursionFieldUnit[i]->setText(QString::fromStdString(text));
+    }
 }
 
 void CSpecificationPage::updateEnabling()
 {
     for (int i = 0; i < 2; ++i) {
         const bool used = used_[i];
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 applyTime[i], applyFrequency[i], curveList[i], frequencyEntry[i], intensityEntry[i],
-                 addButton[i], removeButton[i], clearButton[i], excursionUnit[i], intensityUnit[i]})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{applyTime[i], applyFrequency[i], curveList[i], frequencyEntry[i],
+                                             intensityEntry[i], addButton[i], removeButton[i], clearButton[i],
+                                             excursionUnit[i], intensityUnit[i], excursionFieldUnit[i]})
             w->setEnabled(used);
         excursion[i]->setEnabled(used && applyTime[i]->isChecked());
     }

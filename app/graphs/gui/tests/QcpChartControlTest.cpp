@@ -4,13 +4,19 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <qcustomplot.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -24,6 +30,51 @@ struct RecordingListener : ChartControl::Listener
     void displaySettingsChanged() override { ++settingsChanged; }
     void cursorMoved(double x, double y) override { cursor.emplace_back(x, y); }
 };
+
+// The words pdftotext finds on the first page, with their boxes in points.
+struct PdfWord
+{
+    QString text;
+    double height = 0;
+    QRectF box;
+};
+struct PdfText
+{
+    QSizeF page;
+    std::vector<PdfWord> words;
+    std::vector<PdfWord> named(const QString& text) const
+    {
+        std::vector<PdfWord> found;
+        for (const PdfWord& w : words)
+            if (w.text == text) found.push_back(w);
+        return found;
+    }
+};
+
+PdfText readPdfText(const QString& pdftotext, const QString& pdf)
+{
+    PdfText result;
+    QProcess run;
+    run.start(pdftotext, {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                          QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    if (!run.waitForFinished(60000) || run.exitCode() != 0) return result;
+    const QString html = QString::fromUtf8(run.readAllStandardOutput());
+    const QRegularExpression page(QStringLiteral(R"re(<page width="([\d.]+)" height="([\d.]+)")re"));
+    const auto p = page.match(html);
+    if (p.hasMatch()) result.page = QSizeF(p.captured(1).toDouble(), p.captured(2).toDouble());
+    const QRegularExpression word(QStringLiteral(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        PdfWord w;
+        w.box = QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                       QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()));
+        w.height = w.box.height();
+        w.text = m.captured(5);
+        result.words.push_back(w);
+    }
+    return result;
+}
 
 class ChartTest : public QtTest
 {
@@ -170,6 +221,7 @@ TEST_F(ChartTest, DraggingARectangleZoomsToIt)
 
 TEST_F(ChartTest, DisplaySettingsAreClampedAndResetSparesAntialiasing)
 {
+    chart.setSeriesLabel(0, "x"); // something for the legend to show
     chart.setDisplaySetting(ChartControl::LineWidth, 99);
     EXPECT_EQ(chart.displaySetting(ChartControl::LineWidth), 5);
     chart.setDisplaySetting(ChartControl::GridLines, -3);
@@ -282,6 +334,136 @@ TEST_F(ChartTest, PrintingToAPdfPrinterWritesADocument)
     printer.setOutputFileName(dir.filePath("print.pdf"));
     ASSERT_TRUE(chart.printTo(printer));
     EXPECT_GT(QFile(dir.filePath("print.pdf")).size(), 500);
+}
+
+TEST_F(ChartTest, PrintedGraphHasPageSizedTextsAndANamedLegendLikeTheExportedPdf)
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    chart.setTitle("Printtitle");
+    chart.setXAxisTitle("Seconds");
+    chart.setYAxisTitle("Microtesla");
+    const char* names[] = {"xtrace", "ytrace", "ztrace"};
+    for (int s = 0; s < 3; ++s) {
+        ramp(s, 0, 100, 1.0 + s, false);
+        chart.setSeriesLabel(s, names[s]);
+    }
+    chart.show();
+    chart.redraw();
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setOutputFileName(dir.filePath("print.pdf"));
+    ASSERT_TRUE(chart.printTo(printer));
+    ASSERT_TRUE(chart.exportImage(dir.filePath("export.pdf").toStdString(), ChartControl::ImageFormat::Pdf,
+                                  640, 400));
+
+    const PdfText printed = readPdfText(pdftotext, dir.filePath("print.pdf"));
+    const PdfText exported = readPdfText(pdftotext, dir.filePath("export.pdf"));
+    ASSERT_GT(printed.page.width(), 500) << "landscape A4 or Letter";
+    ASSERT_FALSE(printed.words.empty());
+    ASSERT_FALSE(exported.words.empty());
+
+    // Every text fits on the page and is the size of print, not of a poster.
+    const QRectF page(QPointF(0, 0), printed.page);
+    for (const PdfWord& w : printed.words) {
+        EXPECT_TRUE(page.contains(w.box)) << w.text.toStdString() << " runs off the page";
+        // The y axis title is turned on its side: its box is tall and narrow.
+        const double size = std::min(w.box.width(), w.box.height());
+        EXPECT_GT(size, 3.0) << w.text.toStdString();
+        EXPECT_LT(size, 30.0) << w.text.toStdString();
+    }
+    // The legend names its traces on paper as in the export.
+    for (const char* name : names) {
+        EXPECT_EQ(printed.named(QString::fromLatin1(name)).size(), 1u) << name;
+        EXPECT_EQ(exported.named(QString::fromLatin1(name)).size(), 1u) << name;
+    }
+    // The same picture, scaled to the page: the title keeps its size relative to the graph.
+    const auto printedTitle = printed.named(QStringLiteral("Printtitle"));
+    const auto exportedTitle = exported.named(QStringLiteral("Printtitle"));
+    ASSERT_EQ(printedTitle.size(), 1u);
+    ASSERT_EQ(exportedTitle.size(), 1u);
+    const double printedShare = printedTitle[0].box.width() / printed.page.width();
+    const double exportedShare = exportedTitle[0].box.width() / exported.page.width();
+    EXPECT_NEAR(printedShare / exportedShare, 1.0, 0.35);
+    EXPECT_EQ(printed.named(QStringLiteral("Seconds")).size(), 1u);
+    EXPECT_EQ(printed.named(QStringLiteral("Microtesla")).size(), 1u);
+}
+
+TEST_F(ChartTest, AGraphWithoutNamedSeriesLeavesNoLegendDotInItsImage)
+{
+    ramp(0, 0, 100, -1.0, false); // unnamed: not in the legend; falls away from the top right
+    chart.redraw();
+    EXPECT_FALSE(chart.plot()->legend->visible());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("nolegend.png");
+    ASSERT_TRUE(chart.exportImage(file.toStdString(), ChartControl::ImageFormat::Png, 640, 400));
+    const QImage image(file);
+    ASSERT_FALSE(image.isNull());
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR"))
+        image.save(QString::fromLocal8Bit(dir) + "/no_legend.png");
+    // The legend's corner (top right of the plot area) is all background.
+    const QRect axisRect = chart.plot()->axisRect()->rect();
+    int dark = 0;
+    for (int y = axisRect.top() + 2; y < axisRect.top() + 40; ++y)
+        for (int x = axisRect.right() - 60; x < axisRect.right() - 2; ++x)
+            if (QColor(image.pixel(x, y)).lightness() < 100) ++dark;
+    EXPECT_EQ(dark, 0);
+
+    chart.setSeriesLabel(0, "x");
+    EXPECT_TRUE(chart.plot()->legend->visible()) << "a named series brings the legend back";
+    chart.setDisplaySetting(ChartControl::LegendPosition, 0);
+    EXPECT_FALSE(chart.plot()->legend->visible());
+}
+
+TEST_F(ChartTest, BackgroundsFollowThePaletteAndDarkKeepsTracesVisible)
+{
+    chart.setSeriesColour(1, 0xC8FF0000u); // blue, as the graphs draw y
+    ramp(1, 0, 50, 1.0, false);
+    const QColor base = QGuiApplication::palette().color(QPalette::Base);
+    chart.setDisplaySetting(ChartControl::Background, 0);
+    EXPECT_EQ(chart.plot()->axisRect()->backgroundBrush().color(), base);
+    EXPECT_EQ(chart.plot()->graph(1)->pen().color().rgb(), QColor(0, 0, 255).rgb()) << "unchanged on light";
+
+    chart.setDisplaySetting(ChartControl::Background, 2);
+    const QColor drawn = chart.plot()->graph(1)->pen().color();
+    const double luminance = 0.2126 * drawn.redF() + 0.7152 * drawn.greenF() + 0.0722 * drawn.blueF();
+    EXPECT_GE(luminance, 0.45) << "blue lightened on the dark background";
+    EXPECT_GT(drawn.blue(), drawn.red()) << "still blue";
+    EXPECT_EQ(chart.seriesColour(1), 0xC8FF0000u) << "the chosen colour is kept";
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR")) {
+        chart.setSeriesColour(0, 0xC80000FFu); // red x
+        ramp(0, 0, 50, -1.0, false);
+        chart.setSeriesLabel(0, "x");
+        chart.setSeriesLabel(1, "y");
+        chart.redraw();
+        chart.exportImage(std::string(dir) + "/dark_background.png", ChartControl::ImageFormat::Png, 500,
+                          300);
+    }
+}
+
+TEST_F(ChartTest, CustomEntriesCanBeGreyedAndAHiddenGraphSaysWhy)
+{
+    chart.setCustomMenu({"X", "Total Field"});
+    EXPECT_TRUE(chart.isCustomMenuEnabled(1));
+    chart.setCustomMenuEnabled(1, false);
+    QMenu* menu = chart.createPopupMenu(nullptr);
+    QAction* total = findAction(menu, "Total Field");
+    ASSERT_NE(total, nullptr);
+    EXPECT_FALSE(total->isEnabled());
+    EXPECT_TRUE(findAction(menu, "X")->isEnabled());
+    delete menu;
+
+    chart.show();
+    chart.setHiddenText("The spectrum is shown when the scan ends.");
+    chart.setHidden(true);
+    auto* label = chart.findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_EQ(label->text(), "The spectrum is shown when the scan ends.");
+    ramp(0, 0, 5, 1.0, false); // data show the graph again
+    EXPECT_FALSE(label->isVisible());
 }
 
 TEST_F(ChartTest, HiddenChartShowsItselfWhenDataArrive)

@@ -1,5 +1,6 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/GraphLegacyBlock.h"
+#include "app/acquisition/gui/CPropertiesDlg.h"
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/graphs/GraphSettingsStore.h"
 #include "app/graphs/GraphTables.h"
@@ -12,6 +13,7 @@
 #include "common/platform/KnownFolders.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <qcustomplot.h>
@@ -661,6 +663,120 @@ TEST_F(ScanViewsTest, ScreenshotOfAScanWindow)
     const QImage picture = frame->grab().toImage();
     EXPECT_EQ(picture.size(), QSize(1280, 800));
     EXPECT_TRUE(picture.save(QString::fromLocal8Bit(folder) + "/scan-window.png"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScanViewsTest, AScanWithoutTotalFieldOffersNoTotalAndItsSpectraSayWhenTheyCome)
+{
+    CScanConfiguration c;
+    c.UseInput1 = 1;
+    c.Input1DisplayType = "Both";
+    c.ShowTotalField = 0;
+    c.NoOfSamples = 1000;
+    doc = makeDocument(c, {}, 1000, false);
+    frame->attachDocument(doc.get());
+    frame->show();
+    frame->prepareScanViews();
+
+    // Before any data: no "Total" in the legend, the chart menu's Total Field greyed.
+    QcpChartControl& time = chart(TopTime);
+    for (int i = 0; i < time.plot()->legend->itemCount(); ++i) {
+        auto* item = qobject_cast<QCPPlottableLegendItem*>(time.plot()->legend->item(i));
+        ASSERT_NE(item, nullptr);
+        EXPECT_NE(item->plottable()->name(), "Total");
+    }
+    EXPECT_FALSE(time.isCustomMenuEnabled(CCorvelView::CustomTotalField));
+    QMenu* viewMenu = frame->view(TopTime)->createGraphPopup(nullptr);
+    ASSERT_NE(viewMenu, nullptr);
+    QAction* total = findAction(*viewMenu, "Show Total Field");
+    ASSERT_NE(total, nullptr);
+    EXPECT_FALSE(total->isEnabled());
+    delete viewMenu;
+
+    // The spectrum pane is hidden until the scan ends and says so.
+    QcpChartControl& spectrum = chart(TopFrequency);
+    EXPECT_TRUE(spectrum.isHidden());
+    EXPECT_EQ(spectrum.hiddenText(), "The spectrum is shown when the scan ends.");
+    auto* note = spectrum.findChild<QLabel*>();
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+}
+
+TEST_F(ScanViewsTest, PrintAndExportDialogsStartBesideTheScanUnderItsName)
+{
+    CScanConfiguration c;
+    DefaultSettings d;
+    d.FilePath = (work / "data").string() + "/";
+    doc = makeDocument(c, d, 100);
+    frame->setWindowTitle("Scan 3*");
+    frame->attachDocument(doc.get());
+    EXPECT_EQ(frame->suggestedFileName(), (work / "data" / "Scan 3").string()) << "unsaved: data folder";
+    doc->setPathName(work / "runs" / "Data_20240307_101500.ts6");
+    EXPECT_EQ(frame->suggestedFileName(), (work / "runs" / "Data_20240307_101500").string());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScanViewsTest, LimitLinesLieOnTopAndSamplesBeyondThemAreMarkedWithTheWorstExcursionInTheGraphUnit)
+{
+    CScanConfiguration c;
+    c.Input1Mode = "Accelerometer";
+    c.Specification.applyTimeTest[0] = 1;
+    c.Specification.displayCurves = 1;
+    c.Specification.maximumExcursion[0] = 0.5e-6; // g; the graph shows ug
+    DefaultSettings d;
+    d.VibrationUnits = 0;             // ug
+    d.Input1VibrationScaling = 1.0e6; // one volt shows as 1 000 000 ug
+    doc = makeDocument(c, d, 0, false);
+    // Reference 0; x strays to 0.8 ug at samples 60..69, y stays within 0.3 ug.
+    FillScanData(doc->scan.input1, 100, kRate, [](int axis, int i) {
+        if (axis == 0) return (i >= 60 && i < 70) ? 0.8e-6 : 0.0;
+        return axis == 1 ? 0.3e-6 * (i % 2) : 0.0;
+    });
+    frame->attachDocument(doc.get());
+    frame->resize(900, 600);
+    frame->show();
+    frame->prepareScanViews();
+    doc->UpdateAllViews();
+    ASSERT_FALSE(frame->passed());
+
+    QcpChartControl& time = chart(TopTime);
+    ASSERT_EQ(time.seriesCount(), CCorvelView::seriesWithLimits);
+    for (int s = CCorvelView::firstLimitSeries; s < CCorvelView::seriesWithLimits; ++s)
+        EXPECT_TRUE(time.isSeriesOnTop(s)) << "limit series " << s << " is drawn over the data";
+    EXPECT_FALSE(time.isSeriesOnTop(0));
+    EXPECT_GT(time.plot()->graph(CCorvelView::firstLimitSeries)->pen().widthF(),
+              time.plot()->graph(0)->pen().widthF());
+
+    // Each sample beyond the band is marked where it is.
+    EXPECT_EQ(time.markCount(), 10u);
+    // The document's verdict, said in the graph's unit.
+    const DomainVerdict& v = doc->specificationVerdict.time[0];
+    EXPECT_NEAR(v.worstValue, 0.8, 1e-9);
+    EXPECT_NEAR(v.margin, -0.3, 1e-9);
+    const QStringList lines = frame->excursionLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0], "Input 1: worst excursion 0.8 ug (x), limit 0.5 ug, 0.3 ug over");
+
+    // The Properties list ends with the same line.
+    EXPECT_EQ(CPropertiesDlg(doc->scan, nullptr, lines).lines().last(), lines[0]);
+
+    if (const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR"))
+        frame->view(TopTime)->grab().save(QString::fromLocal8Bit(dir) + "/limits_and_marks.png");
+
+    // Back inside the band after a rebuild: no marks, a positive margin.
+    FillScanData(doc->scan.input1, 100, kRate, [](int, int i) { return 0.1e-6 * (i % 3); });
+    doc->scan.configuration.Specification.takeReference[0] = 1;
+    frame->prepareScanViews();
+    doc->UpdateAllViews();
+    EXPECT_EQ(time.markCount(), 0u);
+    EXPECT_EQ(frame->excursionLines().value(0),
+              "Input 1: worst excursion 0.2 ug (x), limit 0.5 ug, 0.3 ug within the limit");
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include <cmath>
@@ -76,7 +77,7 @@ TEST_F(SettingsSheetTest, IntervalTextsParseFormatAndRefuse)
     page.intervalList->setEditText("1,5ms");
     EXPECT_FALSE(page.validate());
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "Tesselon-6|Please enter a valid interval");
+    EXPECT_EQ(boxes[0], std::string("Tesselon-6|") + R::kInvalidIntervalMessage);
     EXPECT_EQ(flagsShown[0], hooks::MB_OK_); // no icon
     EXPECT_TRUE(page.intervalList->hasFocus() || page.intervalList->lineEdit()->hasFocus());
 }
@@ -563,3 +564,66 @@ TEST_F(SettingsSheetTest, FieldsTheUserLeavesAloneKeepTheirStoredValuesExactly)
     scan.intervalList->setEditText("500us");
     EXPECT_DOUBLE_EQ(scan.finish().SampleInterval, 0.0005);
 }
+namespace {
+
+TEST_F(SettingsSheetTest, RefusalsOfTheScanPageStateWhatIsAccepted)
+{
+    CConfigureDlg page;
+    CScanConfiguration c;
+    c.UseInput1 = 1;
+    c.Input1AutoScale = 0;
+    c.Input1Minimum = -1.0;
+    c.Input1Maximum = 1.0;
+    c.NoOfSamples = 1000;
+    page.load(c, 0, 0);
+    showActive(page);
+    ASSERT_TRUE(page.validate());
+
+    // A manual range upside down would draw an empty graph.
+    page.yMinimum[0]->setText("5");
+    page.yMaximum[0]->setText("2");
+    EXPECT_FALSE(page.validate());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Tesselon-6|Input 1 Y Maximum must be greater than Y Minimum (5).");
+    EXPECT_TRUE(page.yMaximum[0]->hasFocus());
+    // With automatic scaling the fields are not used and not checked.
+    page.autoScale[0]->setChecked(true);
+    EXPECT_TRUE(page.validate());
+    page.autoScale[0]->setChecked(false);
+    page.yMaximum[0]->setText("6");
+    EXPECT_TRUE(page.validate());
+
+    // 0 samples is refused with the range instead of quietly becoming the previous value.
+    page.samples->setFocus();
+    page.samples->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(page.samples, "0");
+    page.intervalList->setFocus(); // leaving the field, as a click on OK does
+    QApplication::processEvents();
+    EXPECT_FALSE(page.validate());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], "Tesselon-6|Please enter an integer between 5 and 700000.");
+    EXPECT_EQ(page.samples->text(), "0") << "what was typed stays for the user to correct";
+    EXPECT_TRUE(page.samples->hasFocus());
+    page.samples->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(page.samples, "2000");
+    page.intervalList->setFocus();
+    EXPECT_TRUE(page.validate());
+    EXPECT_EQ(page.finish().NoOfSamples, 2000);
+
+    // An interval without a number, or of 0, is refused with what an interval looks like;
+    // the cut-off shows nothing rather than "inf".
+    for (const char* text : {"ms", "0ms", "0"}) {
+        page.intervalList->setEditText(text);
+        EXPECT_TRUE(page.cutOff->text().isEmpty()) << text;
+        EXPECT_FALSE(page.validate()) << text;
+        EXPECT_EQ(boxes.back(), std::string("Tesselon-6|") + R::kInvalidIntervalMessage) << text;
+    }
+    EXPECT_NE(std::string(R::kInvalidIntervalMessage).find("500us, 2ms or 1s"), std::string::npos);
+    page.intervalList->setEditText("2ms");
+    EXPECT_FALSE(page.cutOff->text().isEmpty());
+    EXPECT_TRUE(page.validate());
+    EXPECT_EQ(R::cutOffText(2, 0.0), "");
+    EXPECT_EQ(R::cutOffText(2, -0.001), "");
+}
+
+} // namespace

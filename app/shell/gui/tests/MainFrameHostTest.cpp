@@ -6,6 +6,7 @@
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/settings/ScanConfigurationStore.h"
+#include "app/shell/CommandRules.h"
 #include "app/shell/MainFrameControl.h"
 #include "app/shell/ScriptedUserInteraction.h"
 #include "app/shell/gui/CMainFrame.h"
@@ -20,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <filesystem>
 #include <chrono>
@@ -182,6 +184,9 @@ TEST_F(MainFrameHostTest, ARunScansIntoAWindowAndSavesTheFile)
     EXPECT_EQ(saved.filename().string().rfind("Data_", 0), 0u) << saved;
     EXPECT_EQ(saved.extension(), ".ts6");
     ASSERT_TRUE(fs::exists(saved));
+    ASSERT_FALSE(frame->recentFiles().isEmpty());
+    EXPECT_EQ(frame->recentFiles().front().toStdString(), saved.string())
+        << "a scan saved by Run is a recent file";
 
     // The scan's window shows the record and is named after its file.
     CChildFrame* child = host->frameOf(document);
@@ -461,4 +466,98 @@ TEST_F(MainFrameHostTest, TheRepeatTestStopsVisiblyWhenNoScanCanStart)
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].text, "The repeat test stopped in round 1 of 3: a scan could not be started.");
     EXPECT_EQ(ui.messages()[0].caption, "Test");
+}
+
+TEST_F(MainFrameHostTest, AFilteredScanShowsItChangedAndAsksBeforeItsWindowCloses)
+{
+    build(false);
+    const fs::path original = folder / "run_1.ts6";
+    {
+        CCorvelDoc document(store->scanConfiguration(), store->defaultSettings());
+        ASSERT_TRUE(document.OnSaveDocument(original));
+    }
+    host->setOptionsChooser([](PostProcessOptions& options) {
+        options.filterChoice = 1;
+        options.rollingPoints = 2;
+        options.filterPasses = 1;
+        options.averageSpectra = 0;
+        options.finalOnly = 1;
+        return true;
+    });
+    ui.queueFiles({original});
+    frame->action(CMainFrame::ID_POST_PROCESS)->trigger();
+    CCorvelDoc* document = host->activeDocument();
+    ASSERT_NE(document, nullptr);
+    EXPECT_TRUE(document->isModified()) << "filtered records differ from the file";
+    host->refreshStatus();
+    QMdiSubWindow* window = frame->mdiArea()->activeSubWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->widget()->windowTitle(), "run_1.ts6*");
+
+    // Closing asks; Cancel keeps the window and its results.
+    namespace platform = FenmarlCommonDLL::platform;
+    ui.clear();
+    ui.queueMessageReply(platform::IDCANCEL_);
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "Save changes to run_1.ts6?")
+        << "the question names the file, not the mark";
+    // Close All asks as well.
+    ui.queueMessageReply(platform::IDCANCEL_);
+    frame->action(CMainFrame::ID_CLOSE_ALL)->trigger();
+    EXPECT_EQ(ui.messages().size(), 2u);
+    EXPECT_EQ(host->documentCount(), 1u);
+
+    // Saved, the mark goes.
+    ui.queueFile(folder / "run_1_filtered.ts6");
+    frame->action(CMainFrame::ID_FILE_SAVE_AS)->trigger();
+    host->refreshStatus();
+    EXPECT_EQ(window->widget()->windowTitle(), "run_1_filtered.ts6");
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(MainFrameHostTest, ClosingTheProgramDuringAScanSaysWhyItStaysOpen)
+{
+    build();
+    frame->action(CMainFrame::ID_RUN)->trigger();
+    ASSERT_TRUE(scanRequested.load());
+    ui.clear();
+    EXPECT_FALSE(frame->close()) << "Exit / Ctrl+Q while the scan runs";
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].caption, "Tesselon-6");
+    EXPECT_NE(ui.messages()[0].text.find("A scan is running"), std::string::npos);
+    ASSERT_TRUE(waitForScanEnd());
+}
+
+TEST_F(MainFrameHostTest, MenusToolBarAndCommandsReadTheOneCommandTable)
+{
+    build();
+    auto* bar = frame->findChild<QToolBar*>(QStringLiteral("Tool Bar"));
+    ASSERT_NE(bar, nullptr);
+    const auto agree = [&](const char* when) {
+        host->refreshStatus();
+        const CommandRules::Facts facts = frame->commandFacts();
+        for (const CommandRules::Rule& rule : CommandRules::Table()) {
+            QAction* a = frame->action(rule.id);
+            ASSERT_NE(a, nullptr) << rule.name << " has no menu entry";
+            const bool expected = CommandRules::Enabled(rule.id, facts);
+            EXPECT_EQ(a->isEnabled(), expected) << rule.name << " " << when;
+            EXPECT_EQ(host->commandEnabled(rule.id), expected) << rule.name << " " << when;
+            if (QWidget* button = bar->widgetForAction(a)) {
+                EXPECT_EQ(button->isEnabled(), expected) << rule.name << " button " << when;
+            }
+        }
+    };
+    agree("with no document");
+    host->newDocument();
+    agree("with a document");
+    EXPECT_TRUE(frame->action(CMainFrame::ID_RUN)->isEnabled());
+    EXPECT_TRUE(host->control().canConfigure());
+
+    frame->action(CMainFrame::ID_RUN)->trigger();
+    agree("during the scan");
+    EXPECT_FALSE(frame->action(CMainFrame::ID_CONFIGURE)->isEnabled());
+    EXPECT_FALSE(host->control().canConfigure()) << "the control refuses what the menu does not offer";
+    ASSERT_TRUE(waitForScanEnd());
+    agree("after the scan");
 }

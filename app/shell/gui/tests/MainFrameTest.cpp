@@ -14,8 +14,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolBar>
 
 #include <cmath>
@@ -326,6 +328,76 @@ TEST_F(MainFrameTest, ScanWindowDrawsFourTitledGraphs)
     EXPECT_GT(countColour(picture, QColor(0, 0, 255)), 100);
     EXPECT_GT(countColour(picture, QColor(0, 153, 0)), 100);
     EXPECT_EQ(child->view(2)->chart().yAxisTitle(), "Vibration (mg)");
+}
+
+TEST_F(MainFrameTest, StatusPanesKeepFixedWidthsOnOneLineAt1024PixelsAndClearWithTheirWindow)
+{
+    CMainFrame frame;
+    frame.resize(1024, 700);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QStatusBar* bar = frame.statusBar();
+    const int oneLine = bar->height();
+    const std::vector<int> fixed(CMainFrame::paneIds.begin() + 1, CMainFrame::paneIds.end());
+    std::map<int, int> widths;
+    for (int id : fixed)
+        widths[id] = frame.pane(id)->width();
+
+    frame.setPaneText(61446, "Sample 700000 of 700000, Average 1000 of 1000");
+    frame.setPaneText(61447, "Input1 On");
+    frame.setPaneText(61448, "Input2 Off");
+    frame.setPaneText(0, "Ready");
+    frame.setPassFail("Fail\nInput 1 Time\nInput 1 Frequency\nInput 2 Time\nInput 2 Frequency", false);
+    QCoreApplication::processEvents();
+    keepPicture(*bar, "status_bar_1024_fail");
+
+    // Neither the texts nor a long failure move a pane, overlap one or add a line.
+    EXPECT_EQ(bar->height(), oneLine);
+    int previousRight = -1;
+    for (int id : fixed) {
+        QLabel* pane = frame.pane(id);
+        EXPECT_EQ(pane->width(), widths[id]) << id;
+        EXPECT_FALSE(pane->text().contains(QLatin1Char('\n'))) << id;
+        EXPECT_GE(pane->x(), previousRight) << "pane " << id << " overlaps its left neighbour";
+        EXPECT_LE(pane->x() + pane->width(), bar->width()) << id;
+        previousRight = pane->x() + pane->width();
+    }
+    EXPECT_TRUE(frame.pane(CMainFrame::passFailPane)->text().startsWith("Fail Input 1 Time"));
+    EXPECT_TRUE(frame.pane(CMainFrame::passFailPane)->toolTip().contains("Input 2 Frequency"))
+        << "the whole result is in the tip";
+    EXPECT_EQ(frame.paneText(61446), "Sample 700000 of 700000, Average 1000 of 1000");
+
+    // The result and the cursor readouts go with the window they belong to.
+    CChildFrame* child = frame.addChildFrame("Scan 1");
+    emit child->readoutsChanged("X = 1.0", "Y = 2.0");
+    emit child->cursorGraphChanged("Top Time");
+    EXPECT_EQ(frame.paneText(61449), "X = 1.0");
+    frame.mdiArea()->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (int id : {61449, 61450, 61451})
+        EXPECT_TRUE(frame.paneText(id).isEmpty()) << id;
+    frame.setPaneText(CMainFrame::passFailPane, QString());
+    EXPECT_FALSE(frame.pane(CMainFrame::passFailPane)->autoFillBackground())
+        << "no red pane without a result";
+}
+
+TEST_F(MainFrameTest, ARestoredWindowKeepsItsTitleBarOnTheScreen)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect available = screen->availableGeometry();
+    const auto bytes = CMainFrame::encodePlacement(
+        {1, available.left() + 40, available.top() - 300, available.left() + 840, available.top() + 300});
+    platform::RegistryKey key;
+    ASSERT_EQ(key.create(platform::RegistryRoot::CurrentUser, CMainFrame::placementKey), 0u);
+    ASSERT_EQ(key.setBinary(CMainFrame::placementValue, bytes.data(), bytes.size()), 0u);
+
+    CMainFrame frame;
+    frame.showFirstTime();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_GE(frame.frameGeometry().top(), available.top());
+    EXPECT_EQ(frame.width(), 800);
+    EXPECT_TRUE(available.contains(frame.frameGeometry().topLeft()));
 }
 
 } // namespace

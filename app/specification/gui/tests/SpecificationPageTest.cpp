@@ -156,3 +156,23 @@ TEST_F(SpecificationPageTest, AnExcursionOrCurveLeftAloneKeepsItsStoredValuesExa
     EXPECT_EQ(out.curve[0], stored.curve[0]);
     EXPECT_EQ(out.maximumExcursion[1], 0.1);
 }
+namespace {
+
+TEST_F(SpecificationPageTest, TheExcursionFieldSaysItsUnitAndTheGraphsWhenTheyDiffer)
+{
+    CSpecificationPage page;
+    page.setInputs(true, true, "Accelerometer", "Magnetometer");
+    page.setGraphUnits("ug", "uT");
+    // Entered in g while the graph shows micro-g: both are said beside the field.
+    EXPECT_EQ(page.excursionFieldUnit[0]->text(), "g (graph: ug)");
+    EXPECT_EQ(page.excursionFieldUnit[1]->text(), "uT") << "same unit: said once";
+    page.setInputs(true, true, "Microphone", "Magnetometer");
+    EXPECT_EQ(page.excursionFieldUnit[0]->text(), "Pa (graph: ug)");
+    page.setGraphUnits("Pa", "nT");
+    EXPECT_EQ(page.excursionFieldUnit[0]->text(), "Pa");
+    EXPECT_EQ(page.excursionFieldUnit[1]->text(), "uT (graph: nT)");
+    page.setInputs(true, false, "Microphone", "Magnetometer");
+    EXPECT_FALSE(page.excursionFieldUnit[1]->isEnabled()) << "unused input";
+}
+
+} // namespace
