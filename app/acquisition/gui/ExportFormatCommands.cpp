@@ -21,6 +21,8 @@ bool exportScan(CCorvelDoc& document, Format format, UserInteraction& ui)
     request.filter = filter(format);
     request.hideReadOnly = true;
     request.overwritePrompt = true;
+    // Beside the scan file, under its name, when it has one.
+    if (!document.pathName().empty()) request.initialFolder = document.pathName().parent_path();
     if (!document.pathName().empty())
         request.initialFileName = document.pathName().stem().string() + "." + request.defaultExtension;
     const std::filesystem::path path = ui.chooseFile(request);

@@ -32,6 +32,7 @@ TEST(ExportFormatCommands, SaveDialogThenTheWholeScanOrTheReasonItFailed)
     EXPECT_EQ(requests[0].defaultExtension, "csv");
     EXPECT_EQ(requests[0].filter, "CSV files (*.csv)|*.csv|");
     EXPECT_EQ(requests[0].initialFileName, "run7.csv");
+    EXPECT_EQ(requests[0].initialFolder, fs::path("/somewhere"));
     EXPECT_EQ(requests[1].initialFileName, "run7.wav");
     EXPECT_TRUE(ui.messages().empty());
 
