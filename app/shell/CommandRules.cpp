@@ -104,6 +104,8 @@ const std::vector<Rule>& Table()
         {Id::CloseAll, "Close All", closeAll},
         {Id::FileSaveAs, "Save As", documentIdle},
         {Id::ExportData, "Export Data", documentIdle},
+        {Id::ExportCsv, "Export CSV", documentIdle},
+        {Id::ExportWav, "Export WAV", documentIdle},
         {Id::ExportGraphics, "Export Graphics", activeWindow},
         {Id::FilePrint, "Print", activeWindow},
         {Id::FileMruFirst + 0, "Recent File 1", recentFile<0>},

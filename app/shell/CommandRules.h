@@ -17,6 +17,8 @@ inline constexpr int FileNew = 57600, FileOpen = 57601, FileClose = 57602, FileS
                      WindowBottomFrequency = 135, ExportGraphics = 166, ExportData = 167, CloseAll = 173,
                      CopyGraphics = 174, CopyData = 175, DataSettings = 176, Mute = 32807, Input1Mean = 32815,
                      Input2Mean = 32816, PostProcess = 32804, RepeatTest = 32780, RepeatTest2 = 32799, ShowDebugWindow = 32811, OpenLogFolder = 32813;
+// File > Export beside "Data": the whole scan for other tools.
+inline constexpr int ExportCsv = 32850, ExportWav = 32851;
 inline constexpr int RecentFileCount = 4;
 } // namespace Id
 

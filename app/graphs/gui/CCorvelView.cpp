@@ -1,5 +1,7 @@
 #include "app/graphs/gui/CCorvelView.h"
 
+#include "app/graphs/gui/GraphAnalysis.h"
+
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
@@ -80,6 +82,11 @@ CCorvelView::CCorvelView(int kind, QWidget* parent) : QWidget(parent), kind_(kin
     chart_->setXAxisTitle(GraphTables::xAxisTitle(GraphTables::isSpectrum(kind)));
     // A spectrum is computed once the record is complete; until then its pane says so.
     if (GraphTables::isSpectrum(kind)) chart_->setHiddenText(tr("The spectrum is shown when the scan ends."));
+    // The right-click menu of the chart also offers the measurements.
+    connect(chart_, &QcpChartControl::popupMenuCreated, this, [this](QMenu* menu) {
+        menu->addSeparator();
+        GraphAnalysis::of(this)->addMenuEntries(menu);
+    });
 }
 
 CCorvelView::~CCorvelView()
@@ -453,6 +460,9 @@ QMenu* CCorvelView::createGraphPopup(QWidget* parent)
     total->setCheckable(true);
     total->setEnabled(hasTotalSeries());
     total->setChecked(total->isEnabled() && chart_->isSeriesVisible(GraphTables::totalFieldSeries));
+    // Measurements beyond the documented entries: cursors, peaks, band level, reference overlay.
+    menu->addSeparator();
+    GraphAnalysis::of(this)->addMenuEntries(menu);
     return menu;
 }
 

@@ -840,6 +840,7 @@ QMenu* QcpChartControl::createPopupMenu(QWidget* parent)
     menu->addAction(tr("Export..."), this, [this] { exportWithDialog(); });
     menu->addAction(tr("Print..."), this, [this] { print(); });
     menu->addAction(tr("Copy Image"), this, [this] { copyImage(0, 0); });
+    emit popupMenuCreated(menu);
     return menu;
 }
 

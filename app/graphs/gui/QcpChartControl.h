@@ -116,6 +116,8 @@ signals:
     void cursorMoved(double x, double y);
     void customMenuClicked(int index);
     void displaySettingsChanged();
+    // The popup menu is complete; owners may append their own entries.
+    void popupMenuCreated(QMenu* menu);
 
 private:
     struct Series

@@ -61,7 +61,8 @@ static_assert(CMainFrame::ID_FILE_NEW == Id::FileNew && CMainFrame::ID_FILE_OPEN
               CMainFrame::ID_WINDOW_BOTTOM_TIME == Id::WindowBottomTime &&
               CMainFrame::ID_WINDOW_BOTTOM_FREQUENCY == Id::WindowBottomFrequency &&
               CMainFrame::ID_EXPORT_GRAPHICS == Id::ExportGraphics &&
-              CMainFrame::ID_EXPORT_DATA == Id::ExportData && CMainFrame::ID_CLOSE_ALL == Id::CloseAll &&
+              CMainFrame::ID_EXPORT_DATA == Id::ExportData && CMainFrame::ID_EXPORT_CSV == Id::ExportCsv &&
+              CMainFrame::ID_EXPORT_WAV == Id::ExportWav && CMainFrame::ID_CLOSE_ALL == Id::CloseAll &&
               CMainFrame::ID_COPY_GRAPHICS == Id::CopyGraphics && CMainFrame::ID_COPY_DATA == Id::CopyData &&
               CMainFrame::ID_DATA_SETTINGS == Id::DataSettings && CMainFrame::ID_MUTE == Id::Mute &&
               CMainFrame::ID_INPUT1_MEAN == Id::Input1Mean && CMainFrame::ID_INPUT2_MEAN == Id::Input2Mean &&
@@ -228,6 +229,8 @@ void CMainFrame::buildMenus()
     file->addSeparator();
     QMenu* exportMenu = file->addMenu(tr("&Export"));
     addCommand(exportMenu, ID_EXPORT_DATA, tr("&Data..."));
+    addCommand(exportMenu, ID_EXPORT_CSV, tr("&CSV..."));
+    addCommand(exportMenu, ID_EXPORT_WAV, tr("&WAV..."));
     connect(addCommand(exportMenu, ID_EXPORT_GRAPHICS, tr("&Graphics...")), &QAction::triggered, this,
             [this] {
                 if (CChildFrame* child = activeChildFrame()) child->exportGraphics();

@@ -61,6 +61,9 @@ public:
         // The repeat test: no menu entry, reached by its keys only.
         ID_REPEAT_TEST = 32780,
         ID_REPEAT_TEST_2 = 32799,
+        // File > Export beside "Data": the whole scan for other tools.
+        ID_EXPORT_CSV = 32850,
+        ID_EXPORT_WAV = 32851,
     };
     static constexpr int recentFileCount = 4;
 

@@ -7,6 +7,7 @@
 #include "app/acquisition/gui/CPostProcessDlg.h"
 #include "app/acquisition/gui/CPropertiesDlg.h"
 #include "app/acquisition/gui/DataCommands.h"
+#include "app/acquisition/gui/ExportFormatCommands.h"
 #include "app/graphs/gui/CChildFrame.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/gui/CDefaultsSheet.h"
@@ -140,6 +141,8 @@ void MainFrameHost::connectCommands()
     on(CMainFrame::ID_DATA_SETTINGS, &MainFrameHost::editDataSettings);
     on(CMainFrame::ID_EXPORT_DATA, &MainFrameHost::exportData);
     on(CMainFrame::ID_COPY_DATA, &MainFrameHost::copyData);
+    for (int id : {CMainFrame::ID_EXPORT_CSV, CMainFrame::ID_EXPORT_WAV})
+        connect(frame_.action(id), &QAction::triggered, this, [this, id] { exportFormat(id); });
     on(CMainFrame::ID_MUTE, &MainFrameHost::mute);
     on(CMainFrame::ID_POST_PROCESS, &MainFrameHost::postProcess);
     on(CMainFrame::ID_REPEAT_TEST, &MainFrameHost::repeatTest);
@@ -372,6 +375,15 @@ void MainFrameHost::exportData()
     FocusReturn focusReturn;
     if (!commandEnabled(CMainFrame::ID_EXPORT_DATA)) return;
     DataCommands::exportData(*activeDocument(), ui_, DataCommands::dialogChooser(&frame_));
+}
+
+void MainFrameHost::exportFormat(int id)
+{
+    if (!commandEnabled(id)) return;
+    ExportFormatCommands::exportScan(*activeDocument(),
+                                     id == CMainFrame::ID_EXPORT_CSV ? ExportFormatCommands::Format::Csv
+                                                                     : ExportFormatCommands::Format::Wav,
+                                     ui_);
 }
 
 void MainFrameHost::copyData()

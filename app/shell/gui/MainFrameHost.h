@@ -63,6 +63,7 @@ public:
     void showProperties();
     void editDataSettings();
     void exportData();
+    void exportFormat(int id);
     void copyData();
     void showInputMeans(int input);
     void mute();

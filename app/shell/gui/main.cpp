@@ -1,6 +1,7 @@
 #include "app/graphs/gui/ScanPicture.h"
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/ExportCommand.h"
 #include "app/shell/MainFrameControl.h"
 #include "app/shell/SilentUserInteraction.h"
 #include "app/shell/TerminationSignals.h"
@@ -68,6 +69,13 @@ int main(int argc, char** argv)
     // A crashed copy of the program asks a fresh one to show its messages.
     if (argc >= 2 && std::strcmp(argv[1], MiniDumper::messageSwitch) == 0)
         return MiniDumper::runMessageProcess(argc, argv);
+    // File conversions need no display and no instrument.
+    if (argc >= 2 && std::strcmp(argv[1], kExportSwitch) == 0) {
+        std::string message;
+        const int code = RunExportCommand(std::vector<std::string>(argv + 2, argv + argc), message);
+        if (code != 0) std::fprintf(stderr, "tesselon-6: %s\n", message.c_str());
+        return code;
+    }
 
     static MiniDumper dumper("Tesselon-6");
     namespace platform = FenmarlCommonDLL::platform;

@@ -49,7 +49,8 @@ TEST(CommandRulesTest, ARunningScanLocksTheCommandsThatWouldDisturbIt)
     f.scanActive = true;
     f.documentBeingScanned = true;
     for (int id : {Id::Configure, Id::Run, Id::PostProcess, Id::FileClose, Id::CloseAll, Id::FileMruFirst,
-                   Id::FileSaveAs, Id::ExportData, Id::CopyData, Id::DataSettings, Id::DetectInstruments})
+                   Id::FileSaveAs, Id::ExportData, Id::ExportCsv, Id::ExportWav, Id::CopyData, Id::DataSettings,
+                   Id::DetectInstruments})
         EXPECT_FALSE(Enabled(id, f)) << id;
     EXPECT_FALSE(Enabled(Id::Stop, f)) << "not in the first 5 s";
     f.stopEnabled = true;

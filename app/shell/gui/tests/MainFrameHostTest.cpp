@@ -140,6 +140,8 @@ TEST_F(MainFrameHostTest, ScanCommandsFollowTheInstrumentAndTheScan)
     EXPECT_FALSE(enabled(CMainFrame::ID_FILE_CLOSE));
     EXPECT_FALSE(enabled(CMainFrame::ID_CLOSE_ALL));
     EXPECT_FALSE(enabled(CMainFrame::ID_EXPORT_DATA)) << "the document is still being written";
+    EXPECT_FALSE(enabled(CMainFrame::ID_EXPORT_CSV));
+    EXPECT_FALSE(enabled(CMainFrame::ID_EXPORT_WAV));
     EXPECT_TRUE(enabled(CMainFrame::ID_PROPERTIES));
     EXPECT_TRUE(host->timerRunning(FrameServices::kStopTimerId));
     EXPECT_FALSE(host->mainWindowCloseEnabled());
@@ -201,6 +203,11 @@ TEST_F(MainFrameHostTest, ARunScansIntoAWindowAndSavesTheFile)
     EXPECT_TRUE(host->documentCloseEnabled(document));
     EXPECT_TRUE(enabled(CMainFrame::ID_EXPORT_DATA));
     EXPECT_TRUE(enabled(CMainFrame::ID_DATA_SETTINGS));
+    // File > Export > CSV: the save dialog's file gets the whole scan.
+    ui.queueFile(folder / "whole.csv");
+    frame->action(CMainFrame::ID_EXPORT_CSV)->trigger();
+    EXPECT_GT(fs::file_size(folder / "whole.csv"), 400u * 20u);
+    EXPECT_EQ(frame->action(CMainFrame::ID_EXPORT_WAV)->text(), "&WAV...");
     EXPECT_FALSE(enabled(CMainFrame::ID_INPUT1_MEAN)) << "only for a microphone";
 
     // Opening the same file again only brings its window forward; closing
