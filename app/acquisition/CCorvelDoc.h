@@ -65,7 +65,7 @@ public:
     void addView(DocumentView* view);
     void removeView(DocumentView* view);
     const std::vector<DocumentView*>& views() const { return views_; }
-    // Judges the data against the specification (EvaluateSpecification, not
+    // Judges the data against its pass/fail limits (EvaluateSpecification, not
     // fresh), then redraws every view.
     void UpdateAllViews();
     // Redraw, then sound the alert when a result failed, the alert is on and

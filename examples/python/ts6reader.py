@@ -141,7 +141,7 @@ def _configuration(r, version):
         c[name] = r.double()
     for name in ("Input1SensorGain", "Input2SensorGain", "Input1HPFilter", "Input2HPFilter", "UseFrequency"):
         c[name] = r.int32()
-    spec = {}
+    limits = {}
     if version <= -5:
         c["Filter"], c["CutOffFrequency"] = r.int32(), r.int32()
         if version <= -8 and c["Filter"] == 2:
@@ -150,26 +150,26 @@ def _configuration(r, version):
         c["Filter"], c["CutOffFrequency"] = (1 if r.int32() else 0), 2
     if version == 0:
         c.update(ScanMode=0, NumberofRuns=5, Oversample=0)
-        return c, spec
+        return c, limits
     if version <= -6:
         c["ScanMode"], c["NumberofRuns"] = r.int32(), r.int32()
     else:
         c["ScanMode"], c["NumberofRuns"] = (1 if r.int32() else 0), 5
     c["Oversample"] = r.int32() if version <= -8 else 0
-    spec["ApplyTime"] = list(r.unpack("ii"))
-    spec["ApplyFrequency"] = list(r.unpack("ii"))
-    spec["MaximumExcursion"] = list(r.unpack("dd"))
-    spec["TimePassed"] = list(r.unpack("ii"))
-    spec["FrequencyPassed"] = list(r.unpack("ii"))
-    spec["DisplayCurves"] = r.int32()
-    spec["AudioAlert"] = r.int32() if version <= -8 else 0
-    spec["Curves"] = []
+    limits["ApplyTime"] = list(r.unpack("ii"))
+    limits["ApplyFrequency"] = list(r.unpack("ii"))
+    limits["MaximumExcursion"] = list(r.unpack("dd"))
+    limits["TimePassed"] = list(r.unpack("ii"))
+    limits["FrequencyPassed"] = list(r.unpack("ii"))
+    limits["DisplayCurves"] = r.int32()
+    limits["AudioAlert"] = r.int32() if version <= -8 else 0
+    limits["Curves"] = []
     for _ in range(2):
         n = r.int32()
         if n < 0 or 16 * n > len(r.data) - r.at:
             raise Ts6Error("curve point count %d does not fit the file" % n)
-        spec["Curves"].append(r.rows(n, 2))
-    return c, spec
+        limits["Curves"].append(r.rows(n, 2))
+    return c, limits
 
 
 def _input_group(r, version):
