@@ -1,6 +1,7 @@
 #include "app/acquisition/DataExport.h"
 
 #include "app/acquisition/ProgressPulse.h"
+#include "app/acquisition/ReplacingFile.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 
@@ -114,63 +115,6 @@ std::string columnLine(const char* timeLabel, const char* frequencyLabel, const 
     return std::string(timeLabel) + "\tx" + t + "\ty" + t + "\tz" + t + "\t" + frequencyLabel + "\tx" + f +
            "\ty" + f + "\tz" + f;
 }
-
-// A text file written beside its target and renamed over it when complete.
-class TemporaryTextFile
-{
-public:
-    explicit TemporaryTextFile(const std::filesystem::path& target) : target_(target)
-    {
-        std::string name = target.string() + ".XXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0) {
-            error_ = std::strerror(errno);
-            return;
-        }
-        temporary_ = name;
-        file_ = ::fdopen(fd, "w");
-        if (!file_) {
-            error_ = std::strerror(errno);
-            ::close(fd);
-            ::unlink(name.c_str());
-        }
-    }
-    ~TemporaryTextFile()
-    {
-        if (file_) {
-            std::fclose(file_);
-            ::unlink(temporary_.c_str());
-        }
-    }
-    std::FILE* file() const { return file_; }
-    // Why the file could not be made or written (the system's text).
-    const std::string& error() const { return error_; }
-    bool commit()
-    {
-        std::FILE* f = file_;
-        file_ = nullptr;
-        bool ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-        if (!ok) error_ = std::strerror(errno);
-        ok = std::fclose(f) == 0 && ok;
-        if (!ok && error_.empty()) error_ = std::strerror(errno);
-        // Keep the permissions a newly created file would get.
-        if (ok) {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::chmod(temporary_.c_str(), 0666 & ~mask);
-        }
-        if (ok && std::rename(temporary_.c_str(), target_.c_str()) == 0) return true;
-        if (ok) error_ = std::strerror(errno);
-        ::unlink(temporary_.c_str());
-        return false;
-    }
-
-private:
-    std::filesystem::path target_;
-    std::string temporary_;
-    std::string error_;
-    std::FILE* file_ = nullptr;
-};
 
 // The documented message, then which file and why.
 void cannotOpen(UserInteraction* ui, const std::filesystem::path& path, std::string reason,
@@ -309,7 +253,7 @@ void WriteTwoInputTable(ExportText& out, const ExportInput& input1, const Export
 bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started, const ExportInput& input,
                     UserInteraction* ui, std::string* error)
 {
-    TemporaryTextFile file(path);
+    ReplacingFile file(path);
     if (!file.file()) {
         cannotOpen(ui, path, file.error(), error);
         return false;
@@ -332,7 +276,7 @@ bool ExportAutomaticFile(const std::filesystem::path& path, const SystemTime& st
                          std::string* error)
 {
     if (!input1 && !input2) return false;
-    TemporaryTextFile file(path);
+    ReplacingFile file(path);
     if (!file.file()) {
         cannotOpen(ui, path, file.error(), error);
         return false;

@@ -1,6 +1,7 @@
 #include "app/acquisition/ScanExportFormats.h"
 
 #include "app/acquisition/CCorvelDoc.h"
+#include "app/acquisition/ReplacingFile.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
@@ -23,84 +24,6 @@ namespace {
 // Instrument full scale in volts at the input; a WAV sample of 1.0 is this.
 constexpr double kFullScaleVolts = 10.24;
 constexpr std::uint32_t kChunkFrames = 65536;
-
-// A file written beside its target and renamed over it when complete, so a
-// failed export never leaves half a file under the target's name.
-class ReplacingFile
-{
-public:
-    explicit ReplacingFile(const std::filesystem::path& target) : target_(target)
-    {
-        std::string name = target.string() + ".XXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0) {
-            error_ = std::strerror(errno);
-            return;
-        }
-        temporary_ = name;
-        file_ = ::fdopen(fd, "wb");
-        if (!file_) {
-            error_ = std::strerror(errno);
-            ::close(fd);
-            ::unlink(name.c_str());
-        }
-    }
-    ~ReplacingFile()
-    {
-        if (file_) {
-            std::fclose(file_);
-            ::unlink(temporary_.c_str());
-        }
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    bool isOpen() const { return file_ != nullptr; }
-    const std::string& error() const { return error_; }
-
-    void write(const void* bytes, std::size_t size)
-    {
-        if (!file_ || failed_ || size == 0) return;
-        if (std::fwrite(bytes, 1, size, file_) != size) {
-            failed_ = true;
-            error_ = std::strerror(errno);
-        }
-    }
-    void write(const std::string& text) { write(text.data(), text.size()); }
-
-    bool commit()
-    {
-        if (!file_) return false;
-        std::FILE* f = file_;
-        file_ = nullptr;
-        bool ok = !failed_;
-        if (ok && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) {
-            ok = false;
-            error_ = std::strerror(errno);
-        }
-        if (std::fclose(f) != 0 && ok) {
-            ok = false;
-            error_ = std::strerror(errno);
-        }
-        if (ok) {
-            // The permissions a newly created file would get.
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::chmod(temporary_.c_str(), 0666 & ~mask);
-            if (std::rename(temporary_.c_str(), target_.c_str()) == 0) return true;
-            error_ = std::strerror(errno);
-        }
-        ::unlink(temporary_.c_str());
-        return false;
-    }
-
-private:
-    std::filesystem::path target_;
-    std::string temporary_;
-    std::string error_;
-    std::FILE* file_ = nullptr;
-    bool failed_ = false;
-};
 
 bool fail(std::string* error, const std::filesystem::path& path, const std::string& reason)
 {
