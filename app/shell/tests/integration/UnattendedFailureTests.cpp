@@ -4,6 +4,7 @@
 // with Success=No, a reason, a message, and the data it acquired kept.
 
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
+#include "app/shell/tests/integration/UnattendedTestSupport.h"
 
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/MappedSeries.h"
@@ -25,27 +26,11 @@
 #include <unistd.h>
 
 using namespace ScanTest;
+using namespace UnattendedTest;
 using namespace FenmarlCommonDLL::platform;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<fs::path> filesWithExtension(const fs::path& folder, const std::string& extension)
-{
-    std::vector<fs::path> found;
-    std::error_code ec;
-    for (const auto& entry : fs::recursive_directory_iterator(folder, ec))
-        if (entry.path().extension() == extension) found.push_back(entry.path());
-    return found;
-}
 
 class UnattendedFailure : public ::testing::Test
 {
@@ -71,20 +56,13 @@ protected:
     void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 2,
                        const std::string& autoName = "auto.ts6", const std::string& averages = "1")
     {
-        std::ofstream ini(settingsFile);
-        ini << "[Display]\nShowFieldComponents=True\n"
-            << "[Sensors]\nUseInput1=True\nUseInput2=False\n"
-            << "[Input]\nInput1AutoScale=True\nInput2AutoScale=True\nCoupling1=0\nCoupling2=0\n"
-            << "Mode1=Normal\nInput1DisplayType=Both\nInput1Mode=Magnetometer\n"
-            << "Mode2=Normal\nInput2DisplayType=Both\nInput2Mode=Magnetometer\n"
-            << "[Acquisition]\nNoOfAverages=" << averages << "\nNoOfSamples=" << samples
-            << "\nSampleInterval=0.001\nScanMode=" << scanMode
-            << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs << "\nOversample=False\n"
-            << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=1\n"
-            << "[DigitalFiltering]\nFilter=0\n"
-            << "[General]\nExportMultiASCII=True\nAutoFileName=" << autoName << "\n"
-            << "[Sensor]\nUnitMagnetic=1\nUnitVibration=2\nMagneticScaling1=10\nMagneticScaling2=10\n"
-            << "[FFT]\nFFTK=2\nFFTWindowing=3\nFFTOverlap=True\nInput1Scaling=0\nInput2Scaling=0\n";
+        UnattendedTest::Settings s;
+        s.samples = samples;
+        s.scanMode = scanMode;
+        s.runs = runs;
+        s.autoName = autoName;
+        s.averages = averages;
+        UnattendedTest::writeSettingsFile(settingsFile, s);
     }
 
     std::vector<std::string> arguments(const fs::path& folder) const
@@ -118,7 +96,7 @@ TEST_F(UnattendedFailure, ASampleCountBeyondTheMemoryIsRefusedBeforeTheInstrumen
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_NE(ui.messages()[0].text.find("NoOfSamples=2147483647"), std::string::npos);
     EXPECT_NE(ui.messages()[0].text.find("64 MB of memory is available"), std::string::npos);
-    EXPECT_TRUE(filesWithExtension(out, ".ts6").empty());
+    EXPECT_TRUE(filesWithExtension(out, ".ts6", true).empty());
     EXPECT_TRUE(instrument->controlRequests().empty()) << "nothing was scanned";
 }
 
@@ -136,7 +114,7 @@ TEST_F(UnattendedFailure, OutOfRangeValuesGiveNoAndNothingIsScanned)
         EXPECT_NE(result("Reason").find(key), std::string::npos) << result("Reason");
         EXPECT_TRUE(instrument->controlRequests().empty()) << key;
     }
-    EXPECT_TRUE(filesWithExtension(out, ".ts6").empty());
+    EXPECT_TRUE(filesWithExtension(out, ".ts6", true).empty());
 }
 
 TEST_F(UnattendedFailure, AMissingOutputFolderIsCreatedWithItsParents)
@@ -146,8 +124,8 @@ TEST_F(UnattendedFailure, AMissingOutputFolderIsCreatedWithItsParents)
     const fs::path deep = base / "new" / "deeper" / "out";
     EXPECT_EQ(RunUnattendedProgram(arguments(deep), ui), 0);
     EXPECT_EQ(result("Success", deep), "Yes");
-    EXPECT_EQ(filesWithExtension(deep, ".ts6").size(), 1u);
-    EXPECT_EQ(filesWithExtension(deep, ".dat").size(), 1u);
+    EXPECT_EQ(filesWithExtension(deep, ".ts6", true).size(), 1u);
+    EXPECT_EQ(filesWithExtension(deep, ".dat", true).size(), 1u);
 }
 
 TEST_F(UnattendedFailure, AnOutputFolderThatCannotBeMadeIsReportedBeforeTheScan)
@@ -200,7 +178,7 @@ TEST_F(UnattendedFailure, FullTemporaryStorageEndsTheScanAndKeepsWhatWasAcquired
     EXPECT_EQ(result(), "No");
     EXPECT_NE(result("Reason").find("temporary storage in"), std::string::npos) << result("Reason");
     EXPECT_NE(result("Reason").find("No space left on device"), std::string::npos) << result("Reason");
-    const auto scans = filesWithExtension(out, ".ts6");
+    const auto scans = filesWithExtension(out, ".ts6", true);
     ASSERT_EQ(scans.size(), 1u) << "what was acquired is saved";
     CCorvelDoc reopened;
     ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
@@ -218,7 +196,7 @@ TEST_F(UnattendedFailure, AnAutomaticNameIsConfinedToItsFolder)
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
     EXPECT_EQ(result(), "No");
     EXPECT_NE(result("Reason").find("AutoFileName=../escape.ts6"), std::string::npos) << result("Reason");
-    EXPECT_TRUE(filesWithExtension(base, ".ts6").empty());
+    EXPECT_TRUE(filesWithExtension(base, ".ts6", true).empty());
     EXPECT_TRUE(instrument->controlRequests().empty());
 }
 
@@ -234,7 +212,7 @@ TEST_F(UnattendedFailure, RunNamesThatWouldBeCutAreRefusedInsteadOfOverwritten)
     EXPECT_EQ(result("Success", deep), "No");
     EXPECT_NE(result("Reason", deep).find("would have names longer than 255 characters"), std::string::npos)
         << result("Reason", deep);
-    EXPECT_TRUE(filesWithExtension(base, ".ts6").empty()) << "no run was scanned, none overwrote another";
+    EXPECT_TRUE(filesWithExtension(base, ".ts6", true).empty()) << "no run was scanned, none overwrote another";
 }
 
 TEST_F(UnattendedFailure, AnInstrumentThatRefusesToOpenAsksForTheUdevRule)
@@ -336,7 +314,7 @@ TEST_F(UnattendedFailure, SigtermEndsTheProgramWithItsDataAndAReason)
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(result(), "No");
     EXPECT_EQ(result("Reason"), "The run was ended by SIGTERM before its scan completed.");
-    const auto scans = filesWithExtension(out, ".ts6");
+    const auto scans = filesWithExtension(out, ".ts6", true);
     ASSERT_EQ(scans.size(), 1u) << "what was acquired is saved";
     CCorvelDoc reopened;
     ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
@@ -359,7 +337,7 @@ TEST_F(UnattendedFailure, ASignalBeforeTheScanEndsTheRunWithItsReason)
     EXPECT_EQ(rc, 1);
     EXPECT_EQ(result(), "No");
     EXPECT_EQ(result("Reason"), "The run was ended by SIGHUP before its scan completed.");
-    EXPECT_TRUE(filesWithExtension(out, ".ts6").empty());
+    EXPECT_TRUE(filesWithExtension(out, ".ts6", true).empty());
     EXPECT_EQ(TerminationSignals::pending(), 0);
 }
 
@@ -415,7 +393,7 @@ TEST_F(UnattendedFailure, AOnePascalToneReads94DecibelsRunAfterRun)
         plugInstruments({config}, false);
         ScriptedUserInteraction quiet;
         ASSERT_EQ(RunUnattendedProgram(arguments(), quiet), 0) << "run " << run;
-        const auto exports = filesWithExtension(out, ".dat");
+        const auto exports = filesWithExtension(out, ".dat", true);
         ASSERT_EQ(exports.size(), 1u);
         std::istringstream lines(readText(exports[0]));
         std::string line;

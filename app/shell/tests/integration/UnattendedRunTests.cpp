@@ -3,6 +3,7 @@
 // file with its text export, and the result file; and the ways it fails.
 
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
+#include "app/shell/tests/integration/UnattendedTestSupport.h"
 
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/ScanThread.h"
@@ -20,27 +21,11 @@
 #include <sstream>
 
 using namespace ScanTest;
+using namespace UnattendedTest;
 using namespace FenmarlCommonDLL::platform;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<fs::path> filesWithExtension(const fs::path& folder, const std::string& extension)
-{
-    std::vector<fs::path> found;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.path().extension() == extension) found.push_back(entry.path());
-    return found;
-}
 
 class UnattendedRun : public ::testing::Test
 {
@@ -62,22 +47,13 @@ protected:
     void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 1,
                        const std::string& interval = "0.001", const std::string& extra = "")
     {
-        std::ofstream ini(settingsFile);
-        ini << "[Display]\nShowFieldComponents=True\n"
-            << "[Sensors]\nUseInput1=True\nUseInput2=False\n"
-            << "[Input]\nInput1AutoScale=True\nInput2AutoScale=True\nCoupling1=0\nCoupling2=0\n"
-            << "Mode1=Normal\nInput1DisplayType=Both\nInput1Mode=Magnetometer\n"
-            << "Mode2=Normal\nInput2DisplayType=Both\nInput2Mode=Magnetometer\n"
-            << "[Acquisition]\nNoOfAverages=1\nNoOfSamples=" << samples << "\nSampleInterval=" << interval
-            << "\n"
-            << "ScanMode=" << scanMode << "\nNoOfRollingPoints=2\nNumberofRuns=" << runs
-            << "\nOversample=False\n"
-            << "[InstrumentSetup]\nInput1SensorGain=1\nInput2SensorGain=1\n"
-            << "[DigitalFiltering]\nFilter=0\n"
-            << "[General]\nExportMultiASCII=True\nAutoFileName=auto.ts6\n"
-            << "[Sensor]\nUnitMagnetic=1\nUnitVibration=2\nMagneticScaling1=10\nMagneticScaling2=10\n"
-            << "[FFT]\nFFTK=2\nFFTWindowing=3\nFFTOverlap=True\nInput1Scaling=0\nInput2Scaling=0\n"
-            << extra;
+        UnattendedTest::Settings s;
+        s.samples = samples;
+        s.scanMode = scanMode;
+        s.runs = runs;
+        s.interval = interval;
+        s.extra = extra;
+        UnattendedTest::writeSettingsFile(settingsFile, s);
     }
 
     std::string resultKey(const char* key) const
