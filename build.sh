@@ -18,12 +18,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 base_packages=(cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libasound2-dev qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 python3-scipy
   python3-numpy)
-# The Libusb tests run the libusb backend over umockdev's mocked usbdevfs.
-test_packages=(umockdev libumockdev-dev)
+# The Libusb tests run the libusb backend over umockdev's mocked usbdevfs;
+# the print test reads the printed PDF's texts with pdftotext.
+test_packages=(umockdev libumockdev-dev poppler-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
 demo_packages=(imagemagick)
-# The print test reads the printed PDF's texts with pdftotext.
-test_packages=(poppler-utils)
 
 install_packages() {
   local missing=()
