@@ -5,6 +5,7 @@
 #include "common/Logger.h"
 #include "common/platform/Text.h"
 #include "driver/CDriverContext.h"
+#include "driver/RecordDecoder.h"
 #include "driver/Torvane.h"
 #include "simulator/Instrument.h"
 #include "simulator/SimulatedBus.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -21,6 +24,12 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+// A decoded reading back in the instrument's counts (the ramp signal's units).
+inline std::int64_t counts(double volts)
+{
+    return std::llround(volts / TorvaneDecode::kVoltsPerCount);
+}
 
 class DriverTest : public ::testing::Test
 {

@@ -10,11 +10,6 @@ namespace {
 
 using FenmarlUsb::InstrumentFault;
 
-std::int64_t counts(double volts)
-{
-    return std::llround(volts / TorvaneDecode::kVoltsPerCount);
-}
-
 // The instrument's ramp mode: channel k of sample i reads i + k counts, so
 // consecutive points of one channel differ by exactly the samples between them.
 class RampScanTest : public DriverTest

@@ -13,11 +13,6 @@ namespace {
 using FenmarlUsb::InstrumentFault;
 using TestSupport::UsbdevfsBridge;
 
-std::int64_t counts(double volts)
-{
-    return std::llround(volts / TorvaneDecode::kVoltsPerCount);
-}
-
 class LibusbDriver : public DriverTest
 {
 protected:

@@ -2,6 +2,7 @@
 // the loader uploads its firmware, it comes back as an instrument and the
 // driver finds it and runs a scan on it. Both libraries are loaded by name.
 #include "firmware_loader/tests/LoaderTestSupport.h"
+#include "firmware_loader/tests/DriverScanByName.h"
 
 #include "driver/Torvane.h"
 #include "simulator/Instrument.h"
@@ -17,13 +18,6 @@
 namespace {
 
 using namespace LoaderTest;
-
-// The driver's functions by name; only their types come from its header.
-template <typename F> F* symbol(void* library, const char* name)
-{
-    return reinterpret_cast<F*>(dlsym(library, name));
-}
-#define DRIVER_FUNCTION(library, name) symbol<decltype(::name)>(library, #name)
 
 TEST(Chain, BareDeviceGetsFirmwareAndTheDriverScansIt)
 {
@@ -43,46 +37,15 @@ TEST(Chain, BareDeviceGetsFirmwareAndTheDriverScansIt)
     ASSERT_TRUE(waitFor([&] { return instrument->isPlugged(); }, std::chrono::seconds(30)));
     EXPECT_TRUE(bus.enumerate(FenmarlUsb::DeviceClassId::BareMicrocontroller).empty());
 
-    void* torvane = dlopen(besideProgram("libTorvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(torvane, nullptr) << dlerror();
-    auto findDevices = DRIVER_FUNCTION(torvane, FindDevices);
-    auto openDevice = DRIVER_FUNCTION(torvane, OpenDevice);
-    auto setRate = DRIVER_FUNCTION(torvane, SetMeasurementRate);
-    auto runScan = DRIVER_FUNCTION(torvane, RunScan);
-    auto isScanning = DRIVER_FUNCTION(torvane, IsScanning);
-    auto pointsSoFar = DRIVER_FUNCTION(torvane, GetCurrentNumberOfPoints);
-    auto getMeasurement = DRIVER_FUNCTION(torvane, GetMeasurement);
-    auto closeDevice = DRIVER_FUNCTION(torvane, CloseDevice);
-    ASSERT_TRUE(findDevices && openDevice && setRate && runScan && isScanning && pointsSoFar &&
-                getMeasurement && closeDevice);
-
-    EXPECT_EQ(findDevices(), 1);
-    char product[128] = {};
-    unsigned length = 0;
-    auto getDescriptor = DRIVER_FUNCTION(torvane, GetDescriptor);
-    ASSERT_NE(getDescriptor, nullptr);
-    getDescriptor(0, product, sizeof product, &length);
-    EXPECT_STREQ(product, "TS6BARE");
-    ASSERT_EQ(openDevice(0), 0);
-    ASSERT_EQ(setRate(1000.0, false), 0);
-    constexpr int kPoints = 500;
-    ASSERT_EQ(runScan(true, kPoints), 0);
-    EXPECT_TRUE(
-        waitFor([&] { return pointsSoFar() >= kPoints && !isScanning(); }, std::chrono::seconds(120)));
-
-    std::vector<double> time(kPoints), x(kPoints), y(kPoints), z(kPoints);
-    AxisArrays xyz{x.data(), y.data(), z.data()};
-    int count = kPoints;
-    ASSERT_EQ(getMeasurement(1, 0, &count, time.data(), &xyz, 0), 0);
-    EXPECT_EQ(count, kPoints);
-    for (int i = 0; i < count; ++i) {
-        ASSERT_TRUE(std::isfinite(x[i]) && std::abs(x[i]) <= 10.24) << i;
+    LoaderTest::DriverScan scan;
+    ASSERT_NO_FATAL_FAILURE(scanWithTheDriver(besideProgram("libTorvane.so"), 500, &scan));
+    EXPECT_EQ(scan.product, "TS6BARE");
+    for (std::size_t i = 0; i < scan.x.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(scan.x[i]) && std::abs(scan.x[i]) <= 10.24) << i;
         if (i > 0) {
-            ASSERT_GT(time[i], time[i - 1]) << i;
+            ASSERT_GT(scan.time[i], scan.time[i - 1]) << i;
         }
     }
-    closeDevice();
-    dlclose(torvane);
     dlclose(ambrel);
 
     const std::string text = readFile(libraryLogPath());

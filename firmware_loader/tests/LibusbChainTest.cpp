@@ -1,6 +1,7 @@
 // The chain from a bare chip to a scan over the libusb backend: the loader and
 // the driver, both loaded by name, meet the devices through libusb's usbfs
 // code and the usbdevfs bridge, re-enumeration included.
+#include "firmware_loader/tests/DriverScanByName.h"
 #include "driver/Torvane.h"
 #include "simulator/BareDevice.h"
 #include "simulator/Instrument.h"
@@ -22,12 +23,6 @@
 namespace {
 
 using TestSupport::UsbdevfsBridge;
-
-template <typename F> F* symbol(void* library, const char* name)
-{
-    return reinterpret_cast<F*>(dlsym(library, name));
-}
-#define DRIVER_FUNCTION(library, name) symbol<decltype(::name)>(library, #name)
 
 std::string besideProgram(const std::string& library)
 {
@@ -79,42 +74,15 @@ TEST(LibusbChain, BareDeviceGetsFirmwareOverLibusbAndTheDriverScansIt)
     // of it went through libusb's control URBs.
     EXPECT_TRUE(bare->requests().size() > 10u);
 
-    void* torvane = dlopen(besideProgram("libTorvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(torvane, nullptr) << dlerror();
-    auto findDevices = DRIVER_FUNCTION(torvane, FindDevices);
-    auto getDescriptor = DRIVER_FUNCTION(torvane, GetDescriptor);
-    auto openDevice = DRIVER_FUNCTION(torvane, OpenDevice);
-    auto setRate = DRIVER_FUNCTION(torvane, SetMeasurementRate);
-    auto runScan = DRIVER_FUNCTION(torvane, RunScan);
-    auto isScanning = DRIVER_FUNCTION(torvane, IsScanning);
-    auto pointsSoFar = DRIVER_FUNCTION(torvane, GetCurrentNumberOfPoints);
-    auto getMeasurement = DRIVER_FUNCTION(torvane, GetMeasurement);
-    auto closeDevice = DRIVER_FUNCTION(torvane, CloseDevice);
-    ASSERT_TRUE(findDevices && getDescriptor && openDevice && setRate && runScan && isScanning &&
-                pointsSoFar && getMeasurement && closeDevice);
-
-    EXPECT_EQ(findDevices(), 1);
-    char product[128] = {};
-    unsigned length = 0;
-    getDescriptor(0, product, sizeof product, &length);
-    EXPECT_STREQ(product, "TS6BARE");
-    ASSERT_EQ(openDevice(0), 0);
-    ASSERT_EQ(setRate(1000.0, false), 0);
-    constexpr int kPoints = 500;
-    ASSERT_EQ(runScan(true, kPoints), 0);
-    EXPECT_TRUE(waitFor([&] { return pointsSoFar() >= kPoints && !isScanning(); }, std::chrono::seconds(120)));
-    std::vector<double> time(kPoints), x(kPoints), y(kPoints), z(kPoints);
-    AxisArrays xyz{x.data(), y.data(), z.data()};
-    int count = kPoints;
-    ASSERT_EQ(getMeasurement(1, 0, &count, time.data(), &xyz, 0), 0);
-    ASSERT_EQ(count, kPoints);
+    LoaderTest::DriverScan scan;
+    ASSERT_NO_FATAL_FAILURE(LoaderTest::scanWithTheDriver(besideProgram("libTorvane.so"), 500, &scan));
+    EXPECT_EQ(scan.product, "TS6BARE");
     // The ramp: one count more per point, nothing lost or repeated.
+    const std::vector<double>& x = scan.x;
     const double step = x[1] - x[0];
     EXPECT_GT(step, 0.0);
-    for (int i = 1; i < count; ++i)
+    for (std::size_t i = 1; i < x.size(); ++i)
         ASSERT_NEAR(x[i] - x[i - 1], step, step * 1e-3) << i;
-    closeDevice();
-    dlclose(torvane);
     dlclose(ambrel);
 
     const std::string text = loaderLog();
