@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings/ConfigurationValues.h"
 #include "app/specification/SpecificationSettings.h"
 
 #include <cstdint>
@@ -17,10 +18,10 @@ public:
     // Format version written by this program's scan data files.
     static constexpr int kCurrentVersion = -9;
 
-    std::string Input1Mode = "Accelerometer";
+    std::string Input1Mode = SensorTypes::Accelerometer;
     std::string Input1DisplayType = "Both";
     std::string Input1DisplayMode = "Normal";
-    std::string Input2Mode = "Accelerometer";
+    std::string Input2Mode = SensorTypes::Accelerometer;
     std::string Input2DisplayType = "Both";
     std::string Input2DisplayMode = "Normal";
     std::int32_t UseInput1 = 1;
@@ -32,7 +33,7 @@ public:
     std::int32_t Filter = 0;          // 0 none, 1 low pass
     std::int32_t CutOffFrequency = 2; // rolling points of the low pass
     std::int32_t Oversample = 0;
-    std::int32_t ScanMode = 0;     // 0 Single, 1 Continuous, 2 Multiple
+    std::int32_t ScanMode = ScanModes::Single;
     double SampleInterval = 0.001; // seconds
     std::int32_t NoOfSamples = 1000;
     std::int32_t NoOfAverages = 1;
