@@ -31,25 +31,16 @@ set_target_properties(TesselonGui PROPERTIES AUTOMOC ON AUTORCC ON)
 tesselon_include_root(TesselonGui)
 target_link_libraries(TesselonGui PUBLIC Qt6::Widgets Qt6::PrintSupport QCustomPlot::Qt6 FenmarlCommon
                                          Threads::Threads ${CMAKE_DL_LIBS})
-if(TARGET TesselonCore)
-  target_link_libraries(TesselonGui PUBLIC TesselonCore)
-else()
-  target_compile_definitions(TesselonGui PUBLIC TESSELON_VERSION="${PROJECT_VERSION}")
-endif()
+target_link_libraries(TesselonGui PUBLIC TesselonCore)
 # Qt's headers are not ours to fix.
 get_target_property(qt_inc Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
 target_include_directories(TesselonGui SYSTEM PUBLIC ${qt_inc})
 
-if(EXISTS ${gui_main})
-  add_executable(Tesselon-6 ${gui_main})
-  set_target_properties(Tesselon-6 PROPERTIES OUTPUT_NAME tesselon-6)
-  target_link_libraries(Tesselon-6 PRIVATE TesselonGui)
-  # Backtraces in crash dumps name our own functions.
-  target_link_options(Tesselon-6 PRIVATE -rdynamic)
-  if(TARGET Torvane)
-    target_link_libraries(Tesselon-6 PRIVATE Torvane)
-  endif()
-endif()
+add_executable(Tesselon-6 ${gui_main})
+set_target_properties(Tesselon-6 PROPERTIES OUTPUT_NAME tesselon-6)
+target_link_libraries(Tesselon-6 PRIVATE TesselonGui Torvane)
+# Backtraces in crash dumps name our own functions.
+target_link_options(Tesselon-6 PRIVATE -rdynamic)
 
 foreach(sub ${TESSELON_SUBSYSTEMS})
   file(GLOB t CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/gui/tests/*.cpp)

@@ -11,7 +11,7 @@
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/shell/MainFrameControl.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "app/shell/gui/CMainFrame.h"
 #include "app/shell/gui/MainFrameHost.h"
 

@@ -37,7 +37,7 @@ function(tesselon_add_test name)
     PROPERTIES LABELS ${label} TIMEOUT ${T_TIMEOUT})
 endfunction()
 
-# tesselon_add_libusb_test(<name> [LABEL ...] [TIMEOUT s] SOURCES ... LIBS ...)
+# tesselon_add_libusb_test(<name> [LABEL ...] [TIMEOUT s] SOURCES ... LIBS ... [DEPENDS targets...])
 # A test of the libusb backend over the usbdevfs bridge (testsupport/): its
 # ctest names start with "Libusb.". The program restarts itself with umockdev's
 # preload library (sanitizer runtime first). Without umockdev one stand-in test
@@ -46,13 +46,16 @@ function(tesselon_add_libusb_test name)
   if(NOT TESSELON_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(U "" "TIMEOUT" "LABEL;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(U "" "TIMEOUT" "LABEL;SOURCES;LIBS;DEPENDS" ${ARGN})
   if(NOT U_TIMEOUT)
     set(U_TIMEOUT 300)
   endif()
   if(TARGET TesselonUsbdevfsBridge)
     tesselon_add_test(${name} LABEL ${U_LABEL} TIMEOUT ${U_TIMEOUT} PREFIX "Libusb."
       SOURCES ${U_SOURCES} LIBS ${U_LIBS} TesselonUsbdevfsBridge TesselonUmockdevPreload)
+    if(U_DEPENDS)
+      add_dependencies(${name} ${U_DEPENDS})
+    endif()
   else()
     list(JOIN U_LABEL "-" label)
     add_test(NAME Libusb.${name}.UmockdevMissing

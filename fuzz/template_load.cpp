@@ -1,6 +1,6 @@
 // Scan template reader: any bytes must either load or fail with an archive
 // error, never crash, read out of bounds or allocate without limit.
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 #include "app/settings/ScanTemplate.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // error that leaves the document untouched; never crash, read out of bounds
 // or allocate more than the input can describe.
 #include "app/acquisition/CCorvelDoc.h"
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,8 +5,8 @@
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/ScanFile.h"
 #include "app/acquisition/Spectrum.h"
-#include "app/settings/Archive.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/Archive.h"
+#include "app/base/UserInteraction.h"
 #include "app/specification/SpecificationTest.h"
 
 #include <algorithm>

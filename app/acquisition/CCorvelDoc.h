@@ -3,7 +3,7 @@
 #include "app/acquisition/DataExport.h"
 #include "app/acquisition/ScanProperties.h"
 #include "app/settings/DefaultSettings.h"
-#include "app/specification/SpecificationEvaluation.h"
+#include "app/acquisition/SpecificationEvaluation.h"
 
 #include <atomic>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 
 #include <algorithm>
 #include <array>

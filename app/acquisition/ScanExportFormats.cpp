@@ -4,7 +4,7 @@
 #include "app/acquisition/ReplacingFile.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
-#include "app/graphs/GraphTables.h"
+#include "app/settings/SensorUnits.h"
 
 #include "common/Locker.h"
 
@@ -50,7 +50,7 @@ std::string isoTime(const SystemTime& t)
 
 bool isDifferential(const CScanConfiguration& c)
 {
-    return GraphTables::usesDifferentialTitles(c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode);
+    return SensorUnits::usesDifferentialTitles(c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode);
 }
 
 std::string inputLabel(const CScanConfiguration& c, int input)
@@ -157,7 +157,7 @@ std::string SpectrumValueUnit(const std::string& sensorType, int magneticUnits, 
 {
     // The text export and the graphs show a microphone's spectrum as sound pressure level.
     if (sensorType == "Microphone") return "dB SPL";
-    const std::string unit = GraphTables::unitName(sensorType, magneticUnits, vibrationUnits);
+    const std::string unit = SensorUnits::unitName(sensorType, magneticUnits, vibrationUnits);
     switch (spectrumUnit) {
     case 1:
         return unit + "rms / sqrt(Hz)";
@@ -205,7 +205,7 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
         const int input = inputs[b];
         const std::string& type = sensorTypeOf(c, input);
         const std::string label = inputLabel(c, input);
-        const std::string unit = GraphTables::unitName(type, s.MagneticUnits, s.VibrationUnits);
+        const std::string unit = SensorUnits::unitName(type, s.MagneticUnits, s.VibrationUnits);
         const int spectrumUnit = input == 0 ? s.Input1Scaling : s.Input2Scaling;
         const bool microphone = type == "Microphone";
         appendRow(out, {label + " sensor type", type});
@@ -226,7 +226,7 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
         const int input = inputs[b];
         const std::string& type = sensorTypeOf(c, input);
         const std::string label = inputLabel(c, input);
-        const std::string unit = GraphTables::unitName(type, s.MagneticUnits, s.VibrationUnits);
+        const std::string unit = SensorUnits::unitName(type, s.MagneticUnits, s.VibrationUnits);
         const std::string funit = SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits,
                                                     input == 0 ? s.Input1Scaling : s.Input2Scaling);
         static const char* axisNames[] = {"X", "Y", "Z"};
@@ -294,7 +294,7 @@ std::vector<WavChannel> WavChannels(const CCorvelDoc& document)
             ch.input = input;
             ch.axis = a;
             ch.name = inputLabel(c, input) + " " + axisNames[a];
-            ch.unit = GraphTables::unitName(type, s.MagneticUnits, s.VibrationUnits);
+            ch.unit = SensorUnits::unitName(type, s.MagneticUnits, s.VibrationUnits);
             ch.toVolts = toVolts;
             ch.toUnit = toUnit;
             channels.push_back(ch);

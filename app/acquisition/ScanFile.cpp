@@ -2,7 +2,7 @@
 
 #include "app/acquisition/ProgressPulse.h"
 #include "app/acquisition/Spectrum.h"
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,5 @@
 #include "app/graphs/GraphTables.h"
 
-#include "app/specification/SpecificationTest.h"
 
 #include <cstdio>
 
@@ -39,19 +38,6 @@ std::string xAxisTitle(bool spectrum)
     return spectrum ? "Frequency (Hz)" : "Time (s)";
 }
 
-std::string unitName(const std::string& sensorType, int magneticUnits, int vibrationUnits)
-{
-    switch (sensorOf(sensorType)) {
-    case Sensor::Magnetometer:
-        return magneticUnits == 0 ? "nT" : magneticUnits == 1 ? "uT" : "mG";
-    case Sensor::Microphone:
-        return "Pa";
-    case Sensor::Vibration:
-        break;
-    }
-    return vibrationUnits == 0 ? "ug" : vibrationUnits == 1 ? "mg" : vibrationUnits == 3 ? "mms-2" : "g";
-}
-
 std::string yAxisTitle(const std::string& sensorType, int magneticUnits, int vibrationUnits, bool spectrum,
                        int spectrumUnit)
 {
@@ -78,18 +64,6 @@ std::string yAxisTitle(const std::string& sensorType, int magneticUnits, int vib
         }
     }
     return quantity + unitName(sensorType, magneticUnits, vibrationUnits) + suffix + ")";
-}
-
-double unitFactor(const std::string& sensorType, int magneticUnits, int vibrationUnits)
-{
-    // One table for graphs and the limit test: one mm/s² is 1/9806.65 g, not 9806.65 g.
-    return SpecificationUnitFactor(unitName(sensorType, magneticUnits, vibrationUnits));
-}
-
-bool usesDifferentialTitles(bool diffGrad, bool useInput1, const std::string& input1Mode,
-                            const std::string& input2Mode)
-{
-    return diffGrad && useInput1 && input1Mode == "Magnetometer" && input2Mode == "Magnetometer";
 }
 
 std::string graphTitle(int kind, const TitleSettings& titles, bool diffGrad, bool useInput1,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/settings/SensorUnits.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -30,10 +32,9 @@ std::string xAxisTitle(bool spectrum);
 // The value axis title by sensor type, unit settings and, on spectra, the spectrum unit (0..3).
 std::string yAxisTitle(const std::string& sensorType, int magneticUnits, int vibrationUnits, bool spectrum,
                        int spectrumUnit);
-// The unit word inside the title: "nT", "uT", "mG", "ug", "mg", "g", "mms-2" or "Pa".
-std::string unitName(const std::string& sensorType, int magneticUnits, int vibrationUnits);
-// The factor handed to the limit test with a graph's series.
-double unitFactor(const std::string& sensorType, int magneticUnits, int vibrationUnits);
+// The unit word inside the title and the limit test's factor live with the sensor settings.
+using SensorUnits::unitFactor;
+using SensorUnits::unitName;
 
 struct TitleSettings
 {
@@ -41,9 +42,7 @@ struct TitleSettings
     std::string input2TTitle, input2FTitle;
     std::string input2TDifGradTitle, input2FDifGradTitle;
 };
-// The bottom graphs use the differential titles only for two magnetometers in differential mode.
-bool usesDifferentialTitles(bool diffGrad, bool useInput1, const std::string& input1Mode,
-                            const std::string& input2Mode);
+using SensorUnits::usesDifferentialTitles;
 std::string graphTitle(int kind, const TitleSettings& titles, bool diffGrad, bool useInput1,
                        const std::string& input1Mode, const std::string& input2Mode);
 

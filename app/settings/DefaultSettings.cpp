@@ -1,6 +1,6 @@
 #include "app/settings/DefaultSettings.h"
 
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 
 void DefaultSettings::store(ArchiveWriter& archive) const
 {

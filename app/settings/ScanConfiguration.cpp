@@ -1,6 +1,6 @@
 #include "app/settings/ScanConfiguration.h"
 
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 
 void CScanConfiguration::store(ArchiveWriter& archive) const
 {

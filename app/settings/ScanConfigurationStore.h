@@ -2,7 +2,7 @@
 
 #include "app/settings/DefaultSettings.h"
 #include "app/settings/ScanConfiguration.h"
-#include "app/shell/CommandLine.h"
+#include "app/base/CommandLine.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "app/settings/ScanTemplate.h"
 
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 
 ScanTemplate ScanTemplate::fromSettings(const CScanConfiguration& c, const DefaultSettings& d,
                                         const std::string& intervalText)

@@ -1,6 +1,6 @@
 #include "app/settings/SettingsFile.h"
 
-#include "app/settings/TextRules.h"
+#include "app/base/TextRules.h"
 #include "common/platform/PrivateProfile.h"
 
 #include <charconv>

@@ -8,7 +8,7 @@
 #include "app/shell/InstrumentDetection.h"
 #include "app/shell/MainFrameControl.h"
 #include "app/shell/TerminationSignals.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 
 #include <dlfcn.h>
 #include <thread>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/shell/AppLog.h"
-#include "app/shell/CommandLine.h"
+#include "app/base/AppLog.h"
+#include "app/base/CommandLine.h"
 
 #include <chrono>
 #include <memory>

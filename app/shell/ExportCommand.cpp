@@ -3,7 +3,7 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/DataExport.h"
 #include "app/acquisition/ScanExportFormats.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 
 #include <system_error>
 

@@ -1,9 +1,9 @@
 #include "app/shell/InstrumentDetection.h"
 
 #include "app/settings/ScanConfigurationStore.h"
-#include "app/shell/AppLog.h"
-#include "app/shell/InstrumentSetup.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/AppLog.h"
+#include "app/acquisition/InstrumentSetup.h"
+#include "app/base/UserInteraction.h"
 #include "driver/Torvane.h"
 #include "usb/UsbBus.h"
 

@@ -6,12 +6,12 @@
 #include "app/acquisition/ScanThread.h"
 #include "app/acquisition/SystemTime.h"
 #include "app/settings/ScanConfigurationStore.h"
-#include "app/shell/AppLog.h"
+#include "app/base/AppLog.h"
 #include "app/shell/FrameServices.h"
 #include "app/shell/InstrumentDetection.h"
-#include "app/shell/InstrumentSetup.h"
-#include "app/shell/UserInteraction.h"
-#include "app/specification/SpecificationEvaluation.h"
+#include "app/acquisition/InstrumentSetup.h"
+#include "app/base/UserInteraction.h"
+#include "app/acquisition/SpecificationEvaluation.h"
 #include "common/platform/PrivateProfile.h"
 #include "driver/Torvane.h"
 
@@ -60,20 +60,6 @@ bool directoryIsReadOnly(const fs::path& directory)
 }
 
 } // namespace
-
-SettingsSheetValues SettingsSheetValues::fromStore(const ScanConfigurationStore& store)
-{
-    SettingsSheetValues v;
-    const CScanConfiguration& c = store.scanConfiguration();
-    v.scanConfiguration = c;
-    v.specification = c.Specification;
-    v.gain1 = c.Input1SensorGain;
-    v.gain2 = c.Input2SensorGain;
-    v.coupling1 = c.Input1HPFilter != 0 ? 1 : 0;
-    v.coupling2 = c.Input2HPFilter != 0 ? 1 : 0;
-    v.defaults = store.defaultSettings();
-    return v;
-}
 
 MainFrameControl::MainFrameControl(UserInteraction& ui, FrameServices& frame, ScanEvents& events,
                                    ScanConfigurationStore& store, const CommandLineSwitches& switches)

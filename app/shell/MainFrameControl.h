@@ -3,7 +3,8 @@
 #include "app/acquisition/ScanEvents.h"
 #include "app/settings/DefaultSettings.h"
 #include "app/settings/ScanConfiguration.h"
-#include "app/shell/CommandLine.h"
+#include "app/settings/SettingsSheet.h"
+#include "app/base/CommandLine.h"
 #include "app/shell/CommandRules.h"
 
 #include <chrono>
@@ -16,36 +17,12 @@ class InstrumentDetection;
 class ScanConfigurationStore;
 class UserInteraction;
 
-// The pages of the Settings sheet as the Configure sequence loads and takes
-// them back; the sheet itself is a dialog of the window layer.
-struct SettingsSheetValues
-{
-    CScanConfiguration scanConfiguration; // Scan Configuration page (after its own derivations)
-    SpecificationSettings
-        specification; // Specification page: apply flags, excursions, curves, display, alert
-    int gain1 = 1;     // Instrument Setup page
-    int gain2 = 1;
-    int coupling1 = 0; // 0 DC, 1 AC
-    int coupling2 = 0;
-    DefaultSettings defaults; // General, Sensor and FFT pages
-
-    static SettingsSheetValues fromStore(const ScanConfigurationStore& store);
-};
-
 // What a run reports to a test rig beside Success.
 struct RunOutcome
 {
     int passed = -1;          // -1 nothing tested, 0 a tested limit failed, 1 every tested limit held
     long long lostSamples = 0; // samples the instrument dropped during the scan
     std::string reason;        // why the run failed (the first reason given); empty while nothing did
-};
-
-class SettingsSheet
-{
-public:
-    virtual ~SettingsSheet() = default;
-    // Shows the sheet modally with values; true when closed with OK (values edited).
-    virtual bool run(SettingsSheetValues& values) = 0;
 };
 
 // The main frame's scan control without widgets: Configure, Run, Stop, the

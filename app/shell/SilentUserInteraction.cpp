@@ -1,6 +1,6 @@
 #include "app/shell/SilentUserInteraction.h"
 
-#include "app/shell/AppLog.h"
+#include "app/base/AppLog.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "app/specification/ExcursionReport.h"
 
-#include "app/specification/SpecificationEvaluation.h"
+#include "app/specification/SpecificationVerdict.h"
 
 #include <cmath>
 #include <cstdio>

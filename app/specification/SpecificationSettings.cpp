@@ -1,7 +1,7 @@
 #include "app/specification/SpecificationSettings.h"
 
-#include "app/settings/Archive.h"
-#include "app/settings/RegistryKey.h"
+#include "app/base/Archive.h"
+#include "app/base/RegistryKey.h"
 
 #include <bit>
 #include <cstdio>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Export.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <functional>
 #include <string>
@@ -8,20 +9,6 @@
 // Replaceable services that libraries below the application call: message
 // boxes, "pump the calling thread's messages" inside waits, and the tone.
 namespace FenmarlCommonDLL::platform {
-
-// Win32 message-box flags and results, kept with their numbers.
-inline constexpr unsigned MB_OK_ = 0x0;
-inline constexpr unsigned MB_OKCANCEL_ = 0x1;
-inline constexpr unsigned MB_YESNOCANCEL_ = 0x3;
-inline constexpr unsigned MB_YESNO_ = 0x4;
-inline constexpr unsigned MB_ICONERROR_ = 0x10; // MB_ICONSTOP, MB_ICONHAND
-inline constexpr unsigned MB_ICONQUESTION_ = 0x20;
-inline constexpr unsigned MB_ICONEXCLAMATION_ = 0x30; // MB_ICONWARNING
-inline constexpr unsigned MB_ICONINFORMATION_ = 0x40; // MB_ICONASTERISK
-inline constexpr int IDOK_ = 1;
-inline constexpr int IDCANCEL_ = 2;
-inline constexpr int IDYES_ = 6;
-inline constexpr int IDNO_ = 7;
 
 using MessageBoxHandler =
     std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;

@@ -1,6 +1,6 @@
 #include "app/acquisition/gui/CDisplaySettings.h"
 
-#include "app/settings/gui/ConfigureRules.h"
+#include "app/settings/ConfigureRules.h"
 
 #include <QComboBox>
 #include <QFormLayout>

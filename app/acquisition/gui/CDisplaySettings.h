@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/settings/ScanConfiguration.h"
-#include "app/settings/gui/CSettingsPage.h"
+#include "app/base/gui/CSettingsPage.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/PostProcessing.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/DataExport.h"
 #include "app/acquisition/Spectrum.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 
 #include "TestSignals.h"
 

@@ -1,5 +1,5 @@
 #include "app/acquisition/CCorvelDoc.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "common/platform/Hooks.h"
 
 #include "TestSignals.h"

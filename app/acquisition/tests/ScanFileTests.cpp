@@ -1,8 +1,8 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/GraphLegacyBlock.h"
 #include "app/acquisition/ScanFile.h"
-#include "app/settings/Archive.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/Archive.h"
+#include "app/base/ScriptedUserInteraction.h"
 
 #include "LayoutBuilder.h"
 #include "TestSignals.h"

@@ -4,7 +4,7 @@
 #include "app/acquisition/ScanThread.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/settings/ScanConfigurationStore.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "app/settings/gui/CConfigureDlg.h"
 
-#include "app/settings/gui/ConfigureRules.h"
+#include "app/settings/ConfigureRules.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/settings/DefaultSettings.h"
-#include "app/settings/gui/CSettingsPage.h"
+#include "app/base/gui/CSettingsPage.h"
 
 #include <functional>
 #include <string>

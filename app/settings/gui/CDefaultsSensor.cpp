@@ -1,6 +1,6 @@
 #include "app/settings/gui/CDefaultsSensor.h"
 
-#include "app/settings/gui/ConfigureRules.h"
+#include "app/settings/ConfigureRules.h"
 
 #include <QComboBox>
 #include <QFormLayout>

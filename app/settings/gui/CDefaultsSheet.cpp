@@ -1,6 +1,6 @@
 #include "app/settings/gui/CDefaultsSheet.h"
 
-#include "app/graphs/GraphTables.h"
+#include "app/settings/SensorUnits.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/ScanTemplate.h"
 #include "app/settings/gui/CConfigureDlg.h"
@@ -34,8 +34,8 @@ void CDefaultsSheet::inputsChanged()
                               configure_->sensorType(1));
     const int magnetic = sensor_->magneticUnits->currentIndex();
     const int vibration = sensor_->vibrationUnits->currentIndex();
-    specification_->setGraphUnits(GraphTables::unitName(configure_->sensorType(0), magnetic, vibration),
-                                  GraphTables::unitName(configure_->sensorType(1), magnetic, vibration));
+    specification_->setGraphUnits(SensorUnits::unitName(configure_->sensorType(0), magnetic, vibration),
+                                  SensorUnits::unitName(configure_->sensorType(1), magnetic, vibration));
 }
 
 void CDefaultsSheet::load(const SettingsSheetValues& v)

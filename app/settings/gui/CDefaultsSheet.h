@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/settings/gui/CPropertySheet.h"
-#include "app/shell/MainFrameControl.h"
+#include "app/settings/SettingsSheet.h"
 
 class CConfigureDlg;
 class CDefaultsFFT;

@@ -1,6 +1,6 @@
 #include "app/settings/gui/CInstrumentSetupDlg.h"
 
-#include "app/settings/gui/ConfigureRules.h"
+#include "app/settings/ConfigureRules.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

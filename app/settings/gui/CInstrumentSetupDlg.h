@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings/gui/CSettingsPage.h"
+#include "app/base/gui/CSettingsPage.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "app/settings/gui/CPropertySheet.h"
 
-#include "app/settings/gui/CSettingsPage.h"
+#include "app/base/gui/CSettingsPage.h"
 
 #include <QDialogButtonBox>
 #include <QTabWidget>

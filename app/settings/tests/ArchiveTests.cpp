@@ -1,4 +1,4 @@
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 #include "app/settings/tests/ByteBuilder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "app/settings/RegistryKey.h"
+#include "app/base/RegistryKey.h"
 #include "app/settings/ScanConfigurationStore.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "common/platform/KnownFolders.h"
 #include "common/platform/Registry.h"
 

@@ -1,8 +1,8 @@
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/ScanTemplate.h"
 #include "app/settings/tests/ByteBuilder.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/SettingRanges.h"
 #include "app/settings/SettingsFile.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "common/platform/KnownFolders.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 #include "app/settings/DefaultSettings.h"
-#include "app/settings/RegistryKey.h"
+#include "app/base/RegistryKey.h"
 #include "app/settings/tests/ByteBuilder.h"
 #include "app/specification/SpecificationSettings.h"
 #include "common/platform/KnownFolders.h"

@@ -2,7 +2,7 @@
 
 #include "app/acquisition/ScanEvents.h"
 #include "app/acquisition/gui/PostProcessCommand.h"
-#include "app/shell/CommandLine.h"
+#include "app/base/CommandLine.h"
 #include "app/shell/CommandRules.h"
 #include "app/shell/FrameServices.h"
 

@@ -1,6 +1,6 @@
 #include "app/graphs/gui/ScanPicture.h"
 #include "app/shell/ApplicationSequence.h"
-#include "app/shell/CommandLine.h"
+#include "app/base/CommandLine.h"
 #include "app/shell/ExportCommand.h"
 #include "app/shell/MainFrameControl.h"
 #include "app/shell/SilentUserInteraction.h"

@@ -1,8 +1,8 @@
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
 
-#include "app/shell/AppLog.h"
+#include "app/base/AppLog.h"
 #include "app/shell/ApplicationSequence.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "app/shell/SilentUserInteraction.h"
 #include "common/Logger.h"
 #include "common/platform/Text.h"

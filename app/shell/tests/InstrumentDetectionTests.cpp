@@ -1,9 +1,9 @@
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
 
 #include "app/settings/ScanConfigurationStore.h"
-#include "app/shell/AppLog.h"
+#include "app/base/AppLog.h"
 #include "app/shell/InstrumentDetection.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "common/Logger.h"
 #include "common/platform/Text.h"
 

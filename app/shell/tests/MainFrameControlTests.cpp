@@ -4,9 +4,9 @@
 #include "app/acquisition/ScanThread.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/shell/CoreFrameLoop.h"
-#include "app/shell/InstrumentSetup.h"
+#include "app/acquisition/InstrumentSetup.h"
 #include "app/shell/MainFrameControl.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "common/platform/PrivateProfile.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "app/specification/gui/CSpecificationPage.h"
 
-#include "app/settings/gui/ConfigureRules.h"
+#include "app/base/EntryRules.h"
 #include "common/platform/Hooks.h"
 
 #include <QCheckBox>
@@ -142,10 +142,10 @@ void CSpecificationPage::updateEnabling()
 
 bool CSpecificationPage::checkNumber(QLineEdit* field)
 {
-    const auto v = ConfigureRules::readNumber(field->text().toStdString());
-    if (!v) return refuse(field, ConfigureRules::kEnterNumber);
+    const auto v = EntryRules::readNumber(field->text().toStdString());
+    if (!v) return refuse(field, EntryRules::kEnterNumber);
     if (*v < S::kMinimumValue || *v > S::kMaximumValue)
-        return refuse(field, ConfigureRules::numberRangeMessage(S::kMinimumValue, S::kMaximumValue));
+        return refuse(field, EntryRules::numberRangeMessage(S::kMinimumValue, S::kMaximumValue));
     return true;
 }
 
@@ -162,8 +162,8 @@ std::vector<S::CurveRow> CSpecificationPage::rows(int input) const
 bool CSpecificationPage::addRow(int input)
 {
     if (!checkNumber(frequencyEntry[input]) || !checkNumber(intensityEntry[input])) return false;
-    const double f = *ConfigureRules::readNumber(frequencyEntry[input]->text().toStdString());
-    const double v = *ConfigureRules::readNumber(intensityEntry[input]->text().toStdString());
+    const double f = *EntryRules::readNumber(frequencyEntry[input]->text().toStdString());
+    const double v = *EntryRules::readNumber(intensityEntry[input]->text().toStdString());
     const S::CurveRow row = S::makeRow(f, v);
     curveList[input]->addTopLevelItem(new QTreeWidgetItem(
         QStringList{QString::fromStdString(row.frequency), QString::fromStdString(row.intensity)}));
@@ -204,7 +204,7 @@ void CSpecificationPage::store(SpecificationSettings& s) const
         const std::string excursionText = excursion[i]->text().toStdString();
         s.maximumExcursion[i] = excursionText == loadedExcursion_[i]
                                     ? loaded_.maximumExcursion[i]
-                                    : ConfigureRules::readNumber(excursionText).value_or(s.maximumExcursion[i]);
+                                    : EntryRules::readNumber(excursionText).value_or(s.maximumExcursion[i]);
         const std::vector<S::CurveRow> shown = rows(i);
         s.curve[i] = shown == loadedRows_[i] ? loaded_.curve[i] : S::curveFromRows(shown);
     }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/settings/gui/CSettingsPage.h"
+#include "app/base/gui/CSettingsPage.h"
 #include "app/specification/SpecificationSettings.h"
-#include "app/specification/gui/SpecificationRules.h"
+#include "app/specification/SpecificationRules.h"
 
 #include <array>
 #include <string>

@@ -1,5 +1,5 @@
 #include "app/specification/ExcursionReport.h"
-#include "app/specification/SpecificationEvaluation.h"
+#include "app/specification/SpecificationVerdict.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/settings/gui/CDefaultsFFT.h"
 #include "app/settings/gui/CDefaultsSensor.h"
-#include "app/shell/ScriptedUserInteraction.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "app/base/ScriptedUserInteraction.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 
 #include <QAbstractButton>

@@ -3,8 +3,8 @@
 #include "app/acquisition/gui/CPostProcessDlg.h"
 #include "app/acquisition/gui/CPropertiesDlg.h"
 #include "app/settings/gui/CDefaultsSheet.h"
-#include "app/settings/gui/CSettingsPage.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "app/base/gui/CSettingsPage.h"
+#include "testsupport/QtTestApp.h"
 
 #include <QPixmap>
 #include <QTabWidget>

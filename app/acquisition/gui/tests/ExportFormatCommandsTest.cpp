@@ -1,7 +1,7 @@
 #include "app/acquisition/gui/ExportFormatCommands.h"
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/tests/TestSignals.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 
 #include <gtest/gtest.h>
 

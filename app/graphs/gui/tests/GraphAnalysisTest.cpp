@@ -5,7 +5,7 @@
 #include "app/graphs/gui/CChildFrame.h"
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
 

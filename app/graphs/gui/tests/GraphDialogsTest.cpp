@@ -2,7 +2,7 @@
 #include "app/graphs/gui/CInputGroupDlg.h"
 #include "app/graphs/gui/ChartExportDialog.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "app/graphs/GraphSettingsStore.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/KnownFolders.h"
 
 #include <filesystem>

@@ -1,5 +1,5 @@
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 
 #include <QAction>
 #include <QClipboard>

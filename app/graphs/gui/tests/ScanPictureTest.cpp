@@ -3,7 +3,7 @@
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 
 #include <QImage>
 #include <qcustomplot.h>

@@ -7,8 +7,8 @@
 #include "app/graphs/gui/CChildFrame.h"
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/settings/Archive.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "app/base/Archive.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
 

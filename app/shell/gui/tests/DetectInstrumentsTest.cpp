@@ -5,7 +5,7 @@
 #include "app/shell/gui/CDetectInstruments.h"
 #include "app/shell/gui/CProgressDlg.h"
 #include "app/shell/gui/QtUserInteraction.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -9,9 +9,9 @@
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/shell/CommandRules.h"
 #include "app/shell/MainFrameControl.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "app/shell/gui/CMainFrame.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 
 #include <QAction>
 #include <QApplication>

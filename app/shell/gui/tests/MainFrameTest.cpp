@@ -3,7 +3,7 @@
 #include "app/graphs/gui/CInputGroupDlg.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/shell/gui/CMainFrame.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
 #include "common/platform/Registry.h"

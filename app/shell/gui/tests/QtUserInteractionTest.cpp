@@ -1,7 +1,7 @@
 #include "app/shell/gui/QtUserInteraction.h"
 #include "app/shell/gui/CProgressDlg.h"
 #include "app/shell/gui/MessageBoxMapping.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 
 #include <QAbstractButton>

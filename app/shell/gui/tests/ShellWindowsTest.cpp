@@ -2,7 +2,7 @@
 #include "app/shell/gui/CProgressDlg.h"
 #include "app/shell/gui/MainProcessDiagDlg.h"
 #include "app/shell/gui/ProcessOutput.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 #include "common/Logger.h"
 #include "common/platform/Hooks.h"
 

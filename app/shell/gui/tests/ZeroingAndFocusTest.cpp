@@ -1,12 +1,12 @@
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
 #include "app/settings/ScanConfigurationStore.h"
 #include "app/settings/gui/CDefaultsSheet.h"
-#include "app/shell/InstrumentSetup.h"
+#include "app/acquisition/InstrumentSetup.h"
 #include "app/shell/gui/CMainFrame.h"
 #include "app/shell/gui/CProgressDlg.h"
 #include "app/shell/gui/MainFrameHost.h"
 #include "app/shell/gui/QtUserInteraction.h"
-#include "app/shell/gui/tests/QtTestApp.h"
+#include "testsupport/QtTestApp.h"
 
 #include <QAction>
 #include <QApplication>

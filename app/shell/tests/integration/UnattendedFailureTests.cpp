@@ -11,7 +11,7 @@
 #include "app/acquisition/ScanThread.h"
 #include "app/shell/ApplicationSequence.h"
 #include "app/shell/InstrumentDetection.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "app/shell/TerminationSignals.h"
 #include "common/platform/PrivateProfile.h"
 #include "simulator/BareDevice.h"

@@ -12,7 +12,7 @@
 #include "app/shell/CoreFrameLoop.h"
 #include "app/shell/InstrumentDetection.h"
 #include "app/shell/MainFrameControl.h"
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 #include "common/platform/PrivateProfile.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/base/EntryRules.h"
 #include "app/settings/SettingRanges.h"
 
 #include <optional>
@@ -11,7 +12,7 @@
 // functions and their controls.
 namespace ConfigureRules {
 
-inline constexpr const char* kCaption = "Tesselon-6";
+inline constexpr const char* kCaption = EntryRules::kCaption;
 
 // Choice lists, in stored/compared index order.
 const std::vector<std::string>& sensorTypes();      // "Accelerometer", "Magnetometer", "Microphone"
@@ -52,15 +53,13 @@ std::string cutOffText(int rollingPoints, double seconds);
 // Whether an interval text is one of the list's entries (exact match).
 bool isIntervalChoice(const std::string& text);
 
-// The framework's range and number messages.
-std::string integerRangeMessage(int minimum, int maximum);
-std::string numberRangeMessage(double minimum, double maximum);
-inline constexpr const char* kEnterInteger = "Please enter an integer.";
-inline constexpr const char* kEnterNumber = "Please enter a number.";
-// Whole-text integer/number reading as the framework's data exchange does
-// it (surrounding blanks allowed); nothing on anything else.
-std::optional<int> readInteger(const std::string& text);
-std::optional<double> readNumber(const std::string& text);
+// The framework's range and number messages, shared with every page.
+using EntryRules::integerRangeMessage;
+using EntryRules::kEnterInteger;
+using EntryRules::kEnterNumber;
+using EntryRules::numberRangeMessage;
+using EntryRules::readInteger;
+using EntryRules::readNumber;
 
 // A refused value: which field and what to say.
 struct Refusal

@@ -1,4 +1,4 @@
-#include "app/shell/ScriptedUserInteraction.h"
+#include "app/base/ScriptedUserInteraction.h"
 
 namespace platform = FenmarlCommonDLL::platform;
 

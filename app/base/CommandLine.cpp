@@ -1,4 +1,4 @@
-#include "app/shell/CommandLine.h"
+#include "app/base/CommandLine.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/shell/AppLog.h"
+#include "app/base/AppLog.h"
 
 #include "common/Logger.h"
 #include "common/Utils.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <filesystem>
 #include <string>
@@ -10,7 +10,7 @@
 // through this interface, so the core runs without widgets: the GUI answers
 // with real dialogs, silent runs and tests with a script.
 //
-// Message-box flags and results are the Win32 numbers of common/platform/Hooks.h
+// Message-box flags and results are the Win32 numbers of common/platform/MessageBoxCodes.h
 // (MB_OK_, MB_YESNO_, MB_ICONERROR_, ... and IDOK_, IDYES_, ...).
 class UserInteraction
 {

@@ -1,7 +1,7 @@
-#include "app/shell/InstrumentSetup.h"
+#include "app/acquisition/InstrumentSetup.h"
 
 #include "app/settings/ScanConfiguration.h"
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 #include "driver/Torvane.h"
 
 #include <cmath>

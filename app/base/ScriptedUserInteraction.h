@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/UserInteraction.h"
+#include "app/base/UserInteraction.h"
 
 #include <deque>
 #include <mutex>

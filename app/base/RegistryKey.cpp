@@ -1,6 +1,6 @@
-#include "app/settings/RegistryKey.h"
+#include "app/base/RegistryKey.h"
 
-#include "app/settings/TextRules.h"
+#include "app/base/TextRules.h"
 #include "common/platform/Win32Error.h"
 
 #include <bit>

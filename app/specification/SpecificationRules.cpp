@@ -1,4 +1,4 @@
-#include "app/specification/gui/SpecificationRules.h"
+#include "app/specification/SpecificationRules.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "app/specification/SpecificationEvaluation.h"
+#include "app/acquisition/SpecificationEvaluation.h"
 
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
-#include "app/graphs/GraphTables.h"
+#include "app/settings/SensorUnits.h"
 #include "app/specification/SpecificationTest.h"
 
 #include <algorithm>
@@ -67,7 +67,7 @@ void judgeTime(CCorvelDoc& document, int input, bool fresh, SpecificationVerdict
     v.judged = true;
     const auto n = static_cast<std::uint32_t>(samples);
     const double f =
-        GraphTables::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
+        SensorUnits::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
     const double limit = limits.maximumExcursion[input] / f;
     if (limits.takeReference[input] == 1) {
         limits.referenceValue[input] = shown.y[0].get(0);
@@ -125,7 +125,7 @@ void judgeFrequency(CCorvelDoc& document, int input, SpecificationVerdict& verdi
     v.judged = true;
     const auto n = static_cast<std::uint32_t>(count);
     const double f =
-        GraphTables::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
+        SensorUnits::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
     const double* frequency = shown.x.span(0, n);
     bool failed = false;
     for (int a = 0; a < axes; ++a) {
@@ -143,17 +143,6 @@ void judgeFrequency(CCorvelDoc& document, int input, SpecificationVerdict& verdi
 }
 
 } // namespace
-
-int SpecificationVerdict::passed() const
-{
-    int result = -1;
-    for (const DomainVerdict* domain : {&time[0], &frequency[0], &time[1], &frequency[1]}) {
-        if (!domain->tested) continue;
-        if (!domain->passed) return 0;
-        result = 1;
-    }
-    return result;
-}
 
 SpecificationVerdict EvaluateSpecification(CCorvelDoc& document, bool fresh)
 {

@@ -1,4 +1,4 @@
-#include "app/settings/Archive.h"
+#include "app/base/Archive.h"
 
 #include "common/platform/Text.h"
 

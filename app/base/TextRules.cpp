@@ -1,4 +1,4 @@
-#include "app/settings/TextRules.h"
+#include "app/base/TextRules.h"
 
 namespace {
 

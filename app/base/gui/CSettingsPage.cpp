@@ -1,6 +1,6 @@
-#include "app/settings/gui/CSettingsPage.h"
+#include "app/base/gui/CSettingsPage.h"
 
-#include "app/settings/gui/ConfigureRules.h"
+#include "app/base/EntryRules.h"
 #include "common/platform/Hooks.h"
 
 #include <QLineEdit>
@@ -10,7 +10,7 @@ CSettingsPage::CSettingsPage(const QString& title, QWidget* parent) : QWidget(pa
 
 bool CSettingsPage::refuse(QWidget* field, const std::string& message)
 {
-    return refuse(field, message, ConfigureRules::kCaption, FenmarlCommonDLL::platform::MB_OK_);
+    return refuse(field, message, EntryRules::kCaption, FenmarlCommonDLL::platform::MB_OK_);
 }
 
 bool CSettingsPage::refuse(QWidget* field, const std::string& message, const std::string& caption,
