@@ -3,9 +3,14 @@
 #include "common/platform/Hooks.h"
 
 #include <QApplication>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -48,3 +53,24 @@ protected:
     std::vector<std::string> boxes;
     std::vector<unsigned> flagsShown;
 };
+
+// Pictures of windows for a person to look at: kept in TESSELON_SCREENSHOT_DIR
+// when it names a folder.
+inline void keepScreenshot(const QPixmap& picture, const QString& fileName)
+{
+    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
+    if (dir && *dir) picture.save(QString::fromLocal8Bit(dir) + "/" + fileName);
+}
+
+// Shows and grabs each window once: each must render. Not a check of looks;
+// the pictures are kept under the window's class name.
+inline void expectEachRenders(std::initializer_list<QWidget*> windows)
+{
+    for (QWidget* w : windows) {
+        w->show();
+        QCoreApplication::processEvents();
+        const QPixmap picture = w->grab();
+        EXPECT_FALSE(picture.isNull()) << w->metaObject()->className();
+        keepScreenshot(picture, QString::fromLatin1(w->metaObject()->className()) + ".png");
+    }
+}

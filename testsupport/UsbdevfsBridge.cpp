@@ -1,5 +1,6 @@
 #include "testsupport/UsbdevfsBridge.h"
 
+#include "testsupport/WaitFor.h"
 #include "usb/UsbBus.h"
 
 #include <umockdev.h>
@@ -172,11 +173,7 @@ public:
         if (simPath.empty() || !bus_.waitIdle()) return {};
         const std::string path = libusbPath(device);
         if (path.empty()) return {};
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (!listed(device->deviceClass(), path)) {
-            if (std::chrono::steady_clock::now() > end) return {};
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        if (!waitFor([&] { return listed(device->deviceClass(), path); }, timeout)) return {};
         return path;
     }
 
@@ -184,12 +181,7 @@ public:
     {
         const std::string path = libusbPath(device);
         if (!bus_.unplug(device->path()) || !bus_.waitIdle()) return false;
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (!path.empty() && listed(device->deviceClass(), path)) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
+        return waitFor([&] { return path.empty() || !listed(device->deviceClass(), path); }, timeout);
     }
 
     void reset()
@@ -707,12 +699,7 @@ std::string UsbdevfsBridge::libusbPath(const std::shared_ptr<SimulatedDevice>& d
 
 bool UsbdevfsBridge::waitForCount(DeviceClassId cls, std::size_t count, std::chrono::milliseconds timeout) const
 {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (FenmarlUsb::libusbBus().enumerate(cls).size() != count) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return waitFor([&] { return FenmarlUsb::libusbBus().enumerate(cls).size() == count; }, timeout);
 }
 
 std::uint64_t UsbdevfsBridge::urbsCompleted() const

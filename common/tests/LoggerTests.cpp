@@ -14,6 +14,7 @@ using namespace FenmarlCommonDLL;
 using commontest::lines;
 using commontest::readFile;
 using commontest::scratch;
+using commontest::wide;
 
 namespace {
 
@@ -32,11 +33,6 @@ bool isLogLine(const std::string& line)
         if (rest.rfind(level, 0) == 0) return rest.find(": ", std::string(level).size()) != std::string::npos;
     }
     return false;
-}
-
-std::wstring wide(const std::filesystem::path& p)
-{
-    return platform::utf8ToWide(p.string());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "common/platform/Hooks.h"
 #include "common/platform/Text.h"
 #include "common/tests/TestScratch.h"
+#include "testsupport/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +27,10 @@ std::string uniqueSleeper()
     return path.string();
 }
 
+// Each check reads the whole process table: look less often.
 template <typename Condition> bool waitFor(Condition condition)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return TestSupport::waitFor(condition, std::chrono::seconds(20), std::chrono::milliseconds(20));
 }
 
 } // namespace

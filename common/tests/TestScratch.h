@@ -1,6 +1,8 @@
 #pragma once
 
 // Each test process runs in its own scratch folder (set up by the test main).
+#include "common/platform/Text.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +16,12 @@ inline std::filesystem::path scratch()
 {
     const char* dir = std::getenv("TESSELON_TEST_SCRATCH");
     return dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+}
+
+// A path as the library's wide-string functions take it.
+inline std::wstring wide(const std::filesystem::path& path)
+{
+    return FenmarlCommonDLL::platform::utf8ToWide(path.string());
 }
 
 inline std::string readFile(const std::filesystem::path& path)

@@ -19,13 +19,7 @@
 
 using namespace FenmarlCommonDLL;
 using commontest::scratch;
-
-namespace {
-std::wstring wide(const std::filesystem::path& p)
-{
-    return platform::utf8ToWide(p.string());
-}
-} // namespace
+using commontest::wide;
 
 TEST(DisplayUnits, NamesScalesAndConversions)
 {
@@ -69,13 +63,7 @@ TEST(DisplayUnits, NamesScalesAndConversions)
 
 TEST(DateTexts, ExcelAndSystemTimeConverter)
 {
-    SYSTEMTIME t;
-    t.wYear = 2024;
-    t.wMonth = 9;
-    t.wDay = 5;
-    t.wHour = 7;
-    t.wMinute = 3;
-    t.wSecond = 9;
+    const SYSTEMTIME t{.wYear = 2024, .wMonth = 9, .wDay = 5, .wHour = 7, .wMinute = 3, .wSecond = 9};
     EXPECT_EQ(SystemTimeConverter::numberToMonthString(9), L"Sept");
     EXPECT_EQ(Excel::numberToShortMonthString(9), L"Sep");
     EXPECT_EQ(Excel::numberToShortMonthString(13), L"Invalid month number, valid range is 1 to 12");

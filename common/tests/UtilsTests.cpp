@@ -9,13 +9,7 @@
 
 using namespace FenmarlCommonDLL;
 using commontest::scratch;
-
-namespace {
-std::wstring wide(const std::filesystem::path& p)
-{
-    return platform::utf8ToWide(p.string());
-}
-} // namespace
+using commontest::wide;
 
 TEST(Utils, CreateDirectoryMakesEveryMissingLevel)
 {

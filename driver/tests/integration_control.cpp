@@ -7,17 +7,6 @@
 
 namespace {
 
-using FenmarlUsb::InstrumentFault;
-
-InstrumentFault failRequest(int code, std::uint32_t error = 31)
-{
-    InstrumentFault fault;
-    fault.kind = InstrumentFault::Kind::VendorRequest;
-    fault.request = code;
-    fault.error = error;
-    return fault;
-}
-
 TEST_F(DriverTest, OpenSendsTheResetSequenceAndCloseReleasesTheConnection)
 {
     instrument->clearControlRequests();

@@ -54,12 +54,8 @@ TEST_F(SteadySignalTest, ContinuousModeAppendsOneAveragedRecordPerPeriod)
     powerBothGroups();
     ASSERT_EQ(driver->SetMeasurementRate(10, false), 0);
     const double period = 1.0 / driver->effectivePointRate();
-    ASSERT_EQ(driver->RunScan(true, 0), 0);
-    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 3; }));
-    EXPECT_TRUE(driver->IsScanning());
-    EXPECT_EQ(driver->RunScan(false, 0), 0);
-    EXPECT_FALSE(driver->IsScanning());
-    const int points = driver->GetCurrentNumberOfPoints();
+    ASSERT_NO_FATAL_FAILURE(startContinuousScan(3));
+    const int points = stopContinuousScan();
     ASSERT_GE(points, 3);
 
     // Seven little-endian doubles per record: time, then X, Y, Z of group 1 and group 2 interleaved.
@@ -105,10 +101,7 @@ TEST_F(SteadySignalTest, ContinuousIntervalsWithoutPointsWriteNothing)
 {
     open();
     // The first interval's read fails; the later ones deliver.
-    FenmarlUsb::InstrumentFault fault;
-    fault.kind = FenmarlUsb::InstrumentFault::Kind::BulkRead;
-    fault.count = 1;
-    instrument->setFaults({fault});
+    instrument->setFaults({failBulkRead(31, 0, 1)});
     ASSERT_EQ(driver->SetMeasurementRate(20, false), 0);
     ASSERT_EQ(driver->RunScan(true, 0), 0);
     ASSERT_TRUE(waitFor([this] {
@@ -130,8 +123,7 @@ TEST_F(SteadySignalTest, ContinuousModeAtAFiveSecondIntervalRecordsOnePointPerIn
 {
     open();
     ASSERT_EQ(driver->SetMeasurementRate(0.2, false), 0);
-    ASSERT_EQ(driver->RunScan(true, 0), 0);
-    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 2; }));
+    ASSERT_NO_FATAL_FAILURE(startContinuousScan(2));
     EXPECT_EQ(driver->RunScan(false, 0), 0);
     const int points = driver->GetCurrentNumberOfPoints();
     const Points p = fetch(1, 0, points);
@@ -145,8 +137,7 @@ TEST_F(SteadySignalTest, ALostInstrumentEndsContinuousMode)
 {
     open();
     ASSERT_EQ(driver->SetMeasurementRate(20, false), 0);
-    ASSERT_EQ(driver->RunScan(true, 0), 0);
-    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 2; }));
+    ASSERT_NO_FATAL_FAILURE(startContinuousScan(2));
     ASSERT_TRUE(bus().unplug(instrument->path()));
     // Continuous mode ends by itself, as a block scan does, instead of retrying for ever.
     ASSERT_TRUE(waitFor([this] { return !driver->IsScanning(); }));
@@ -234,16 +225,13 @@ TEST_F(SteadySignalTest, ZeroingThatCannotSendPutsTheWordsBack)
     open();
     ASSERT_EQ(driver->TurnSensorOn(1, true), 0);
     ASSERT_EQ(driver->SetSensorHPFilter(1, true), 0);
-    FenmarlUsb::InstrumentFault fault;
-    fault.request = 0xA3;
-    instrument->setFaults({fault});
+    instrument->setFaults({failRequest(0xA3)});
     EXPECT_EQ(driver->Reset(), 1);
     EXPECT_EQ(driver->driverErrorText(), "Cannot send sensor control byte");
     EXPECT_EQ(driver->sensorControlWord(), 0x09);
     EXPECT_EQ(driver->inputControlWord(), 0x00);
 
-    fault.request = 0xA9;
-    instrument->setFaults({fault});
+    instrument->setFaults({failRequest(0xA9)});
     EXPECT_EQ(driver->Reset(), 1);
     EXPECT_EQ(driver->driverErrorText(), "Cannot send input control byte");
     EXPECT_EQ(driver->inputControlWord(), 0x00);

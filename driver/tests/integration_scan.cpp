@@ -8,7 +8,6 @@
 
 namespace {
 
-using FenmarlUsb::InstrumentFault;
 
 // The instrument's ramp mode: channel k of sample i reads i + k counts, so
 // consecutive points of one channel differ by exactly the samples between them.
@@ -26,25 +25,6 @@ protected:
         config.fifoRecords = fifoRecords;
         return config;
     }
-
-    // Fetches a whole scan the way the application does, in pieces.
-    std::array<std::vector<double>, 6> fetchAll(int points, std::vector<double>* time = nullptr)
-    {
-        std::array<std::vector<double>, 6> channels;
-        for (int group = 1; group <= 2; ++group) {
-            for (int start = 0; start < points; start += 65536) {
-                const Points p = fetch(group, start, std::min(65536, points - start));
-                EXPECT_EQ(p.status, 0);
-                for (int i = 0; i < p.count; ++i) {
-                    channels[(group - 1) * 3 + 0].push_back(p.x[i]);
-                    channels[(group - 1) * 3 + 1].push_back(p.y[i]);
-                    channels[(group - 1) * 3 + 2].push_back(p.z[i]);
-                    if (time && group == 1) time->push_back(p.time[i]);
-                }
-            }
-        }
-        return channels;
-    }
 };
 
 TEST_F(RampScanTest, FullRateScanOf700000PointsLosesAndRepeatsNoSample)
@@ -56,20 +36,7 @@ TEST_F(RampScanTest, FullRateScanOf700000PointsLosesAndRepeatsNoSample)
     ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 700000);
 
     std::vector<double> time;
-    const auto channels = fetchAll(700000, &time);
-    ASSERT_EQ(channels[0].size(), 700000u);
-    const std::int64_t first = counts(channels[0][0]);
-    std::size_t bad = 0;
-    std::string firstBad;
-    for (std::size_t i = 0; i < channels[0].size(); ++i)
-        for (int k = 0; k < 6; ++k) {
-            const std::int64_t want = (first + static_cast<std::int64_t>(i) + k) % (1 << 23);
-            if (counts(channels[k][i]) == want) continue;
-            if (bad++ == 0)
-                firstBad = "point " + std::to_string(i) + " channel " + std::to_string(k) + ": " +
-                           std::to_string(counts(channels[k][i])) + " instead of " + std::to_string(want);
-        }
-    EXPECT_EQ(bad, 0u) << "points out of sequence, first at " << firstBad;
+    ASSERT_NO_FATAL_FAILURE(expectRamp(700000, &time));
     EXPECT_DOUBLE_EQ(time[1], 1.0 / 20833.0);
     EXPECT_DOUBLE_EQ(time[699999], 699999 * (1.0 / 20833.0));
     // The instrument's own loss count is not asked: it keeps sampling until the
@@ -90,8 +57,7 @@ TEST_F(RampScanTest, FullRateScanOf700000PointsLosesAndRepeatsNoSample)
 TEST_F(RampScanTest, ScansLongerThanOneChunkAreSplitAt700000Samples)
 {
     speed = 50.0;
-    TearDown();
-    SetUp();
+    replug();
     open();
     ASSERT_EQ(driver->SetMeasurementRate(20833, false), 0);
     // 1,399,960 points: 1,400,000 samples, two full chunks and an empty third.
@@ -206,8 +172,7 @@ TEST_F(RampScanTest, BytesOfAnEarlierScanAreNeverDecodedIntoTheNext)
 TEST_F(RampScanTest, StopWhileScanningEndsTheScanAndStopsTheInstrument)
 {
     speed = 1.0;
-    TearDown();
-    SetUp();
+    replug();
     open();
     ASSERT_EQ(driver->RunScan(true, 400000), 0);
     ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() > 2000; }));
@@ -266,8 +231,7 @@ TEST_F(RampScanTest, FifoOverflowIsCountedAndLogged)
 {
     speed = 50.0;
     fifoRecords = 1;
-    TearDown();
-    SetUp();
+    replug();
     open();
     ASSERT_EQ(driver->RunScan(true, 2000), 0);
     ASSERT_TRUE(waitScanEnd());
@@ -280,11 +244,7 @@ TEST_F(RampScanTest, FifoOverflowIsCountedAndLogged)
 TEST_F(RampScanTest, ABulkReadFailureEndsTheScan)
 {
     open();
-    InstrumentFault fault;
-    fault.kind = InstrumentFault::Kind::BulkRead;
-    fault.error = 31;
-    fault.after = 20;
-    instrument->setFaults({fault});
+    instrument->setFaults({failBulkRead(31, 20)});
     ASSERT_EQ(driver->RunScan(true, 200000), 0);
     ASSERT_TRUE(waitScanEnd());
     const int points = driver->GetCurrentNumberOfPoints();
@@ -299,12 +259,7 @@ TEST_F(RampScanTest, ABulkReadFailureEndsTheScan)
 TEST_F(RampScanTest, ABulkReadTimeOutEndsTheScan)
 {
     open();
-    InstrumentFault fault;
-    fault.kind = InstrumentFault::Kind::BulkRead;
-    fault.error = 121;
-    fault.after = 5;
-    fault.count = 1;
-    instrument->setFaults({fault});
+    instrument->setFaults({failBulkRead(121, 5, 1)});
     ASSERT_EQ(driver->RunScan(true, 200000), 0);
     ASSERT_TRUE(waitScanEnd());
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 200000);
@@ -314,9 +269,7 @@ TEST_F(RampScanTest, ABulkReadTimeOutEndsTheScan)
 TEST_F(RampScanTest, AFailedStartOfSamplingEndsTheScanWithoutPoints)
 {
     open();
-    InstrumentFault fault;
-    fault.request = 0xA5;
-    instrument->setFaults({fault});
+    instrument->setFaults({failRequest(0xA5)});
     ASSERT_EQ(driver->RunScan(true, 1000), 0);
     ASSERT_TRUE(waitScanEnd());
     EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
@@ -371,8 +324,7 @@ TEST_F(RampScanTest, ClosingDuringAScanDoesNotPullTheDeviceFromUnderTheReader)
 TEST_F(RampScanTest, IntervalsBeyondTheDividerAreMeasuredOnePointPerInterval)
 {
     speed = 4000.0;
-    TearDown();
-    SetUp();
+    replug();
     open();
     // 5 s needs a divider of 104165, more than its 16 bits hold.
     ASSERT_EQ(driver->SetMeasurementRate(0.2, false), 0);
@@ -393,8 +345,7 @@ TEST_F(RampScanTest, LostSamplesAreCountedPerScan)
 {
     speed = 50.0;
     fifoRecords = 1;
-    TearDown();
-    SetUp();
+    replug();
     open();
     ASSERT_EQ(driver->RunScan(true, 2000), 0);
     ASSERT_TRUE(waitScanEnd());

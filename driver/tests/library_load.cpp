@@ -1,6 +1,8 @@
 // The shipped library as the application sees it: loaded by the dynamic
 // linker, its 24 C exports found by name, its context built on load and torn
 // down on unload.
+#include "testsupport/ProgramLogs.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -27,8 +29,7 @@ TEST(TorvaneLibrary, BuildsItsContextOnLoadAndTearsItDownOnUnload)
     const std::filesystem::path temporary =
         std::filesystem::path(std::getenv("TMPDIR")) / "ContinuousScanData.tmp";
     std::ofstream(temporary) << "left over";
-    const std::filesystem::path log =
-        std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Tesselon" / "Logs" / "Torvane.log";
+    const std::filesystem::path log = TestSupport::logFile("Torvane.log");
 
     void* library = dlopen(TORVANE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();

@@ -10,7 +10,6 @@
 
 namespace {
 
-using FenmarlUsb::InstrumentFault;
 using TestSupport::UsbdevfsBridge;
 
 class LibusbDriver : public DriverTest
@@ -52,42 +51,9 @@ protected:
         bridge().reset();
     }
 
-    void replug()
-    {
-        TearDown();
-        SetUp();
-    }
-
     static UsbdevfsBridge& bridge() { return UsbdevfsBridge::instance(); }
     // Distinct steady levels per channel when not in ramp mode.
     static double level(int channel) { return 0.5 * (channel + 1) - 1.25; }
-
-    // Every point of a block scan, channel by channel, checked against the ramp.
-    void expectRamp(int points)
-    {
-        std::array<std::vector<double>, 6> channels;
-        for (int group = 1; group <= 2; ++group)
-            for (int start = 0; start < points; start += 65536) {
-                const Points p = fetch(group, start, std::min(65536, points - start));
-                ASSERT_EQ(p.status, 0);
-                for (int i = 0; i < p.count; ++i) {
-                    channels[(group - 1) * 3 + 0].push_back(p.x[i]);
-                    channels[(group - 1) * 3 + 1].push_back(p.y[i]);
-                    channels[(group - 1) * 3 + 2].push_back(p.z[i]);
-                }
-            }
-        ASSERT_EQ(channels[0].size(), static_cast<std::size_t>(points));
-        const std::int64_t first = counts(channels[0][0]);
-        std::size_t bad = 0;
-        std::string firstBad;
-        for (std::size_t i = 0; i < channels[0].size(); ++i)
-            for (int k = 0; k < 6; ++k) {
-                const std::int64_t want = (first + static_cast<std::int64_t>(i) + k) % (1 << 23);
-                if (counts(channels[k][i]) == want) continue;
-                if (bad++ == 0) firstBad = "point " + std::to_string(i) + " channel " + std::to_string(k);
-            }
-        EXPECT_EQ(bad, 0u) << "points out of sequence, first at " << firstBad;
-    }
 };
 
 TEST_F(LibusbDriver, OpenSendsTheResetSequenceAndControlRequestsAndTheirFailures)
@@ -116,9 +82,7 @@ TEST_F(LibusbDriver, OpenSendsTheResetSequenceAndControlRequestsAndTheirFailures
 
     // A stalled request: the export fails, the stored word stays, the log has WinUSB's number.
     const std::uint16_t before = driver->sensorControlWord();
-    InstrumentFault fault;
-    fault.request = 0xA3;
-    instrument->setFaults({fault});
+    instrument->setFaults({failRequest(0xA3)});
     EXPECT_EQ(driver->TurnSensorOn(2, true), 1);
     EXPECT_EQ(driver->sensorControlWord(), before);
     EXPECT_NE(logText().find("WinUsb_ControlTransfer failed. GetLastError=31"), std::string::npos);
@@ -147,12 +111,8 @@ TEST_F(LibusbDriver, ContinuousScanAppendsOnePointPerPeriodUntilStopped)
     ASSERT_EQ(driver->TurnSensorOn(2, true), 0);
     ASSERT_EQ(driver->SetMeasurementRate(100, false), 0);
     const double period = 1.0 / driver->effectivePointRate();
-    ASSERT_EQ(driver->RunScan(true, 0), 0);
-    ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() >= 5; }));
-    EXPECT_TRUE(driver->IsScanning());
-    EXPECT_EQ(driver->RunScan(false, 0), 0);
-    EXPECT_FALSE(driver->IsScanning());
-    const int points = driver->GetCurrentNumberOfPoints();
+    ASSERT_NO_FATAL_FAILURE(startContinuousScan(5));
+    const int points = stopContinuousScan();
     for (int group = 1; group <= 2; ++group) {
         const Points p = fetch(group, 0, points);
         ASSERT_EQ(p.status, 0);
@@ -190,22 +150,13 @@ TEST_F(LibusbDriver, StopWhileScanningAbortsTheReadAndKeepsWhatWasMeasured)
 TEST_F(LibusbDriver, BulkReadTimeOutAndFailureEndTheScan)
 {
     ASSERT_EQ(driver->OpenDevice(0), 0);
-    InstrumentFault timeOut;
-    timeOut.kind = InstrumentFault::Kind::BulkRead;
-    timeOut.error = 121;
-    timeOut.after = 5;
-    timeOut.count = 1;
-    instrument->setFaults({timeOut});
+    instrument->setFaults({failBulkRead(121, 5, 1)});
     ASSERT_EQ(driver->RunScan(true, 200000), 0);
     ASSERT_TRUE(waitScanEnd());
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 200000);
     EXPECT_NE(logText().find("[ERROR] TorvaneDLL::USB2_ReadThread: WinUsb_ReadPipe failed"), std::string::npos) << logText();
 
-    InstrumentFault failure;
-    failure.kind = InstrumentFault::Kind::BulkRead;
-    failure.error = 31;
-    failure.after = 20;
-    instrument->setFaults({failure});
+    instrument->setFaults({failBulkRead(31, 20)});
     ASSERT_EQ(driver->RunScan(true, 200000), 0);
     ASSERT_TRUE(waitScanEnd());
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 200000);

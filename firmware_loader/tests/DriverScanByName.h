@@ -4,6 +4,7 @@
 // application loads it, finds the instrument the bare chip became and scans it.
 
 #include "driver/Torvane.h"
+#include "testsupport/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -53,10 +54,9 @@ inline void scanWithTheDriver(const std::string& torvanePath, int points, Driver
     ASSERT_EQ(openDevice(0), 0);
     ASSERT_EQ(setRate(1000.0, false), 0);
     ASSERT_EQ(runScan(true, points), 0);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while ((pointsSoFar() < points || isScanning()) && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_FALSE(pointsSoFar() < points || isScanning()) << "the scan did not end in 120 s";
+    EXPECT_TRUE(TestSupport::waitFor([&] { return pointsSoFar() >= points && !isScanning(); },
+                                     std::chrono::seconds(120)))
+        << "the scan did not end in 120 s";
 
     scan->time.assign(static_cast<std::size_t>(points), 0.0);
     scan->x.assign(static_cast<std::size_t>(points), 0.0);

@@ -49,24 +49,24 @@ void expectWellFormed(std::span<const ImageRecord> image)
     EXPECT_EQ(end.address, 0);
 }
 
+void expectImage(std::span<const ImageRecord> image, const Shape& expected)
+{
+    expectWellFormed(image);
+    const Shape shape = shapeOf(image);
+    EXPECT_EQ(shape.records, expected.records);
+    EXPECT_EQ(shape.bytes, expected.bytes);
+    EXPECT_EQ(shape.lowest, expected.lowest);
+    EXPECT_EQ(shape.highest, expected.highest);
+}
+
 TEST(Images, LoaderHasItsRecordCountBytesAndAddresses)
 {
-    expectWellFormed(TorvaneDLL::loaderImage());
-    const Shape shape = shapeOf(TorvaneDLL::loaderImage());
-    EXPECT_EQ(shape.records, 59u);
-    EXPECT_EQ(shape.bytes, 792u);
-    EXPECT_EQ(shape.lowest, 0x0000u);
-    EXPECT_EQ(shape.highest, 0x0400u);
+    expectImage(TorvaneDLL::loaderImage(), {.records = 59, .bytes = 792, .lowest = 0x0000, .highest = 0x0400});
 }
 
 TEST(Images, FirmwareHasItsRecordCountBytesAndAddresses)
 {
-    expectWellFormed(TorvaneDLL::firmwareImage());
-    const Shape shape = shapeOf(TorvaneDLL::firmwareImage());
-    EXPECT_EQ(shape.records, 297u);
-    EXPECT_EQ(shape.bytes, 3703u);
-    EXPECT_EQ(shape.lowest, 0x0000u);
-    EXPECT_EQ(shape.highest, 0x0EEAu);
+    expectImage(TorvaneDLL::firmwareImage(), {.records = 297, .bytes = 3703, .lowest = 0x0000, .highest = 0x0EEA});
 }
 
 // The compiled data is exactly what the configured HEX files hold.

@@ -5,7 +5,9 @@
 #include "driver/Torvane.h"
 #include "simulator/BareDevice.h"
 #include "simulator/Instrument.h"
+#include "testsupport/ProgramLogs.h"
 #include "testsupport/UsbdevfsBridge.h"
+#include "testsupport/WaitFor.h"
 #include "usb/UsbBus.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 namespace {
 
 using TestSupport::UsbdevfsBridge;
+using TestSupport::waitFor;
 
 std::string besideProgram(const std::string& library)
 {
@@ -32,22 +35,11 @@ std::string besideProgram(const std::string& library)
 
 std::string loaderLog()
 {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::ifstream in(std::string(data ? data : "") + "/Tesselon/Logs/FirmwareDriver.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return TestSupport::logText("FirmwareDriver.log");
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30))
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+// Re-enumeration through umockdev is slower than on the simulated bus.
+constexpr std::chrono::seconds kReenumerationWait{30};
 
 TEST(LibusbChain, BareDeviceGetsFirmwareOverLibusbAndTheDriverScansIt)
 {
@@ -67,7 +59,7 @@ TEST(LibusbChain, BareDeviceGetsFirmwareOverLibusbAndTheDriverScansIt)
 
     void* ambrel = dlopen(besideProgram("libAmbrel.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(ambrel, nullptr) << dlerror();
-    ASSERT_TRUE(waitFor([&] { return bare->reenumerated(); }));
+    ASSERT_TRUE(waitFor([&] { return bare->reenumerated(); }, kReenumerationWait));
     ASSERT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::Instrument, 1));
     EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::BareMicrocontroller, 0));
     // The chip re-enumerates only with the expected image in its RAM: every byte
@@ -109,7 +101,7 @@ TEST(LibusbChain, AStalledRequestIsLoggedAndTheChipStaysBare)
         return loaderLog().find("Failed to call WinUsb_ControlTransfer. Error: A device attached to the system is "
                                 "not functioning.",
                                 before) != std::string::npos;
-    })) << loaderLog();
+    }, kReenumerationWait)) << loaderLog();
     dlclose(ambrel);
     EXPECT_FALSE(bare->reenumerated());
     EXPECT_TRUE(bridge.waitForCount(FenmarlUsb::DeviceClassId::BareMicrocontroller, 1));

@@ -1,6 +1,7 @@
 #include "firmware_loader/tests/LoaderTestSupport.h"
 
 #include "common/platform/Text.h"
+#include "testsupport/ProgramLogs.h"
 
 #include <gtest/gtest.h>
 
@@ -59,9 +60,7 @@ std::wstring scratchLogPath(const std::string& name)
 
 std::wstring libraryLogPath()
 {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    return FenmarlCommonDLL::platform::utf8ToWide(std::string(data ? data : "") +
-                                                  "/Tesselon/Logs/FirmwareDriver.log");
+    return FenmarlCommonDLL::platform::utf8ToWide(TestSupport::logFile("FirmwareDriver.log").string());
 }
 
 std::string readFile(const std::wstring& path)
@@ -78,16 +77,6 @@ std::size_t countOccurrences(const std::string& text, const std::string& what)
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
         ++count;
     return count;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 } // namespace LoaderTest

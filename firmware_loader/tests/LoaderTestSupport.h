@@ -5,6 +5,7 @@
 
 #include "simulator/BareDevice.h"
 #include "simulator/SimulatedBus.h"
+#include "testsupport/WaitFor.h"
 
 #include <chrono>
 #include <functional>
@@ -40,7 +41,6 @@ std::wstring libraryLogPath();
 std::string readFile(const std::wstring& path);
 std::size_t countOccurrences(const std::string& text, const std::string& what);
 
-bool waitFor(const std::function<bool()>& condition,
-             std::chrono::milliseconds timeout = std::chrono::seconds(20));
+using TestSupport::waitFor;
 
 } // namespace LoaderTest

@@ -233,7 +233,7 @@ TEST(InstrumentStream, FifoOverflowsWhenNobodyReadsAndMarksTheGap)
 {
     Rig rig(rampConfig(100.0, 100));
     ASSERT_TRUE(rig.out(0xA5, 0));
-    ASSERT_TRUE(eventually([&] { return rig.instrument->state().samplesLost > 50; }));
+    ASSERT_TRUE(waitFor([&] { return rig.instrument->state().samplesLost > 50; }));
     const auto s = rig.instrument->state();
     EXPECT_EQ(s.overflows, 1u);
     EXPECT_EQ(s.fifoBytes, 100u * 24);
@@ -276,7 +276,7 @@ TEST(InstrumentStream, StopDeliversTheRestThenReadsTimeOutAbortAndUnplugEndThem)
     EXPECT_EQ(got, 0u);
 
     ASSERT_TRUE(rig.out(0xA5, 0));
-    ASSERT_TRUE(eventually([&] { return rig.instrument->state().fifoBytes >= 240; }));
+    ASSERT_TRUE(waitFor([&] { return rig.instrument->state().fifoBytes >= 240; }));
     ASSERT_TRUE(rig.out(0xAD, 0));
     const std::uint32_t left = rig.instrument->state().fifoBytes;
     ASSERT_TRUE(rig.device->readPipe(Instrument::kBulkInPipe, bytes.data(), 4800, &got));
@@ -388,7 +388,7 @@ TEST(InstrumentFaults, BulkReadFaultsRefusedOpenAndUnplugs)
     });
     ASSERT_TRUE(f.out(0xA5, 0));
     EXPECT_EQ(f.read(4800, 2400).size(), 4800u);
-    ASSERT_TRUE(eventually([&] { return f.bus.enumerate(DeviceClassId::Instrument).empty(); }));
+    ASSERT_TRUE(waitFor([&] { return f.bus.enumerate(DeviceClassId::Instrument).empty(); }));
     EXPECT_FALSE(f.device->readPipe(Instrument::kBulkInPipe, b, 480, &n));
     EXPECT_EQ(lastError(), 1167u);
     ASSERT_TRUE(f.bus.waitIdle());
@@ -398,7 +398,7 @@ TEST(InstrumentFaults, BulkReadFaultsRefusedOpenAndUnplugs)
     InstrumentConfig timed;
     timed.unplugAfterMs = 30;
     Rig t(timed);
-    ASSERT_TRUE(eventually([&] { return !t.instrument->isPlugged(); }));
+    ASSERT_TRUE(waitFor([&] { return !t.instrument->isPlugged(); }));
 }
 
 TEST(InstrumentStream, HighPassSettlesWithItsTimeConstant)

@@ -151,7 +151,7 @@ TEST(SimulatedBus, BareDeviceReEnumeratesAsTheInstrumentAndOldHandlesFail)
     std::uint8_t run = 0;
     std::uint32_t n = 0;
     ASSERT_TRUE(chip->controlTransfer(SetupPacket{0x40, 0xA0, 0xE600, 0, 1}, &run, &n));
-    ASSERT_TRUE(eventually([&] { return bus.enumerate(DeviceClassId::Instrument).size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return bus.enumerate(DeviceClassId::Instrument).size() == 1; }));
     ASSERT_TRUE(bus.waitIdle());
     EXPECT_TRUE(bus.enumerate(DeviceClassId::BareMicrocontroller).empty());
     EXPECT_EQ(chips.seen(), (std::vector<Event>{{DeviceClassId::BareMicrocontroller, pc, true},

@@ -3,6 +3,7 @@
 #include "simulator/Instrument.h"
 #include "simulator/RecordCodec.h"
 #include "simulator/SimulatedBus.h"
+#include "testsupport/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -70,17 +71,7 @@ inline std::vector<std::array<std::int32_t, 6>> decodeAll(const std::vector<std:
     return records;
 }
 
-// Polls a condition with a generous limit; tests never depend on timing luck.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(20))
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using TestSupport::waitFor;
 
 // A channel that reads exactly its DC (no sines, no noise).
 inline InstrumentConfig quietConfig(double dc, double offset)

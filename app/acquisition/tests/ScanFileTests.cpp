@@ -3,8 +3,8 @@
 #include "app/acquisition/ScanFile.h"
 #include "app/base/Archive.h"
 #include "app/base/ScriptedUserInteraction.h"
+#include "app/settings/tests/ByteBuilder.h"
 
-#include "LayoutBuilder.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ struct InputLayout
     double offset = 0.0; // makes the two inputs' values differ
 };
 
-void addInput(LayoutBuilder& b, int version, const InputLayout& in)
+void addInput(ByteBuilder& b, int version, const InputLayout& in)
 {
     b.i32(in.points).i32(3).i32(in.samples).i32(in.spectrumPoints).i32(in.averages);
     if (version != 0) b.u8(in.reserved);
@@ -73,9 +73,9 @@ void addInput(LayoutBuilder& b, int version, const InputLayout& in)
 }
 
 // A complete file of the given version with distinctive values.
-LayoutBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& in2)
+ByteBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& in2)
 {
-    LayoutBuilder b;
+    ByteBuilder b;
     b.raw(std::vector<std::uint8_t>(ScanFile::kSignature.begin(), ScanFile::kSignature.end()));
     if (version != 0) b.i32(version);
     // day, day of week, hour, milliseconds, minute, month, second, year
@@ -238,7 +238,7 @@ TEST(ScanFile, LayoutsOfEveryVersionFamilyReadToTheirValues)
 
 TEST(ScanFile, OldPowersBecomeAmplitudesBeforeRecomputation)
 {
-    LayoutBuilder b;
+    ByteBuilder b;
     InputLayout in;
     in.points = 2;
     in.samples = 2;
@@ -336,7 +336,7 @@ TEST(ScanFile, TruncationAtEveryFieldFailsAndLeavesTheDocumentAlone)
     InputLayout in;
     in.points = 2;
     in.samples = 2;
-    const LayoutBuilder full = buildLayout(-9, in, in);
+    const ByteBuilder full = buildLayout(-9, in, in);
     const fs::path path = scratchFile("cut.ts6");
     writeFile(path, full.bytes);
     {
@@ -387,7 +387,7 @@ TEST(ScanFile, HostileCountsAndWrongSignaturesFailWithAMessage)
     in.points = 1;
     in.samples = 1;
     auto patchPoints = [&](std::int32_t points, std::int32_t axes) {
-        LayoutBuilder b = buildLayout(-9, in, in);
+        ByteBuilder b = buildLayout(-9, in, in);
         // Input 1's counts: points 1, axes 3, samples 1, spectrum 3, averages 2.
         std::size_t at = 0;
         for (std::size_t i = 0; i + 20 <= b.bytes.size(); ++i) {
@@ -415,7 +415,7 @@ TEST(ScanFile, HostileCountsAndWrongSignaturesFailWithAMessage)
         EXPECT_EQ(ui.messages()[0].text, CCorvelDoc::kDamagedFileMessage + path.string());
     }
     // Unknown version.
-    LayoutBuilder b = buildLayout(-9, in, in);
+    ByteBuilder b = buildLayout(-9, in, in);
     b.bytes[16] = 0xF6; // −10
     writeFile(path, b.bytes);
     EXPECT_FALSE(doc.OnOpenDocument(path, &ui));
@@ -426,7 +426,7 @@ TEST(ScanFile, CountsNoWriterProducesAreRefusedAsDamaged)
     InputLayout in;
     in.points = 2;
     in.samples = 2;
-    const LayoutBuilder good = buildLayout(-9, in, in);
+    const ByteBuilder good = buildLayout(-9, in, in);
     // Input 1's counts: points 2, axes 3, samples 2, spectrum 3, averages 2.
     const std::uint8_t pattern[] = {2, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0};
     const auto found = std::search(good.bytes.begin(), good.bytes.end(), std::begin(pattern), std::end(pattern));

@@ -5,9 +5,12 @@
 
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/ScanEvents.h"
+#include "app/settings/ConfigurationValues.h"
+#include "app/settings/ScanConfiguration.h"
 #include "driver/Torvane.h"
 #include "simulator/Instrument.h"
 #include "simulator/SimulatedBus.h"
+#include "testsupport/WaitFor.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -66,15 +69,25 @@ plugInstrument(FenmarlUsb::InstrumentConfig config = instrumentConfig())
     return plugInstruments({config}).front();
 }
 
+// Scans run slowly under the sanitizers: a minute before a wait gives up.
 inline bool waitFor(const std::function<bool()>& condition,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(60))
+                    std::chrono::milliseconds limit = std::chrono::seconds(60))
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return TestSupport::waitFor(condition, limit);
+}
+
+// A short single scan: a magnetometer on input 1 alone, without high-pass
+// filter (the short zeroing), 400 points at 1 ms, not averaged.
+inline void shortMagnetometerScan(CScanConfiguration& c)
+{
+    c.Input1Mode = SensorTypes::Magnetometer;
+    c.UseInput1 = 1;
+    c.UseInput2 = 0;
+    c.Input1HPFilter = 0;
+    c.NoOfSamples = 400;
+    c.SampleInterval = 0.001;
+    c.ScanMode = ScanModes::Single;
+    c.NoOfAverages = 1;
 }
 
 inline std::string scratchFolder()

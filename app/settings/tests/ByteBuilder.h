@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-// Builds archive bytes field by field, as a file of the documented layout
-// would hold them, independently of the archive writer under test.
+// Builds file bytes field by field, as a file of the documented layout would
+// hold them, independently of the writer under test (archives, scan files).
 class ByteBuilder
 {
 public:
@@ -25,27 +25,37 @@ public:
         const auto u = static_cast<std::uint32_t>(v);
         for (int i = 0; i < 4; ++i)
             u8(std::uint8_t(u >> (8 * i)));
-        return *this;
+        return endField();
     }
     ByteBuilder& f64(double v)
     {
         const auto u = std::bit_cast<std::uint64_t>(v);
         for (int i = 0; i < 8; ++i)
             u8(std::uint8_t(u >> (8 * i)));
-        return *this;
+        return endField();
     }
     // A short code-page text (below 255 characters).
     ByteBuilder& text(const std::string& cp1252)
     {
         u8(std::uint8_t(cp1252.size()));
         bytes.insert(bytes.end(), cp1252.begin(), cp1252.end());
-        return *this;
+        return endField();
     }
     ByteBuilder& raw(const std::vector<std::uint8_t>& more)
     {
         bytes.insert(bytes.end(), more.begin(), more.end());
-        return *this;
+        return endField();
     }
 
     std::vector<std::uint8_t> bytes;
+    // Offsets at which an i32, f64, text or raw field ends: where a cut file
+    // stops between two fields.
+    std::vector<std::size_t> boundaries;
+
+private:
+    ByteBuilder& endField()
+    {
+        boundaries.push_back(bytes.size());
+        return *this;
+    }
 };

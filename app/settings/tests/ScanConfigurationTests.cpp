@@ -78,9 +78,9 @@ void expectSpecification(const SpecificationSettings& s, int audioAlert)
     EXPECT_TRUE(s.curve[1].empty());
 }
 
-CScanConfiguration loaded(const std::vector<std::uint8_t>& bytes, int version)
+// `c` loaded from the whole of `bytes`: what the record leaves out keeps its value in `c`.
+CScanConfiguration loaded(const std::vector<std::uint8_t>& bytes, int version, CScanConfiguration c = {})
 {
-    CScanConfiguration c;
     ArchiveReader r(bytes);
     c.load(r, version);
     EXPECT_TRUE(r.atEnd());
@@ -164,16 +164,14 @@ TEST(ScanConfiguration, VersionsSixAndSevenHaveNoOversampleNorAudioAlert)
         CScanConfiguration before;
         before.Oversample = 1;
         before.Specification.audioAlert = 1;
-        ArchiveReader r(b.bytes);
-        before.load(r, version);
-        EXPECT_TRUE(r.atEnd());
-        expectHead(before);
-        EXPECT_EQ(before.Filter, 1);
-        EXPECT_EQ(before.CutOffFrequency, 6);
-        EXPECT_EQ(before.ScanMode, 2);
-        EXPECT_EQ(before.NumberofRuns, 12);
-        EXPECT_EQ(before.Oversample, 0);
-        expectSpecification(before.Specification, 0);
+        const auto c = loaded(b.bytes, version, before);
+        expectHead(c);
+        EXPECT_EQ(c.Filter, 1);
+        EXPECT_EQ(c.CutOffFrequency, 6);
+        EXPECT_EQ(c.ScanMode, 2);
+        EXPECT_EQ(c.NumberofRuns, 12);
+        EXPECT_EQ(c.Oversample, 0);
+        expectSpecification(c.Specification, 0);
     }
 }
 
@@ -198,13 +196,11 @@ TEST(ScanConfiguration, VersionsOneToFourHaveSingleFilterAndScanModeFlags)
             commonHead(b);
             b.i32(flag).i32(flag);
             specification(b, false);
-            CScanConfiguration c;
-            c.CutOffFrequency = 9;
-            c.NumberofRuns = 9;
-            c.ScanMode = 2;
-            ArchiveReader r(b.bytes);
-            c.load(r, version);
-            EXPECT_TRUE(r.atEnd());
+            CScanConfiguration before;
+            before.CutOffFrequency = 9;
+            before.NumberofRuns = 9;
+            before.ScanMode = 2;
+            const auto c = loaded(b.bytes, version, before);
             expectHead(c);
             EXPECT_EQ(c.Filter, flag ? 1 : 0);
             EXPECT_EQ(c.CutOffFrequency, 2);
@@ -221,12 +217,10 @@ TEST(ScanConfiguration, VersionZeroEndsAfterTheFilterFlag)
     ByteBuilder b;
     commonHead(b);
     b.i32(1);
-    CScanConfiguration c;
-    c.Specification.applyTimeTest[0] = c.Specification.applyTimeTest[1] = 1;
-    c.Specification.applyFrequencyTest[0] = c.Specification.applyFrequencyTest[1] = 1;
-    ArchiveReader r(b.bytes);
-    c.load(r, 0);
-    EXPECT_TRUE(r.atEnd());
+    CScanConfiguration before;
+    before.Specification.applyTimeTest[0] = before.Specification.applyTimeTest[1] = 1;
+    before.Specification.applyFrequencyTest[0] = before.Specification.applyFrequencyTest[1] = 1;
+    const auto c = loaded(b.bytes, 0, before);
     expectHead(c);
     EXPECT_EQ(c.Filter, 1);
     EXPECT_EQ(c.CutOffFrequency, 2);

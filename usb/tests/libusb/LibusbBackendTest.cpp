@@ -5,6 +5,7 @@
 #include "simulator/Instrument.h"
 #include "simulator/RecordCodec.h"
 #include "testsupport/UsbdevfsBridge.h"
+#include "testsupport/WaitFor.h"
 #include "usb/UsbBus.h"
 
 #include <gtest/gtest.h>
@@ -302,12 +303,7 @@ TEST_F(LibusbBackend, WatchersSeeArrivalRemovalAndReenumeration)
         std::lock_guard<std::mutex> hold(lock);
         return events.size();
     };
-    const auto waitEvents = [&](std::size_t n) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (count() < n && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return count() >= n;
-    };
+    const auto waitEvents = [&](std::size_t n) { return TestSupport::waitFor([&] { return count() >= n; }); };
 
     instrument = std::make_shared<Instrument>();
     ASSERT_FALSE(bridge().plug(instrument).empty());

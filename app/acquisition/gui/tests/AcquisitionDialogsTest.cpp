@@ -36,12 +36,7 @@ using AcquisitionDialogsTest = QtBoxTest;
 TEST_F(AcquisitionDialogsTest, PropertiesListTheScanAsTaken)
 {
     ScanProperties scan;
-    scan.acquisitionTime.wYear = 2026;
-    scan.acquisitionTime.wMonth = 12;
-    scan.acquisitionTime.wDay = 6;
-    scan.acquisitionTime.wHour = 9;
-    scan.acquisitionTime.wMinute = 5;
-    scan.acquisitionTime.wSecond = 7;
+    scan.acquisitionTime = {.wYear = 2026, .wMonth = 12, .wDay = 6, .wHour = 9, .wMinute = 5, .wSecond = 7};
     CScanConfiguration& c = scan.configuration;
     c.UseInput2 = 1;
     c.Input2Mode = "Magnetometer";

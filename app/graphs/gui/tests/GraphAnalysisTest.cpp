@@ -5,6 +5,7 @@
 #include "app/graphs/gui/CChildFrame.h"
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
+#include "app/graphs/gui/tests/ChildFrameTestSupport.h"
 #include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
@@ -39,41 +40,9 @@ std::string readFile(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Screenshots for a person to look at land here when TESSELON_SCREENSHOT_DIR names a folder.
-void keepScreenshot(const QPixmap& picture, const char* name)
-{
-    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
-    if (dir && *dir) picture.save(QString::fromStdString((fs::path(dir) / name).string()));
-}
-
-class GraphAnalysisTest : public QtTest
+class GraphAnalysisTest : public ChildFrameTest
 {
 protected:
-    fs::path work;
-    fs::path previous;
-    DefaultSettings stored;
-    std::unique_ptr<CCorvelDoc> doc;
-    std::unique_ptr<CChildFrame> frame = std::make_unique<CChildFrame>();
-
-    void SetUp() override
-    {
-        previous = fs::current_path();
-        work = fs::temp_directory_path() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(work);
-        fs::current_path(work);
-        fs::create_directories(platform::applicationDataFolder() / "Tesselon");
-        frame->setStoredDefaults(&stored);
-        platform::setMessageBoxHandler(
-            [](const std::string&, const std::string&, unsigned) { return platform::IDOK_; });
-    }
-    void TearDown() override
-    {
-        frame.reset();
-        doc.reset();
-        platform::setMessageBoxHandler({});
-        fs::current_path(previous);
-    }
-
     // Both inputs used; input 1 accelerometer (g) with sines of the given amplitudes and cycles per sample.
     void show(double amplitude = 1.0, int samples = 8192, int window = 3)
     {

@@ -76,20 +76,13 @@ namespace {
 
 TEST_F(GraphDialogsTest, DialogsKeepTheirPictures)
 {
-    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
     CInputGroupDlg chooser(true, true);
     CImageSizeDlg size;
     ChartExportDialog exporter(600, 400);
     QcpChartControl chart;
     chart.setCustomMenu({"|", "X", "Y", "Z", "Total Field", "|", "Reset Graph Settings"});
     std::unique_ptr<QMenu> menu(chart.createPopupMenu(nullptr));
-    for (QWidget* w : std::initializer_list<QWidget*>{&chooser, &size, &exporter, menu.get()}) {
-        w->show();
-        QCoreApplication::processEvents();
-        const QPixmap picture = w->grab();
-        EXPECT_FALSE(picture.isNull());
-        if (dir) picture.save(QString::fromLocal8Bit(dir) + "/" + w->metaObject()->className() + ".png");
-    }
+    expectEachRenders({&chooser, &size, &exporter, menu.get()});
 }
 
 } // namespace

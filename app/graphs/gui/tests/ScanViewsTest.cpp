@@ -8,6 +8,7 @@
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/base/Archive.h"
+#include "app/graphs/gui/tests/ChildFrameTestSupport.h"
 #include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
@@ -54,38 +55,9 @@ QAction* findAction(QMenu& menu, const QString& text)
     return nullptr;
 }
 
-class ScanViewsTest : public QtTest
+class ScanViewsTest : public ChildFrameTest
 {
 protected:
-    fs::path work;
-    fs::path previous;
-    DefaultSettings stored;
-    // Declared before the frame: the frame detaches from it first.
-    std::unique_ptr<CCorvelDoc> doc;
-    std::unique_ptr<CChildFrame> frame = std::make_unique<CChildFrame>();
-    std::vector<std::string> boxes;
-
-    void SetUp() override
-    {
-        previous = fs::current_path();
-        work = fs::temp_directory_path() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(work);
-        fs::current_path(work);
-        fs::create_directories(platform::applicationDataFolder() / "Tesselon");
-        frame->setStoredDefaults(&stored);
-        platform::setMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned) {
-            boxes.push_back(caption + "|" + text);
-            return platform::IDOK_;
-        });
-    }
-    void TearDown() override
-    {
-        frame.reset();
-        doc.reset();
-        platform::setMessageBoxHandler({});
-        fs::current_path(previous);
-    }
-
     QcpChartControl& chart(int kind) { return frame->view(kind)->chart(); }
     double key(int kind, int series, int index)
     {

@@ -55,14 +55,7 @@ protected:
         else
             plugInstruments({}, false);
         store = std::make_unique<ScanConfigurationStore>(ui, switches);
-        CScanConfiguration& c = store->scanConfiguration();
-        c.Input1Mode = "Magnetometer";
-        c.UseInput1 = 1;
-        c.UseInput2 = 0;
-        c.NoOfSamples = 400;
-        c.SampleInterval = 0.001;
-        c.ScanMode = 0;
-        c.NoOfAverages = 1;
+        shortMagnetometerScan(store->scanConfiguration());
         store->defaultSettings().ZeroAndStabilise = 0;
         store->defaultSettings().FilePath = folder.string() + "/";
         store->defaultSettings().ExportMultiASCII = 0;

@@ -5,8 +5,8 @@
 #include "testsupport/QtTestApp.h"
 #include "common/Logger.h"
 #include "common/platform/Hooks.h"
+#include "testsupport/WaitFor.h"
 
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QRegularExpression>
 
@@ -18,15 +18,11 @@ namespace {
 
 namespace hooks = FenmarlCommonDLL::platform;
 
+// The condition changes in this thread's event loop: run it between checks.
 bool waitFor(const std::function<bool()>& condition)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 20000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return TestSupport::pollUntil(condition, std::chrono::seconds(20),
+                                  [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
 const QRegularExpression linePattern(QStringLiteral(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}   (.*)$)"));
@@ -171,7 +167,6 @@ namespace {
 TEST_F(ShellWindowsTest, WindowsKeepTheirPictures)
 {
     // Not a check of looks: renders each window once so a person can look at them.
-    const char* dir = std::getenv("TESSELON_SCREENSHOT_DIR");
     CAboutDlg about(true, true);
     CProgressDlg progress;
     progress.setTitle("Zeroing Instrument");
@@ -181,13 +176,7 @@ TEST_F(ShellWindowsTest, WindowsKeepTheirPictures)
     for (int i = 0; i < 5; ++i)
         output.writeOutput(L"Detect Instruments: 1 Device(s) Found...");
     MainProcessDiagDlg diagnostics(nullptr, &output);
-    for (QWidget* w : std::initializer_list<QWidget*>{&about, &progress, &diagnostics}) {
-        w->show();
-        QCoreApplication::processEvents();
-        const QPixmap picture = w->grab();
-        EXPECT_FALSE(picture.isNull());
-        if (dir) picture.save(QString::fromLocal8Bit(dir) + "/" + w->metaObject()->className() + ".png");
-    }
+    expectEachRenders({&about, &progress, &diagnostics});
 }
 
 } // namespace

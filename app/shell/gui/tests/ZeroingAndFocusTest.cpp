@@ -53,16 +53,7 @@ protected:
     {
         instrument = plugInstrument();
         store = std::make_unique<ScanConfigurationStore>(ui, switches);
-        CScanConfiguration& c = store->scanConfiguration();
-        // A magnetometer without high-pass filter: the short zeroing.
-        c.Input1Mode = "Magnetometer";
-        c.UseInput1 = 1;
-        c.UseInput2 = 0;
-        c.Input1HPFilter = 0;
-        c.NoOfSamples = 400;
-        c.SampleInterval = 0.001;
-        c.ScanMode = 0;
-        c.NoOfAverages = 1;
+        shortMagnetometerScan(store->scanConfiguration());
         const fs::path folder = fs::path(scratchFolder()) / "zeroing";
         fs::create_directories(folder);
         store->defaultSettings().FilePath = folder.string() + "/";

@@ -32,53 +32,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class UnattendedFailure : public ::testing::Test
+class UnattendedFailure : public RunFixture
 {
 protected:
-    void SetUp() override
-    {
-        base = fs::path(scratchFolder()) /
-               ("failure-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(base);
-        out = base / "out";
-        fs::create_directories(out);
-        settingsFile = base / "run.ini";
-    }
+    UnattendedFailure() : RunFixture("failure-") {}
+
     void TearDown() override
     {
-        scanRequested = false;
-        WaitForScanThreadExit();
-        CloseDevice();
+        RunFixture::TearDown();
         MappedSeries::setGrowthLimitForTesting(0);
         unsetenv("TESSELON_AVAILABLE_MEMORY");
     }
-
-    void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 2,
-                       const std::string& autoName = "auto.ts6", const std::string& averages = "1")
-    {
-        UnattendedTest::Settings s;
-        s.samples = samples;
-        s.scanMode = scanMode;
-        s.runs = runs;
-        s.autoName = autoName;
-        s.averages = averages;
-        UnattendedTest::writeSettingsFile(settingsFile, s);
-    }
-
-    std::vector<std::string> arguments(const fs::path& folder) const
-    {
-        return {"-s", "-r", "-i" + settingsFile.string(), "-o" + folder.string()};
-    }
-    std::vector<std::string> arguments() const { return arguments(out); }
-
-    std::string result(const std::string& key = "Success", const fs::path& folder = {}) const
-    {
-        return getPrivateProfileString("Tesselon-6", key, "",
-                                       (folder.empty() ? out : folder) / "SuccessFailure.ini");
-    }
-
-    fs::path base, out, settingsFile;
-    ScriptedUserInteraction ui;
 };
 
 } // namespace
@@ -86,7 +50,7 @@ protected:
 TEST_F(UnattendedFailure, ASampleCountBeyondTheMemoryIsRefusedBeforeTheInstrumentIsTouched)
 {
     setenv("TESSELON_AVAILABLE_MEMORY", std::to_string(64 << 20).c_str(), 1);
-    writeSettings("2147483647");
+    writeSettings({.samples = "2147483647", .runs = 2});
     auto instrument = plugInstruments({instrumentConfig()}, false).front();
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
     EXPECT_EQ(result(), "No");
@@ -106,7 +70,7 @@ TEST_F(UnattendedFailure, OutOfRangeValuesGiveNoAndNothingIsScanned)
          {std::tuple<const char*, const char*, const char*>{"0", "1", "NoOfSamples=0"},
           {"-1", "1", "NoOfSamples=-1"},
           {"200", "1000000", "NoOfAverages=1000000"}}) {
-        writeSettings(samples, 0, 2, "auto.ts6", averages);
+        writeSettings({.samples = samples, .runs = 2, .averages = averages});
         auto instrument = plugInstruments({instrumentConfig()}, false).front();
         ScriptedUserInteraction quiet;
         EXPECT_EQ(RunUnattendedProgram(arguments(), quiet), 1) << key;
@@ -119,7 +83,7 @@ TEST_F(UnattendedFailure, OutOfRangeValuesGiveNoAndNothingIsScanned)
 
 TEST_F(UnattendedFailure, AMissingOutputFolderIsCreatedWithItsParents)
 {
-    writeSettings("400");
+    writeSettings({.samples = "400", .runs = 2});
     plugInstruments({instrumentConfig()}, false);
     const fs::path deep = base / "new" / "deeper" / "out";
     EXPECT_EQ(RunUnattendedProgram(arguments(deep), ui), 0);
@@ -130,7 +94,7 @@ TEST_F(UnattendedFailure, AMissingOutputFolderIsCreatedWithItsParents)
 
 TEST_F(UnattendedFailure, AnOutputFolderThatCannotBeMadeIsReportedBeforeTheScan)
 {
-    writeSettings("400");
+    writeSettings({.samples = "400", .runs = 2});
     auto instrument = plugInstruments({instrumentConfig()}, false).front();
     std::ofstream(base / "plain") << "a file, not a folder";
     const fs::path impossible = base / "plain" / "out";
@@ -141,13 +105,13 @@ TEST_F(UnattendedFailure, AnOutputFolderThatCannotBeMadeIsReportedBeforeTheScan)
         << ui.messages()[0].text;
     EXPECT_NE(ui.messages()[0].text.find("Nothing was scanned"), std::string::npos);
     EXPECT_TRUE(instrument->controlRequests().empty()) << "said before the instrument is touched";
-    const std::string log = readText(fs::path(std::getenv("XDG_DATA_HOME")) / "Tesselon/Logs/Tesselon.log");
+    const std::string log = TestSupport::logText("Tesselon.log");
     EXPECT_NE(log.find("could not be created"), std::string::npos);
 }
 
 TEST_F(UnattendedFailure, AFailedTextExportMakesTheRunNoAndSaysWhichFile)
 {
-    writeSettings("300", 2, 2);
+    writeSettings({.samples = "300", .scanMode = ScanModes::Multiple, .runs = 2});
     plugInstruments({instrumentConfig()}, false);
     // A folder where the first run's text file belongs: it cannot be written.
     fs::create_directories(out / "auto_0.dat");
@@ -169,7 +133,7 @@ TEST_F(UnattendedFailure, FullTemporaryStorageEndsTheScanAndKeepsWhatWasAcquired
 {
     // Every series may hold its first growth step only: the second chunk of samples has no room.
     MappedSeries::setGrowthLimitForTesting(MappedSeries::kGrowthStep);
-    writeSettings("100000");
+    writeSettings({.samples = "100000", .runs = 2});
     auto config = instrumentConfig();
     config.speedFactor = 50;
     plugInstruments({config}, false);
@@ -191,7 +155,7 @@ TEST_F(UnattendedFailure, FullTemporaryStorageEndsTheScanAndKeepsWhatWasAcquired
 
 TEST_F(UnattendedFailure, AnAutomaticNameIsConfinedToItsFolder)
 {
-    writeSettings("300", 2, 2, "../escape.ts6");
+    writeSettings({.samples = "300", .scanMode = ScanModes::Multiple, .runs = 2, .autoName = "../escape.ts6"});
     auto instrument = plugInstruments({instrumentConfig()}, false).front();
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
     EXPECT_EQ(result(), "No");
@@ -206,7 +170,7 @@ TEST_F(UnattendedFailure, RunNamesThatWouldBeCutAreRefusedInsteadOfOverwritten)
     fs::path deep = out;
     while (deep.string().size() < 250)
         deep /= std::string(40, 'd');
-    writeSettings("300", 2, 3, "run.ts6");
+    writeSettings({.samples = "300", .scanMode = ScanModes::Multiple, .runs = 3, .autoName = "run.ts6"});
     plugInstruments({instrumentConfig()}, false);
     EXPECT_EQ(RunUnattendedProgram(arguments(deep), ui), 1);
     EXPECT_EQ(result("Success", deep), "No");
@@ -217,7 +181,7 @@ TEST_F(UnattendedFailure, RunNamesThatWouldBeCutAreRefusedInsteadOfOverwritten)
 
 TEST_F(UnattendedFailure, AnInstrumentThatRefusesToOpenAsksForTheUdevRule)
 {
-    writeSettings("300");
+    writeSettings({.samples = "300", .runs = 2});
     auto config = instrumentConfig();
     config.refuseOpen = 5; // access denied
     plugInstruments({config}, false);
@@ -266,10 +230,10 @@ TEST_F(UnattendedFailure, SigtermEndsTheProgramWithItsDataAndAReason)
     const fs::path program = fs::path(self).parent_path() / "tesselon-6";
     ASSERT_TRUE(fs::exists(program)) << "build the tesselon-6 target";
 
-    writeSettings("400000");
+    writeSettings({.samples = "400000", .runs = 2});
     const fs::path profile = base / "simulator.ini";
     std::ofstream(profile) << "[Simulator]\nSpeedFactor = 1\n";
-    const fs::path logFile = fs::path(std::getenv("XDG_DATA_HOME")) / "Tesselon/Logs/Tesselon.log";
+    const fs::path logFile = TestSupport::logFile("Tesselon.log");
     const std::size_t logStart = fs::exists(logFile) ? readText(logFile).size() : 0;
 
     // Everything the child needs is made before the fork: after it, only exec.
@@ -326,7 +290,7 @@ TEST_F(UnattendedFailure, SigtermEndsTheProgramWithItsDataAndAReason)
 // the run still ends with its reason.
 TEST_F(UnattendedFailure, ASignalBeforeTheScanEndsTheRunWithItsReason)
 {
-    writeSettings("400");
+    writeSettings({.samples = "400", .runs = 2});
     auto instrument = plugInstruments({instrumentConfig()}, false).front();
     TerminationSignals::install();
     ASSERT_EQ(std::raise(SIGHUP), 0);
@@ -345,7 +309,7 @@ TEST_F(UnattendedFailure, ASignalBeforeTheScanEndsTheRunWithItsReason)
 // both read "may have failed or been disconnected".
 TEST_F(UnattendedFailure, AStoppedScanSaysWhyTheDataStopped)
 {
-    writeSettings("40000");
+    writeSettings({.samples = "40000", .runs = 2});
     auto timingOut = instrumentConfig();
     FenmarlUsb::InstrumentFault fault;
     fault.kind = FenmarlUsb::InstrumentFault::Kind::BulkRead;
@@ -372,7 +336,7 @@ TEST_F(UnattendedFailure, AStoppedScanSaysWhyTheDataStopped)
 // the default 0.05 V/Pa reads 94 dB every time.
 TEST_F(UnattendedFailure, AOnePascalToneReads94DecibelsRunAfterRun)
 {
-    writeSettings("16384");
+    writeSettings({.samples = "16384", .runs = 2});
     {
         std::string text = readText(settingsFile);
         const auto replace = [&text](const std::string& from, const std::string& to) {

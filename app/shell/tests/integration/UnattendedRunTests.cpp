@@ -27,52 +27,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class UnattendedRun : public ::testing::Test
+class UnattendedRun : public RunFixture
 {
 protected:
-    void SetUp() override
-    {
-        base = fs::path(scratchFolder()) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        out = base / "out";
-        fs::create_directories(out);
-        settingsFile = base / "run.ini";
-    }
-    void TearDown() override
-    {
-        scanRequested = false;
-        WaitForScanThreadExit();
-        CloseDevice();
-    }
-
-    void writeSettings(const std::string& samples = "2000", int scanMode = 0, int runs = 1,
-                       const std::string& interval = "0.001", const std::string& extra = "")
-    {
-        UnattendedTest::Settings s;
-        s.samples = samples;
-        s.scanMode = scanMode;
-        s.runs = runs;
-        s.interval = interval;
-        s.extra = extra;
-        UnattendedTest::writeSettingsFile(settingsFile, s);
-    }
-
     std::string resultKey(const char* key) const
     {
         return getPrivateProfileString("Tesselon-6", key, "(absent)", out / "SuccessFailure.ini");
     }
-
-    std::vector<std::string> arguments() const
-    {
-        return {"-s", "-r", "-i" + settingsFile.string(), "-o" + out.string()};
-    }
-
-    std::string result() const
-    {
-        return getPrivateProfileString("Tesselon-6", "Success", "", out / "SuccessFailure.ini");
-    }
-
-    fs::path base, out, settingsFile;
-    ScriptedUserInteraction ui;
 };
 
 } // namespace
@@ -107,8 +68,7 @@ TEST_F(UnattendedRun, ScansSavesExportsAndReportsSuccess)
     EXPECT_EQ(instrument->state().sensorWord & 0x81, 0x01) << "input 1 powered, input 2 off";
     EXPECT_FALSE(IsDeviceOpen()) << "the instrument is released at exit";
 
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const std::string log = readText(fs::path(data ? data : "") / "Tesselon/Logs/Tesselon.log");
+    const std::string log = TestSupport::logText("Tesselon.log");
     for (const char* line :
          {"Tesselon: Started", "Detect Instruments: Running silently.",
           "Main Frame: Starting data acquisition (Scan).", "Main Frame: Saving data acquisition (Scan).",
@@ -131,7 +91,7 @@ TEST_F(UnattendedRun, NoInstrumentReportsFailure)
 
 TEST_F(UnattendedRun, ABadSettingsFileIsReportedAndNothingIsScanned)
 {
-    writeSettings("12abc");
+    writeSettings({.samples = "12abc"});
     auto instrument = plugInstruments({instrumentConfig()}, false).front();
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
     EXPECT_EQ(result(), "No");
@@ -154,7 +114,7 @@ TEST_F(UnattendedRun, BadSwitchesEndTheProgramBeforeAnything)
 
 TEST_F(UnattendedRun, AnUnplugMidScanKeepsTheDataAndReportsFailure)
 {
-    writeSettings("40000");
+    writeSettings({.samples = "40000"});
     auto config = instrumentConfig();
     config.unplugAfterBytes = 24 * 8000;
     plugInstruments({config}, false);
@@ -177,7 +137,7 @@ TEST_F(UnattendedRun, AnUnplugMidScanKeepsTheDataAndReportsFailure)
 // the program closes; what was read is still saved.
 TEST_F(UnattendedRun, StopPressedEndsTheRunWithFailure)
 {
-    writeSettings("400000");
+    writeSettings({.samples = "400000"});
     plugInstruments({instrumentConfig()}, false);
     CommandLineSwitches switches;
     ASSERT_TRUE(ParseCommandLine(RawCommandLineFromArguments(arguments()), switches, {}));
@@ -206,7 +166,7 @@ TEST_F(UnattendedRun, StopPressedEndsTheRunWithFailure)
 // A silent multiple scan names its runs after AutoFileName in the output folder.
 TEST_F(UnattendedRun, MultipleRunsAreSavedUnderTheAutomaticName)
 {
-    writeSettings("400", 2, 2);
+    writeSettings({.samples = "400", .scanMode = ScanModes::Multiple, .runs = 2});
     plugInstruments({instrumentConfig()}, false);
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 0);
     EXPECT_EQ(result(), "Yes");
@@ -268,7 +228,7 @@ TEST_F(UnattendedRun, ARefusedRateStopsTheScan)
 // Samples the instrument's FIFO dropped make the run fail, with their count.
 TEST_F(UnattendedRun, LostSamplesAreCountedAndFailTheRun)
 {
-    writeSettings("4000", 0, 1, "0.0001");
+    writeSettings({.samples = "4000", .interval = "0.0001"});
     auto config = instrumentConfig();
     config.fifoRecords = 1;
     config.speedFactor = 50.0;
@@ -286,8 +246,7 @@ TEST_F(UnattendedRun, LostSamplesAreCountedAndFailTheRun)
                  (m.text.find("lost at least " + std::to_string(lost) + " samples") != std::string::npos &&
                   m.icon() == MB_ICONEXCLAMATION_);
     EXPECT_TRUE(warned);
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const std::string log = readText(fs::path(data ? data : "") / "Tesselon/Logs/Tesselon.log");
+    const std::string log = TestSupport::logText("Tesselon.log");
     EXPECT_NE(log.find("The instrument lost samples during the scan (at least " + std::to_string(lost)),
               std::string::npos);
 }
@@ -296,7 +255,7 @@ TEST_F(UnattendedRun, LostSamplesAreCountedAndFailTheRun)
 // its data is saved and the run fails.
 TEST_F(UnattendedRun, AnUnpluggedContinuousScanEndsAndKeepsItsData)
 {
-    writeSettings("1000", 1, 1, "5");
+    writeSettings({.samples = "1000", .scanMode = ScanModes::Continuous, .interval = "5"});
     auto config = instrumentConfig();
     // Zeroing reads 1024 bytes and each continuous interval as many: the
     // instrument goes once the first interval has been read.
@@ -321,7 +280,7 @@ TEST_F(UnattendedRun, SilentAndDesktopRunsStoreTheSameFlags)
     // Input 1 fails its excursion, input 2 holds its own.
     const std::string limits = "[Specification]\nApply1Time=True\nApply2Time=True\nExcursion1=0.001\n"
                                "Excursion2=1000000\n";
-    writeSettings("2000", 0, 1, "0.001", limits);
+    writeSettings({.extra = limits});
     {
         std::string text = readText(settingsFile);
         text.replace(text.find("UseInput2=False"), 15, "UseInput2=True");

@@ -1,12 +1,22 @@
 #pragma once
 
-// What the unattended-run tests share: a settings file of their own and a
-// look at the files a run left.
+// What the unattended-run tests share: a folder and a settings file of their
+// own, the run's switches and a look at the files a run left.
+
+#include "app/acquisition/ScanThread.h"
+#include "app/acquisition/tests/ScanThreadTestSupport.h"
+#include "app/settings/ConfigurationValues.h"
+#include "app/base/ScriptedUserInteraction.h"
+#include "common/platform/PrivateProfile.h"
+#include "testsupport/ProgramLogs.h"
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace UnattendedTest {
@@ -44,7 +54,7 @@ struct Settings
     std::string interval = "0.001";
     std::string autoName = "auto.ts6";
     std::string averages = "1";
-    std::string extra; // further sections, appended as they are
+    std::string extra = {}; // further sections, appended as they are
 };
 
 inline void writeSettingsFile(const std::filesystem::path& file, const Settings& s)
@@ -65,5 +75,52 @@ inline void writeSettingsFile(const std::filesystem::path& file, const Settings&
         << "[FFT]\nFFTK=2\nFFTWindowing=3\nFFTOverlap=True\nInput1Scaling=0\nInput2Scaling=0\n"
         << s.extra;
 }
+
+// Each test gets a folder named after it: the settings file and the output
+// folder are in it. The scan thread is ended and the instrument closed after it.
+class RunFixture : public ::testing::Test
+{
+protected:
+    // `prefix` keeps apart the folders of fixtures whose tests share a name.
+    explicit RunFixture(std::string prefix = {}) : prefix_(std::move(prefix)) {}
+
+    void SetUp() override
+    {
+        base = std::filesystem::path(ScanTest::scratchFolder()) /
+               (prefix_ + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(base);
+        out = base / "out";
+        std::filesystem::create_directories(out);
+        settingsFile = base / "run.ini";
+    }
+    void TearDown() override
+    {
+        scanRequested = false;
+        WaitForScanThreadExit();
+        CloseDevice();
+    }
+
+    // An unattended run of the settings file, writing into `folder`.
+    std::vector<std::string> arguments(const std::filesystem::path& folder) const
+    {
+        return {"-s", "-r", "-i" + settingsFile.string(), "-o" + folder.string()};
+    }
+    std::vector<std::string> arguments() const { return arguments(out); }
+
+    void writeSettings(const Settings& settings = {}) const { writeSettingsFile(settingsFile, settings); }
+
+    // A key of the result file in `folder` (by default the output folder).
+    std::string result(const std::string& key = "Success", const std::filesystem::path& folder = {}) const
+    {
+        return FenmarlCommonDLL::platform::getPrivateProfileString(
+            "Tesselon-6", key, "", (folder.empty() ? out : folder) / "SuccessFailure.ini");
+    }
+
+    std::filesystem::path base, out, settingsFile;
+    ScriptedUserInteraction ui;
+
+private:
+    std::string prefix_;
+};
 
 } // namespace UnattendedTest
