@@ -4,6 +4,7 @@
 // the cost stays in proportion to the store's size.
 #include "common/platform/KnownFolders.h"
 #include "common/platform/Registry.h"
+#include "bench/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -117,18 +118,9 @@ void BM_RawWriteBaseline(benchmark::State& state)
     writeStore(static_cast<int>(state.range(0)));
     const std::string text = storeText(static_cast<int>(state.range(0)));
     const std::string temp = storeFile().string() + ".raw";
-    for (auto _ : state) {
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-            if (w <= 0) break;
-            done += static_cast<std::size_t>(w);
-        }
-        ::fsync(fd);
-        ::close(fd);
-        ::rename(temp.c_str(), (storeFile().string() + ".copy").c_str());
-    }
+    const std::string copy = storeFile().string() + ".copy";
+    for (auto _ : state)
+        benchsupport::writeSyncedAndRename(temp, copy, text.data(), text.size());
     state.SetComplexityN(state.range(0));
     state.SetBytesProcessed(static_cast<std::int64_t>(text.size()) * state.iterations());
 }

@@ -4,6 +4,8 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/DataExport.h"
 #include "app/acquisition/Spectrum.h"
+#include "bench/BenchScan.h"
+#include "bench/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,17 +25,9 @@ CCorvelDoc& document()
 {
     static std::unique_ptr<CCorvelDoc> doc = [] {
         auto d = std::make_unique<CCorvelDoc>();
-        ScanData& s = d->scan.input1;
-        s.pointCount = kRows;
-        s.axisCount = 3;
-        s.allocate();
-        for (std::uint32_t i = 0; i < kRows; ++i) {
-            s.timeAxis[i] = i * 1e-4;
-            for (int a = 0; a < 3; ++a)
-                s.timeData[static_cast<std::size_t>(a)][i] =
-                    (a + 1) * std::sin(2 * std::numbers::pi * 50.0 * i * 1e-4) + 1e-3 * (i % 97);
-        }
-        s.samplesAcquired = kRows;
+        benchsupport::fillScan(d->scan.input1, kRows, [](int a, std::uint32_t i) {
+            return (a + 1) * std::sin(2 * std::numbers::pi * 50.0 * i * 1e-4) + 1e-3 * (i % 97);
+        });
         d->RecomputeSpectra();
         return d;
     }();
@@ -114,39 +108,18 @@ void BM_ExportSnprintfBaseline(benchmark::State& state)
 BENCHMARK(BM_ExportToChars)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ExportSnprintfBaseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Prints the usual table, then the speed relative to the baseline (CPU time: the
-// build machines are shared, so wall time mostly measures the neighbours).
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double time(const std::string& name) const
-    {
-        const auto it = times_.find(name);
-        return it == times_.end() ? 0.0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> times_;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     checkIdentical();
-    RatioReporter reporter;
+    // CPU time: the build machines are shared, so wall time mostly measures the neighbours.
+    benchsupport::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double ours = reporter.time("BM_ExportToChars/min_time:2.000");
-    const double base = reporter.time("BM_ExportSnprintfBaseline/min_time:2.000");
-    if (ours > 0 && base > 0)
-        std::printf("export speed-up over snprintf: %.2fx (bytes identical)\n", base / ours);
+    const double speedUp =
+        reporter.ratio("BM_ExportSnprintfBaseline/min_time:2.000", "BM_ExportToChars/min_time:2.000");
+    if (speedUp > 0) std::printf("export speed-up over snprintf: %.2fx (bytes identical)\n", speedUp);
     benchmark::Shutdown();
     return 0;
 }

@@ -59,11 +59,13 @@ void prepare(QcpChartControl& chart)
     chart.redraw();
 }
 
-void BM_RefreshAppendNewPoints(benchmark::State& state)
+// Mean seconds to append count points (from index shown on) to every series
+// and redraw; before each round, untimed, all after the first shown points go.
+double meanAppendSeconds(benchmark::State& state, QcpChartControl& chart, const std::vector<double>& x,
+                         const std::array<std::vector<double>, seriesCount>& y, std::size_t shown,
+                         std::size_t count)
 {
-    QcpChartControl chart;
-    prepare(chart);
-    const double lastKey = records().x[recordPoints - 1];
+    const double lastKey = x[shown - 1];
     double total = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -72,12 +74,18 @@ void BM_RefreshAppendNewPoints(benchmark::State& state)
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         for (int s = 0; s < seriesCount; ++s)
-            chart.appendSeriesData(s, records().x.data() + recordPoints,
-                                   records().y[static_cast<std::size_t>(s)].data() + recordPoints, newPoints);
+            chart.appendSeriesData(s, x.data() + shown, y[static_cast<std::size_t>(s)].data() + shown, count);
         chart.redraw();
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-    appendSeconds = total / static_cast<double>(state.iterations());
+    return total / static_cast<double>(state.iterations());
+}
+
+void BM_RefreshAppendNewPoints(benchmark::State& state)
+{
+    QcpChartControl chart;
+    prepare(chart);
+    appendSeconds = meanAppendSeconds(state, chart, records().x, records().y, recordPoints, newPoints);
 }
 
 void BM_RefreshFullResend(benchmark::State& state)
@@ -123,20 +131,8 @@ void BM_RedrawGrowth(benchmark::State& state)
     for (int s = 0; s < seriesCount; ++s)
         chart.setSeriesData(s, x.data(), y[static_cast<std::size_t>(s)].data(), n);
     chart.redraw();
-    const double lastKey = x[n - 1];
-    double seconds = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (int s = 0; s < seriesCount; ++s)
-            chart.plot()->graph(s)->data()->removeAfter(lastKey);
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        for (int s = 0; s < seriesCount; ++s)
-            chart.appendSeriesData(s, x.data() + n, y[static_cast<std::size_t>(s)].data() + n, growthNewPoints);
-        chart.redraw();
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
-    growthSeconds[envelope ? 1 : 0][n > 1000000 ? 1 : 0] = seconds / static_cast<double>(state.iterations());
+    growthSeconds[envelope ? 1 : 0][n > 1000000 ? 1 : 0] =
+        meanAppendSeconds(state, chart, x, y, n, growthNewPoints);
 }
 
 BENCHMARK(BM_RefreshAppendNewPoints)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -22,6 +22,14 @@ double powerOfTen(int exponent)
     return kPowers[(exponent + 12) / 3];
 }
 
+// value in unit from expressed in unit to: a multiplication for a smaller
+// unit, a division for a larger one, so the factors stay exact.
+double between(double value, DisplayUnits::TheUnit from, DisplayUnits::TheUnit to)
+{
+    const int exponent = kExponents[from] - kExponents[to];
+    return exponent >= 0 ? value * powerOfTen(exponent) : value / powerOfTen(-exponent);
+}
+
 bool equalIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
     if (a.size() != b.size()) return false;
@@ -99,59 +107,59 @@ double DisplayUnits::Convert(double value, TheUnit from, TheUnit to)
 
 double DisplayUnits::MtToUt(double v)
 {
-    return v * 1000.0;
+    return between(v, mT, uT);
 }
 double DisplayUnits::MtToNt(double v)
 {
-    return v * 1e6;
+    return between(v, mT, nT);
 }
 double DisplayUnits::NtToMt(double v)
 {
-    return v / 1e6;
+    return between(v, nT, mT);
 }
 double DisplayUnits::NtToPt(double v)
 {
-    return v * 1000.0;
+    return between(v, nT, pT);
 }
 double DisplayUnits::NtToT(double v)
 {
-    return v / 1e9;
+    return between(v, nT, T);
 }
 double DisplayUnits::NtToUt(double v)
 {
-    return v / 1000.0;
+    return between(v, nT, uT);
 }
 double DisplayUnits::PtToNt(double v)
 {
-    return v / 1000.0;
+    return between(v, pT, nT);
 }
 double DisplayUnits::PtToUt(double v)
 {
-    return v / 1e6;
+    return between(v, pT, uT);
 }
 double DisplayUnits::TToNt(double v)
 {
-    return v * 1e9;
+    return between(v, T, nT);
 }
 double DisplayUnits::TToUt(double v)
 {
-    return v * 1e6;
+    return between(v, T, uT);
 }
 double DisplayUnits::UtToMt(double v)
 {
-    return v / 1000.0;
+    return between(v, uT, mT);
 }
 double DisplayUnits::UtToNt(double v)
 {
-    return v * 1000.0;
+    return between(v, uT, nT);
 }
 double DisplayUnits::UtToPt(double v)
 {
-    return v * 1e6;
+    return between(v, uT, pT);
 }
 double DisplayUnits::UtToT(double v)
 {
-    return v / 1e6;
+    return between(v, uT, T);
 }
 
 } // namespace FenmarlCommonDLL

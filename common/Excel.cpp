@@ -1,19 +1,6 @@
 #include "common/Excel.h"
 
-#include <cwchar>
-
 namespace FenmarlCommonDLL {
-
-namespace {
-
-std::wstring twoDigits(unsigned value)
-{
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%02u", value);
-    return text;
-}
-
-} // namespace
 
 Excel::Excel() = default;
 Excel::~Excel() = default;
@@ -39,7 +26,7 @@ std::wstring Excel::GetExcelDate(const SYSTEMTIME& time, bool twoDigitYear)
 
 std::wstring Excel::GetExcelTime(const SYSTEMTIME& time)
 {
-    return twoDigits(time.wHour) + L":" + twoDigits(time.wMinute) + L":" + twoDigits(time.wSecond);
+    return clockTime(time);
 }
 
 } // namespace FenmarlCommonDLL

@@ -1,17 +1,13 @@
 #include "common/ProcessManager.h"
 
+#include "common/ChildProcess.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <dirent.h>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace FenmarlCommonDLL {
 
@@ -64,16 +60,6 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine)
     }
     if (haveArg) args.push_back(current);
     return args;
-}
-
-// Collects our own child once it has ended, so it does not linger as a zombie.
-void reapLater(pid_t pid)
-{
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
 }
 
 } // namespace
@@ -131,12 +117,8 @@ bool ProcessManager::startProcess(const std::string& commandLine)
     if (isProcessRunning(commandLine)) return true;
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (args.empty()) return false;
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    if (spawnChild(std::move(args), &pid) != 0) return false;
     processId_ = static_cast<unsigned long>(pid);
     reapLater(pid);
     return true;

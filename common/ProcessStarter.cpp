@@ -1,18 +1,16 @@
 #include "common/ProcessStarter.h"
 
+#include "common/ChildProcess.h"
 #include "common/platform/Hooks.h"
 #include "common/platform/Text.h"
 
 #include <cerrno>
 #include <chrono>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace FenmarlCommonDLL {
 
@@ -55,24 +53,11 @@ bool isAddress(const std::string& file)
 
 std::int64_t spawn(std::vector<std::string> args, pid_t* pid)
 {
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const int rc = ::posix_spawnp(pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    const int rc = spawnChild(std::move(args), pid);
     if (rc == 0) return kSuccess;
     if (rc == EACCES) return kAccessDenied;
     if (rc == ENOENT) return kFileNotFound;
     return kNoAssociation;
-}
-
-void reapLater(pid_t pid)
-{
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
 }
 
 // xdg-open usually returns at once; its exit code tells whether a program was

@@ -18,6 +18,27 @@ SmartPointer<SmartLogger> SmartLogger::create(const std::wstring& path, std::uin
     return SmartPointer<SmartLogger>(new SmartLogger(path, maximumSize, enabled, reportDirectoryFailure));
 }
 
+SingleOutputSmartLogger::SingleOutputSmartLogger() = default;
+
+void SingleOutputSmartLogger::deliver(const std::string& source, const std::string& message)
+{
+    ThreadLocker guard(&outputLock_, true);
+    if (isEnabled()) write(source, message);
+}
+
+void SingleOutputSmartLogger::logNote(const std::string& source, const std::string& message)
+{
+    deliver(source, message);
+}
+void SingleOutputSmartLogger::logWarning(const std::string& source, const std::string& message)
+{
+    deliver(source, message);
+}
+void SingleOutputSmartLogger::logError(const std::string& source, const std::string& message)
+{
+    deliver(source, message);
+}
+
 TestSmartLogger::TestSmartLogger() = default;
 
 SmartPointer<TestSmartLogger> TestSmartLogger::create()
@@ -25,24 +46,9 @@ SmartPointer<TestSmartLogger> TestSmartLogger::create()
     return SmartPointer<TestSmartLogger>(new TestSmartLogger());
 }
 
-void TestSmartLogger::show(const std::string& source, const std::string& message)
+void TestSmartLogger::write(const std::string& source, const std::string& message)
 {
-    ThreadLocker guard(&outputLock_, true);
-    if (isEnabled())
-        platform::showMessageBox(message, source, platform::MB_ICONINFORMATION_ | platform::MB_OK_);
-}
-
-void TestSmartLogger::logNote(const std::string& source, const std::string& message)
-{
-    show(source, message);
-}
-void TestSmartLogger::logWarning(const std::string& source, const std::string& message)
-{
-    show(source, message);
-}
-void TestSmartLogger::logError(const std::string& source, const std::string& message)
-{
-    show(source, message);
+    platform::showMessageBox(message, source, platform::MB_ICONINFORMATION_ | platform::MB_OK_);
 }
 
 DebugSmartLogger::DebugSmartLogger() = default;
@@ -52,23 +58,9 @@ SmartPointer<DebugSmartLogger> DebugSmartLogger::create()
     return SmartPointer<DebugSmartLogger>(new DebugSmartLogger());
 }
 
-void DebugSmartLogger::send(const std::string& source, const std::string& message)
+void DebugSmartLogger::write(const std::string& source, const std::string& message)
 {
-    ThreadLocker guard(&outputLock_, true);
-    if (isEnabled()) platform::outputDebugString(source + "\n" + message);
-}
-
-void DebugSmartLogger::logNote(const std::string& source, const std::string& message)
-{
-    send(source, message);
-}
-void DebugSmartLogger::logWarning(const std::string& source, const std::string& message)
-{
-    send(source, message);
-}
-void DebugSmartLogger::logError(const std::string& source, const std::string& message)
-{
-    send(source, message);
+    platform::outputDebugString(source + "\n" + message);
 }
 
 } // namespace FenmarlCommonDLL

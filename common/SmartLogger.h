@@ -19,36 +19,44 @@ protected:
     SmartLogger();
 };
 
+// Hands every entry, whatever its level, to one output while enabled, one
+// entry at a time.
+class FENMARL_COMMON_API SingleOutputSmartLogger : public SmartLogger
+{
+public:
+    void logNote(const std::string& source, const std::string& message) override;
+    void logWarning(const std::string& source, const std::string& message) override;
+    void logError(const std::string& source, const std::string& message) override;
+
+protected:
+    SingleOutputSmartLogger();
+    virtual void write(const std::string& source, const std::string& message) = 0;
+
+private:
+    void deliver(const std::string& source, const std::string& message);
+    Locker outputLock_;
+};
+
 // Shows every entry as an information box (caption = source, text = message).
-class FENMARL_COMMON_API TestSmartLogger : public SmartLogger
+class FENMARL_COMMON_API TestSmartLogger : public SingleOutputSmartLogger
 {
 public:
     static SmartPointer<TestSmartLogger> create();
 
-    void logNote(const std::string& source, const std::string& message) override;
-    void logWarning(const std::string& source, const std::string& message) override;
-    void logError(const std::string& source, const std::string& message) override;
-
 protected:
     TestSmartLogger();
-    void show(const std::string& source, const std::string& message);
-    Locker outputLock_;
+    void write(const std::string& source, const std::string& message) override;
 };
 
 // Sends source + "\n" + message of every entry to the debug output.
-class FENMARL_COMMON_API DebugSmartLogger : public SmartLogger
+class FENMARL_COMMON_API DebugSmartLogger : public SingleOutputSmartLogger
 {
 public:
     static SmartPointer<DebugSmartLogger> create();
 
-    void logNote(const std::string& source, const std::string& message) override;
-    void logWarning(const std::string& source, const std::string& message) override;
-    void logError(const std::string& source, const std::string& message) override;
-
 protected:
     DebugSmartLogger();
-    void send(const std::string& source, const std::string& message);
-    Locker outputLock_;
+    void write(const std::string& source, const std::string& message) override;
 };
 
 } // namespace FenmarlCommonDLL

@@ -3,6 +3,7 @@
 #include "common/Export.h"
 
 #include <cstdint>
+#include <string>
 
 namespace FenmarlCommonDLL {
 
@@ -21,5 +22,10 @@ struct SYSTEMTIME
 
 // The local time now (GetLocalTime).
 FENMARL_COMMON_API SYSTEMTIME getLocalTime();
+
+// At least two digits, with a leading zero ("07"), as dates and times are written.
+FENMARL_COMMON_API std::wstring twoDigits(unsigned value);
+// "14:07:09".
+FENMARL_COMMON_API std::wstring clockTime(const SYSTEMTIME& time);
 
 } // namespace FenmarlCommonDLL

@@ -8,17 +8,6 @@
 
 namespace FenmarlCommonDLL {
 
-namespace {
-
-std::wstring twoDigits(unsigned value)
-{
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%02u", value);
-    return text;
-}
-
-} // namespace
-
 SYSTEMTIME getLocalTime()
 {
     using namespace std::chrono;
@@ -39,6 +28,18 @@ SYSTEMTIME getLocalTime()
     return st;
 }
 
+std::wstring twoDigits(unsigned value)
+{
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%02u", value);
+    return text;
+}
+
+std::wstring clockTime(const SYSTEMTIME& time)
+{
+    return twoDigits(time.wHour) + L":" + twoDigits(time.wMinute) + L":" + twoDigits(time.wSecond);
+}
+
 SystemTimeConverter::SystemTimeConverter() = default;
 SystemTimeConverter::~SystemTimeConverter() = default;
 
@@ -52,8 +53,7 @@ std::wstring SystemTimeConverter::numberToMonthString(unsigned short month)
 std::wstring SystemTimeConverter::ddMMMYYHMSFormat(const SYSTEMTIME& time)
 {
     return twoDigits(time.wDay) + L"-" + numberToMonthString(time.wMonth) + L"-" +
-           twoDigits(time.wYear % 100u) + L" " + twoDigits(time.wHour) + L":" + twoDigits(time.wMinute) +
-           L":" + twoDigits(time.wSecond);
+           twoDigits(time.wYear % 100u) + L" " + clockTime(time);
 }
 
 } // namespace FenmarlCommonDLL

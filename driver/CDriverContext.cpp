@@ -35,6 +35,12 @@ void sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// word with bit set or cleared.
+std::uint16_t withBit(std::uint16_t word, std::uint16_t bit, bool set)
+{
+    return static_cast<std::uint16_t>(set ? (word | bit) : (word & ~bit));
+}
+
 // A wait on the caller's thread: its window messages are dispatched every 50 ms.
 void pumpingSleepMs(int ms)
 {
@@ -177,7 +183,7 @@ int CDriverContext::TurnSensorOn(int group, bool on)
 {
     if (!validGroup("TurnSensorOn", group)) return 1;
     const std::uint16_t bit = group == 1 ? 0x0001 : 0x0080;
-    return sendSensorWord("TurnSensorOn", on ? (sensorWord_ | bit) : (sensorWord_ & ~bit));
+    return sendSensorWord("TurnSensorOn", withBit(sensorWord_, bit, on));
 }
 
 int CDriverContext::SetSensorGain(int group, int gain)
@@ -194,14 +200,14 @@ int CDriverContext::SetSensorHPFilter(int group, bool on)
 {
     if (!validGroup("SetSensorHPFilter", group)) return 1;
     const std::uint16_t bit = group == 1 ? 0x0008 : 0x0040;
-    return sendSensorWord("SetSensorHPFilter", on ? (sensorWord_ | bit) : (sensorWord_ & ~bit));
+    return sendSensorWord("SetSensorHPFilter", withBit(sensorWord_, bit, on));
 }
 
 int CDriverContext::SetInputType(int group, int type)
 {
     if (!validGroup("SetInputType", group)) return 1;
     const std::uint16_t bit = group == 1 ? 0x0001 : 0x0002;
-    return sendInputWord("SetInputType", type == 1 ? (inputWord_ | bit) : (inputWord_ & ~bit));
+    return sendInputWord("SetInputType", withBit(inputWord_, bit, type == 1));
 }
 
 int CDriverContext::SetMeasurementRate(double rateHz, bool decimate)

@@ -162,26 +162,7 @@ int CUSBLib::OpenDevice(int index)
         return 1;
     }
     interfaceType_ = type;
-    const struct
-    {
-        std::uint8_t code;
-        std::uint32_t value;
-        const char* failure;
-    } steps[] = {
-        {VEND_RESETFIFO, 0, "Cannot reset the fifo"},
-        {VEND_SETSAMPLES1, 40, "Cannot set the number of samples 1"},
-        {VEND_SETSAMPLES2, 0, "Cannot set the number of samples 2"},
-        {VEND_STARTSCAN, 0, "Cannot start scan"},
-        {VEND_RESETFIFO, 0, "Cannot reset the fifo"},
-    };
-    for (const auto& step : steps) {
-        if (!VendorRequest(step.code, step.value)) {
-            logError("CUSBLib::OpenDevice", step.failure);
-            setLastError(step.failure);
-            return 1;
-        }
-    }
-    return 0;
+    return SendStartSequence("CUSBLib::OpenDevice", false);
 }
 
 int CUSBLib::CloseDevice()
@@ -208,6 +189,37 @@ int CUSBLib::SetTimeOut(int ms)
         return 1;
     }
     timeoutMs_ = ms;
+    return 0;
+}
+
+int CUSBLib::SendStartSequence(const char* source, bool readReplies)
+{
+    // Opening and releasing the board from reset send the same requests in the
+    // same order; only the request direction and the failure texts differ.
+    const struct
+    {
+        std::uint8_t code;
+        std::uint32_t value;
+        const char* openFailure;
+        const char* resetFailure;
+    } steps[] = {
+        {VEND_RESETFIFO, 0, "Cannot reset the fifo", "Cannot reset the fifo"},
+        {VEND_SETSAMPLES1, 40, "Cannot set the number of samples 1", "Cannot set the number of samples"},
+        {VEND_SETSAMPLES2, 0, "Cannot set the number of samples 2", "Cannot set the number of samples"},
+        {VEND_STARTSCAN, 0, "Cannot start scan", "Cannot start scan"},
+        {VEND_RESETFIFO, 0, "Cannot reset the fifo", "Cannot reset the fifo"},
+    };
+    for (const auto& step : steps) {
+        std::uint32_t unused = 0;
+        const bool sent = readReplies ? VendorRequest(step.code, step.value, &unused)
+                                      : VendorRequest(step.code, step.value);
+        if (!sent) {
+            const char* failure = readReplies ? step.resetFailure : step.openFailure;
+            logError(source, failure);
+            setLastError(failure);
+            return 1;
+        }
+    }
     return 0;
 }
 
@@ -277,26 +289,7 @@ int CUSBLib::Reset8051()
         return 1;
     }
     boardInReset_ = true;
-    const struct
-    {
-        std::uint8_t code;
-        std::uint32_t value;
-        const char* failure;
-    } steps[] = {
-        {VEND_RESETFIFO, 0, "Cannot reset the fifo"},
-        {VEND_SETSAMPLES1, 40, "Cannot set the number of samples"},
-        {VEND_SETSAMPLES2, 0, "Cannot set the number of samples"},
-        {VEND_STARTSCAN, 0, "Cannot start scan"},
-        {VEND_RESETFIFO, 0, "Cannot reset the fifo"},
-    };
-    for (const auto& step : steps) {
-        std::uint32_t unused = 0;
-        if (!VendorRequest(step.code, step.value, &unused)) {
-            logError("CUSBLib::Reset8051", step.failure);
-            setLastError(step.failure);
-            return 1;
-        }
-    }
+    if (SendStartSequence("CUSBLib::Reset8051", true) != 0) return 1;
     boardInReset_ = false;
     return 0;
 }

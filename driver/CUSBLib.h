@@ -102,6 +102,9 @@ public:
 private:
     void setLastError(const std::string& text);
     std::shared_ptr<FenmarlUsb::Device> device() const;
+    // The start-up requests of OpenDevice and Reset8051 (readReplies: as IN
+    // requests); 1 with the failure logged under source and kept as lastError.
+    int SendStartSequence(const char* source, bool readReplies);
     void joinReadingThreads();
     void USB2_ReadThread(std::shared_ptr<FenmarlUsb::Device> winusb);
     void ProcessThread();

@@ -26,6 +26,14 @@ std::string withErrorText(const char* message, std::uint32_t code)
     return std::string(message) + errorText(ErrorKind::Win32, code);
 }
 
+// format with the record's address in it ("... at 0x%04X ...").
+std::string aboutRecord(const char* format, std::uint16_t address)
+{
+    char text[80];
+    std::snprintf(text, sizeof text, format, static_cast<unsigned>(address));
+    return text;
+}
+
 struct Action
 {
     enum Kind { Reset, SendLoader, SendFirmware } kind;
@@ -102,20 +110,25 @@ std::uint32_t Ambrel::prepareControlPipe(const char* source, FenmarlUsb::Device*
     return 0;
 }
 
+std::uint32_t Ambrel::loadRequest(const char* source, FenmarlUsb::Device* device, std::uint8_t requestType,
+                                  std::uint16_t address, std::uint8_t* data, std::uint16_t length,
+                                  std::uint32_t* transferred)
+{
+    const FenmarlUsb::SetupPacket setup{requestType, kFirmwareLoadRequest, address, 0, length};
+    if (device->controlTransfer(setup, data, transferred)) return 0;
+    const std::uint32_t code = failureCode();
+    watcher_->logError(source, withErrorText("Failed to call WinUsb_ControlTransfer. Error: ", code));
+    return code;
+}
+
 std::uint32_t Ambrel::ResetTesselonWithValue(std::uint16_t cpuRegister, std::uint8_t value)
 {
     static constexpr const char* kSource = "AmbrelDrvDLL::ResetTesselonWithValue";
     FenmarlUsb::Device* device = nullptr;
     if (const std::uint32_t result = prepareControlPipe(kSource, &device); result != 0) return result;
-    const FenmarlUsb::SetupPacket setup{0x40, kFirmwareLoadRequest, cpuRegister, 0, 1};
     std::uint8_t data = value;
     std::uint32_t transferred = 0;
-    if (!device->controlTransfer(setup, &data, &transferred)) {
-        const std::uint32_t code = failureCode();
-        watcher_->logError(kSource, withErrorText("Failed to call WinUsb_ControlTransfer. Error: ", code));
-        return code;
-    }
-    return 0;
+    return loadRequest(kSource, device, 0x40, cpuRegister, &data, 1, &transferred);
 }
 
 std::uint32_t Ambrel::SendTesselonLoader(std::span<const ImageRecord> image)
@@ -126,22 +139,16 @@ std::uint32_t Ambrel::SendTesselonLoader(std::span<const ImageRecord> image)
     for (const ImageRecord& record : image) {
         if (record.type != kDataRecord) break;
         if (record.length > kMaximumRecordData) {
-            char message[80];
-            std::snprintf(message, sizeof message, "Image record at 0x%04X is longer than 16 bytes.",
-                          static_cast<unsigned>(record.address));
-            watcher_->logError(kSource, message);
+            watcher_->logError(
+                kSource, aboutRecord("Image record at 0x%04X is longer than 16 bytes.", record.address));
             return win32::kErrorInvalidData;
         }
-        const FenmarlUsb::SetupPacket setup{0x40, kFirmwareLoadRequest, record.address, 0, record.length};
         std::uint8_t data[kMaximumRecordData + 1];
         std::memcpy(data, record.data, record.length);
         std::uint32_t transferred = 0;
-        if (!device->controlTransfer(setup, data, &transferred)) {
-            const std::uint32_t code = failureCode();
-            watcher_->logError(kSource,
-                               withErrorText("Failed to call WinUsb_ControlTransfer. Error: ", code));
+        if (const std::uint32_t code =
+                loadRequest(kSource, device, 0x40, record.address, data, record.length, &transferred))
             return code;
-        }
     }
     return 0;
 }
@@ -154,20 +161,14 @@ std::uint32_t Ambrel::VerifyTesselonImage(std::span<const ImageRecord> image)
     for (const ImageRecord& record : image) {
         if (record.type != kDataRecord) break;
         if (record.length > kMaximumRecordData) return win32::kErrorInvalidData;
-        const FenmarlUsb::SetupPacket setup{0xC0, kFirmwareLoadRequest, record.address, 0, record.length};
         std::uint8_t data[kMaximumRecordData + 1] = {};
         std::uint32_t transferred = 0;
-        if (!device->controlTransfer(setup, data, &transferred)) {
-            const std::uint32_t code = failureCode();
-            watcher_->logError(kSource,
-                               withErrorText("Failed to call WinUsb_ControlTransfer. Error: ", code));
+        if (const std::uint32_t code =
+                loadRequest(kSource, device, 0xC0, record.address, data, record.length, &transferred))
             return code;
-        }
         if (transferred != record.length || std::memcmp(data, record.data, record.length) != 0) {
-            char message[80];
-            std::snprintf(message, sizeof message, "Read back differs from the image at 0x%04X.",
-                          static_cast<unsigned>(record.address));
-            watcher_->logError(kSource, message);
+            watcher_->logError(kSource,
+                               aboutRecord("Read back differs from the image at 0x%04X.", record.address));
             return win32::kErrorInvalidData;
         }
     }

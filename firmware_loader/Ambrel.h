@@ -41,6 +41,11 @@ public:
 
 private:
     std::uint32_t prepareControlPipe(const char* source, FenmarlUsb::Device** handle);
+    // One firmware-load request (write or read of the chip's memory at
+    // address); 0, or the failure's Win32 number, logged under source.
+    std::uint32_t loadRequest(const char* source, FenmarlUsb::Device* device, std::uint8_t requestType,
+                              std::uint16_t address, std::uint8_t* data, std::uint16_t length,
+                              std::uint32_t* transferred);
 
     FirmwareWatcher* watcher_;
 };

@@ -1,5 +1,7 @@
 // The registry store's .reg reader: any file content must read or be set
 // aside cleanly, and a write after it must leave a file the reader accepts.
+#include "fuzz/FuzzSupport.h"
+
 #include "common/platform/KnownFolders.h"
 #include "common/platform/Registry.h"
 
@@ -22,10 +24,7 @@ std::filesystem::path storeFile()
     // sync) and may log, and on a disk those syncs were nearly all of a run's
     // time (about 240 runs a second).
     static const std::filesystem::path folder = [] {
-        std::error_code ec;
-        std::filesystem::path root = "/dev/shm";
-        if (!std::filesystem::is_directory(root, ec)) root = std::filesystem::temp_directory_path();
-        const auto base = root / ("registry_fuzz_" + std::to_string(::getpid()));
+        const auto base = fuzzsupport::scratchPath("registry_fuzz_");
         std::filesystem::create_directories(base / "machine");
         setenv("XDG_CONFIG_HOME", base.c_str(), 1);
         setenv("XDG_DATA_HOME", (base / "data").c_str(), 1);
@@ -65,10 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ec;
     std::filesystem::remove_all(file.parent_path(), ec);
     std::filesystem::create_directories(file.parent_path(), ec);
-    if (std::FILE* f = std::fopen(file.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    fuzzsupport::writeInput(file, data, size);
     readEverything(RegistryRoot::CurrentUser);
 
     RegistryKey key;

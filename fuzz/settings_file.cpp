@@ -1,6 +1,7 @@
 // Settings file of unattended runs: any file content must load or fail
 // cleanly; the reader goes through the private-profile parser.
 #include "app/settings/SettingsFile.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,10 +23,7 @@ const std::filesystem::path& scratchFile()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::FILE* f = std::fopen(scratchFile().c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!fuzzsupport::writeInput(scratchFile(), data, size)) return 0;
 
     CScanConfiguration configuration;
     DefaultSettings defaults;

@@ -1,15 +1,13 @@
 #include "simulator/BareDevice.h"
 
 #include "firmware_loader/ImageRecord.h"
+#include "usb/BackendShared.h"
 
 #include <algorithm>
 
 namespace FenmarlUsb {
 
 namespace {
-
-constexpr std::uint32_t kGenFailure = 31; // stall
-constexpr std::uint32_t kInvalidParameter = 87;
 
 // Built from the same generated image the loader library carries.
 constexpr TorvaneDLL::ImageRecord kFirmware[] = {
@@ -74,7 +72,7 @@ std::uint32_t BareDevice::vendorRequest(const SetupPacket& setup, std::uint8_t* 
         rc = fault->second;
         failures_.erase(fault);
     } else if (setup.request != kFirmwareLoad || setup.index != 0) {
-        rc = kGenFailure; // the bare chip answers no other vendor request
+        rc = kErrorGenFailure; // the bare chip answers no other vendor request
     } else if (in) {
         rc = read(setup, data, transferred);
         if (rc == 0 && data) request.data.assign(data, data + *transferred);
@@ -88,9 +86,9 @@ std::uint32_t BareDevice::vendorRequest(const SetupPacket& setup, std::uint8_t* 
 
 std::uint32_t BareDevice::write(const SetupPacket& setup, const std::uint8_t* data)
 {
-    if (setup.length > 0 && !data) return kInvalidParameter;
+    if (setup.length > 0 && !data) return kErrorInvalidParameter;
     if (setup.value == kCpuControlFx2 || setup.value == kCpuControlAn21) {
-        if (setup.length != 1) return kGenFailure;
+        if (setup.length != 1) return kErrorGenFailure;
         const bool fx2 = setup.value == kCpuControlFx2;
         std::uint8_t& reg = cpuControl_[fx2 ? 0 : 1];
         const bool wasHeld = (reg & 1) != 0;
@@ -106,7 +104,7 @@ std::uint32_t BareDevice::write(const SetupPacket& setup, const std::uint8_t* da
         }
         return 0;
     }
-    if (std::uint32_t{setup.value} + setup.length > kRamSize) return kGenFailure;
+    if (std::uint32_t{setup.value} + setup.length > kRamSize) return kErrorGenFailure;
     for (std::uint16_t i = 0; i < setup.length; ++i) {
         const auto address = static_cast<std::uint16_t>(setup.value + i);
         if (!stuck_.count(address)) ram_[address] = data[i];
@@ -116,14 +114,14 @@ std::uint32_t BareDevice::write(const SetupPacket& setup, const std::uint8_t* da
 
 std::uint32_t BareDevice::read(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred)
 {
-    if (setup.length > 0 && !data) return kInvalidParameter;
+    if (setup.length > 0 && !data) return kErrorInvalidParameter;
     if (setup.value == kCpuControlFx2 || setup.value == kCpuControlAn21) {
-        if (setup.length != 1) return kGenFailure;
+        if (setup.length != 1) return kErrorGenFailure;
         data[0] = cpuControl_[setup.value == kCpuControlFx2 ? 0 : 1];
         *transferred = 1;
         return 0;
     }
-    if (std::uint32_t{setup.value} + setup.length > kRamSize) return kGenFailure;
+    if (std::uint32_t{setup.value} + setup.length > kRamSize) return kErrorGenFailure;
     std::copy_n(ram_.begin() + setup.value, setup.length, data);
     *transferred = setup.length;
     return 0;

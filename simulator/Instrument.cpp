@@ -1,6 +1,7 @@
 #include "simulator/Instrument.h"
 
 #include "simulator/RecordCodec.h"
+#include "usb/BackendShared.h"
 
 #include "common/platform/Text.h"
 
@@ -11,13 +12,6 @@
 namespace FenmarlUsb {
 
 namespace {
-
-constexpr std::uint32_t kOk = 0;
-constexpr std::uint32_t kGenFailure = 31; // a stalled request
-constexpr std::uint32_t kInvalidParameter = 87;
-constexpr std::uint32_t kSemTimeout = 121;
-constexpr std::uint32_t kAborted = 995;
-constexpr std::uint32_t kDeviceNotConnected = 1167;
 
 constexpr std::uint8_t VEND_SETSAMPLES2 = 0xA1;
 constexpr std::uint8_t VEND_SETSAMPLES1 = 0xA2;
@@ -99,12 +93,12 @@ std::uint32_t Instrument::controlTransfer(const SetupPacket& setup, std::uint8_t
     std::unique_lock<std::mutex> hold(lock_);
     const bool vendor = (setup.requestType & 0x60) == 0x40;
     std::uint32_t rc = faultFor(InstrumentFault::Kind::VendorRequest, setup.request, vendor);
-    if (rc == kSemTimeout)
+    if (rc == kErrorSemTimeout)
         rc = waitTimeout(hold, timeoutMs);
-    else if (rc == kOk)
+    else if (rc == kErrorSuccess)
         rc = vendor ? handleVendor(setup, data, transferred)
                     : SimulatedDevice::controlTransfer(setup, data, transferred, timeoutMs);
-    if (rc != kOk) *transferred = 0;
+    if (rc != kErrorSuccess) *transferred = 0;
     requests_.push_back(
         ControlRecord{setup.requestType, setup.request, setup.value, setup.index, setup.length, rc});
     requestArrived_.notify_all();
@@ -131,13 +125,13 @@ std::uint32_t Instrument::handleVendor(const SetupPacket& setup, std::uint8_t* d
             data[0] = byte0;
         }
         *transferred = n;
-        return kOk;
+        return kErrorSuccess;
     };
     switch (setup.request) {
     case VEND_GETINTERFACETYPE:
-        return in ? reply(config_.highSpeed ? 1 : 0) : kGenFailure;
+        return in ? reply(config_.highSpeed ? 1 : 0) : kErrorGenFailure;
     case VEND_GETVERSION:
-        return in ? reply(config_.firmwareVersion) : kGenFailure;
+        return in ? reply(config_.firmwareVersion) : kErrorGenFailure;
     case VEND_SETSAMPLES2:
         state_.samplesWord2 = setup.value;
         break;
@@ -181,10 +175,10 @@ std::uint32_t Instrument::handleVendor(const SetupPacket& setup, std::uint8_t* d
         state_.sampling = false;
         break;
     default:
-        return kGenFailure;
+        return kErrorGenFailure;
     }
     changed_.notify_all();
-    return in ? reply(0) : kOk;
+    return in ? reply(0) : kErrorSuccess;
 }
 
 std::uint32_t Instrument::descriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId,
@@ -193,25 +187,7 @@ std::uint32_t Instrument::descriptor(std::uint8_t type, std::uint8_t index, std:
     *transferred = 0;
     std::vector<std::uint8_t> d;
     if (type == 1 && index == 0) {
-        const UsbId id = usbId();
-        d = {18,
-             1,
-             0x00,
-             0x02,
-             0,
-             0,
-             0,
-             64,
-             static_cast<std::uint8_t>(id.vendorId & 0xFF),
-             static_cast<std::uint8_t>(id.vendorId >> 8),
-             static_cast<std::uint8_t>(id.productId & 0xFF),
-             static_cast<std::uint8_t>(id.productId >> 8),
-             0x00,
-             0x01,
-             1,
-             2,
-             0,
-             1};
+        d = deviceDescriptor(0, 0x0100, 1, 2);
     } else if (type == 3 && index == 0) {
         d = {4, 3, 0x09, 0x04};
     } else if (type == 3 && index == 1) {
@@ -235,21 +211,18 @@ std::uint32_t Instrument::descriptor(std::uint8_t type, std::uint8_t index, std:
     } else {
         return SimulatedDevice::descriptor(type, index, languageId, buffer, length, transferred);
     }
-    const std::uint32_t n = std::min<std::uint32_t>(length, static_cast<std::uint32_t>(d.size()));
-    if (buffer && n) std::memcpy(buffer, d.data(), n);
-    *transferred = n;
-    return kOk;
+    return answerDescriptor(d, buffer, length, transferred);
 }
 
 std::uint32_t Instrument::bulkRead(std::uint8_t pipeId, std::uint8_t* buffer, std::uint32_t length,
                                    std::uint32_t* transferred, std::uint32_t timeoutMs)
 {
     *transferred = 0;
-    if (pipeId != kBulkInPipe) return kInvalidParameter;
+    if (pipeId != kBulkInPipe) return kErrorInvalidParameter;
     std::unique_lock<std::mutex> hold(lock_);
-    if (!plugged_) return kDeviceNotConnected;
+    if (!plugged_) return kErrorDeviceNotConnected;
     if (const std::uint32_t fault = faultFor(InstrumentFault::Kind::BulkRead, -1, false))
-        return fault == kSemTimeout ? waitTimeout(hold, timeoutMs) : fault;
+        return fault == kErrorSemTimeout ? waitTimeout(hold, timeoutMs) : fault;
 
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::uint64_t aborts = abortCount_;
@@ -257,11 +230,11 @@ std::uint32_t Instrument::bulkRead(std::uint8_t pipeId, std::uint8_t* buffer, st
     const std::size_t want = std::min<std::size_t>(length, std::size_t{config_.fifoRecords} * record::kBytes -
                                                                (record::kBytes - 1));
     for (;;) {
-        if (!plugged_) return kDeviceNotConnected;
-        if (abortCount_ != aborts) return kAborted;
+        if (!plugged_) return kErrorDeviceNotConnected;
+        if (abortCount_ != aborts) return kErrorOperationAborted;
         const auto now = Clock::now();
         advance(now, true);
-        if (length == 0) return kOk;
+        if (length == 0) return kErrorSuccess;
         const std::size_t available = fifoBytes();
         if (available >= want || (!state_.sampling && available > 0)) {
             const std::size_t n = std::min<std::size_t>(length, available);
@@ -292,9 +265,9 @@ std::uint32_t Instrument::bulkRead(std::uint8_t pipeId, std::uint8_t* buffer, st
                 hold.unlock();
                 scheduleUnplug(std::chrono::milliseconds(0));
             }
-            return kOk;
+            return kErrorSuccess;
         }
-        if (timeoutMs && now >= deadline) return kSemTimeout;
+        if (timeoutMs && now >= deadline) return kErrorSemTimeout;
         auto wake = timeoutMs ? deadline : now + std::chrono::seconds(1);
         if (state_.sampling) {
             // Sleep until the missing records are due.
@@ -315,7 +288,7 @@ std::uint32_t Instrument::abortPipe(std::uint8_t)
         ++abortCount_;
     }
     changed_.notify_all();
-    return kOk;
+    return kErrorSuccess;
 }
 
 void Instrument::onPlugged()
@@ -519,9 +492,9 @@ std::uint32_t Instrument::faultFor(InstrumentFault::Kind kind, int request, bool
             continue;
         const int seen = faultSeen_[i]++;
         if (seen < f.after || (f.count >= 0 && seen >= f.after + f.count)) continue;
-        return f.error ? f.error : kGenFailure;
+        return f.error ? f.error : kErrorGenFailure;
     }
-    return kOk;
+    return kErrorSuccess;
 }
 
 std::uint32_t Instrument::waitTimeout(std::unique_lock<std::mutex>& hold, std::uint32_t timeoutMs)
@@ -530,9 +503,9 @@ std::uint32_t Instrument::waitTimeout(std::unique_lock<std::mutex>& hold, std::u
     const bool forever = timeoutMs == 0;
     const auto deadline = Clock::now() + seconds(timeoutMs / 1000.0 / config_.speedFactor);
     for (;;) {
-        if (!plugged_) return kDeviceNotConnected;
-        if (abortCount_ != aborts) return kAborted;
-        if (!forever && Clock::now() >= deadline) return kSemTimeout;
+        if (!plugged_) return kErrorDeviceNotConnected;
+        if (abortCount_ != aborts) return kErrorOperationAborted;
+        if (!forever && Clock::now() >= deadline) return kErrorSemTimeout;
         if (forever)
             changed_.wait(hold);
         else

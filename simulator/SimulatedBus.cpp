@@ -1,6 +1,7 @@
 #include "simulator/SimulatedBus.h"
 
 #include "simulator/SimulatorProfile.h"
+#include "usb/BackendShared.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,29 +12,11 @@ namespace FenmarlUsb {
 
 namespace {
 
-constexpr std::uint32_t kOk = 0;
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kGenFailure = 31; // a stalled request
-constexpr std::uint32_t kInvalidParameter = 87;
-constexpr std::uint32_t kDeviceNotConnected = 1167;
-
-// WinUSB's default PIPE_TRANSFER_TIMEOUT: 5 s on the control pipe, none elsewhere.
-constexpr std::uint32_t kDefaultControlTimeoutMs = 5000;
-
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string makePath(const SimulatedDevice& device, std::uint64_t number)
 {
-    const UsbId id = device.usbId();
-    char head[64];
-    std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#sim%04llu#", id.vendorId, id.productId,
-                  static_cast<unsigned long long>(number));
-    return head + lowerCase(deviceClass(device.deviceClass()).interfaceGuid);
+    char instance[32];
+    std::snprintf(instance, sizeof instance, "sim%04llu", static_cast<unsigned long long>(number));
+    return devicePath(device.usbId(), instance, device.deviceClass());
 }
 
 // What an opened path gives: WinUSB's calls on one device. The device may go
@@ -50,8 +33,8 @@ public:
     bool controlTransfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) override
     {
         if (transferred) *transferred = 0;
-        if (setup.length > 0 && !data) return fail(kInvalidParameter);
-        if (!connected()) return fail(kDeviceNotConnected);
+        if (setup.length > 0 && !data) return fail(kErrorInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
         std::uint32_t count = 0;
         const std::uint32_t rc = device_->controlTransfer(setup, data, &count, timeout(0));
         if (transferred) *transferred = std::min<std::uint32_t>(count, setup.length);
@@ -62,8 +45,8 @@ public:
                        std::uint32_t length, std::uint32_t* transferred) override
     {
         if (transferred) *transferred = 0;
-        if (!buffer || length == 0 || length > 0xFFFF) return fail(kInvalidParameter);
-        if (!connected()) return fail(kDeviceNotConnected);
+        if (!buffer || length == 0 || length > 0xFFFF) return fail(kErrorInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
         const SetupPacket setup{0x80, 6, static_cast<std::uint16_t>((type << 8) | index), languageId,
                                 static_cast<std::uint16_t>(length)};
         std::uint32_t count = 0;
@@ -74,16 +57,16 @@ public:
 
     bool queryPipes(std::vector<PipeInformation>* pipes) override
     {
-        if (!pipes) return fail(kInvalidParameter);
-        if (!connected()) return fail(kDeviceNotConnected);
+        if (!pipes) return fail(kErrorInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
         *pipes = device_->pipes();
         return true;
     }
 
     bool setPipeTransferTimeout(std::uint8_t pipeId, std::uint32_t milliseconds) override
     {
-        if (!connected()) return fail(kDeviceNotConnected);
-        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
+        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kErrorInvalidParameter);
         std::lock_guard<std::mutex> hold(lock_);
         timeouts_[pipeId] = milliseconds;
         return true;
@@ -93,9 +76,9 @@ public:
                   std::uint32_t* transferred) override
     {
         if (transferred) *transferred = 0;
-        if (!buffer && length > 0) return fail(kInvalidParameter);
-        if (!connected()) return fail(kDeviceNotConnected);
-        if (!(pipeId & 0x80) || !hasPipe(pipeId)) return fail(kInvalidParameter);
+        if (!buffer && length > 0) return fail(kErrorInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
+        if (!(pipeId & 0x80) || !hasPipe(pipeId)) return fail(kErrorInvalidParameter);
         std::uint32_t count = 0;
         const std::uint32_t rc = device_->bulkRead(pipeId, buffer, length, &count, timeout(pipeId));
         if (transferred) *transferred = std::min(count, length);
@@ -104,22 +87,22 @@ public:
 
     bool abortPipe(std::uint8_t pipeId) override
     {
-        if (!connected()) return fail(kDeviceNotConnected);
-        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
+        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kErrorInvalidParameter);
         return finish(device_->abortPipe(pipeId));
     }
 
     bool resetPipe(std::uint8_t pipeId) override
     {
-        if (!connected()) return fail(kDeviceNotConnected);
-        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
+        if (pipeId != 0 && !hasPipe(pipeId)) return fail(kErrorInvalidParameter);
         return finish(device_->resetPipe(pipeId));
     }
 
     bool queryDeviceSpeed(std::uint8_t* speed) override
     {
-        if (!speed) return fail(kInvalidParameter);
-        if (!connected()) return fail(kDeviceNotConnected);
+        if (!speed) return fail(kErrorInvalidParameter);
+        if (!connected()) return fail(kErrorDeviceNotConnected);
         *speed = device_->speed();
         return true;
     }
@@ -152,8 +135,8 @@ private:
     // A transfer that ended because the device left reports that, not its own code.
     bool finish(std::uint32_t rc)
     {
-        if (rc == kOk) return true;
-        return fail(connected() ? rc : kDeviceNotConnected);
+        if (rc == kErrorSuccess) return true;
+        return fail(connected() ? rc : kErrorDeviceNotConnected);
     }
 
     std::shared_ptr<SimulatedDevice> device_;
@@ -185,7 +168,7 @@ std::uint32_t SimulatedDevice::controlTransfer(const SetupPacket& setup, std::ui
                           static_cast<std::uint8_t>(setup.value & 0xFF), setup.index, data, setup.length,
                           transferred);
     if ((setup.requestType & 0x60) == 0x40) return vendorRequest(setup, data, transferred, timeoutMs);
-    return kGenFailure;
+    return kErrorGenFailure;
 }
 
 std::uint32_t SimulatedDevice::descriptor(std::uint8_t type, std::uint8_t index, std::uint16_t,
@@ -193,46 +176,58 @@ std::uint32_t SimulatedDevice::descriptor(std::uint8_t type, std::uint8_t index,
                                           std::uint32_t* transferred)
 {
     *transferred = 0;
-    if (type != 1 || index != 0) return kGenFailure;
+    if (type != 1 || index != 0) return kErrorGenFailure;
+    return answerDescriptor(deviceDescriptor(0xFF, 0xA001, 0, 0), buffer, length, transferred);
+}
+
+std::vector<std::uint8_t> SimulatedDevice::deviceDescriptor(std::uint8_t classCode, std::uint16_t release,
+                                                            std::uint8_t manufacturerString,
+                                                            std::uint8_t productString) const
+{
     const UsbId id = usbId();
-    const std::uint8_t device[18] = {18,
-                                     1,
-                                     0x00,
-                                     0x02,
-                                     0xFF,
-                                     0xFF,
-                                     0xFF,
-                                     64,
-                                     static_cast<std::uint8_t>(id.vendorId & 0xFF),
-                                     static_cast<std::uint8_t>(id.vendorId >> 8),
-                                     static_cast<std::uint8_t>(id.productId & 0xFF),
-                                     static_cast<std::uint8_t>(id.productId >> 8),
-                                     0x01,
-                                     0xA0,
-                                     0,
-                                     0,
-                                     0,
-                                     1};
-    const std::uint32_t n = std::min<std::uint32_t>(length, sizeof device);
-    if (buffer && n) std::memcpy(buffer, device, n);
+    return {18,
+            1,
+            0x00,
+            0x02,
+            classCode,
+            classCode,
+            classCode,
+            64,
+            static_cast<std::uint8_t>(id.vendorId & 0xFF),
+            static_cast<std::uint8_t>(id.vendorId >> 8),
+            static_cast<std::uint8_t>(id.productId & 0xFF),
+            static_cast<std::uint8_t>(id.productId >> 8),
+            static_cast<std::uint8_t>(release & 0xFF),
+            static_cast<std::uint8_t>(release >> 8),
+            manufacturerString,
+            productString,
+            0,
+            1};
+}
+
+std::uint32_t SimulatedDevice::answerDescriptor(const std::vector<std::uint8_t>& bytes, std::uint8_t* buffer,
+                                                std::uint32_t length, std::uint32_t* transferred)
+{
+    const std::uint32_t n = std::min<std::uint32_t>(length, static_cast<std::uint32_t>(bytes.size()));
+    if (buffer && n) std::memcpy(buffer, bytes.data(), n);
     *transferred = n;
-    return kOk;
+    return kErrorSuccess;
 }
 
 std::uint32_t SimulatedDevice::bulkRead(std::uint8_t, std::uint8_t*, std::uint32_t,
                                         std::uint32_t* transferred, std::uint32_t)
 {
     *transferred = 0;
-    return kInvalidParameter;
+    return kErrorInvalidParameter;
 }
 
 std::uint32_t SimulatedDevice::abortPipe(std::uint8_t)
 {
-    return kOk;
+    return kErrorSuccess;
 }
 std::uint32_t SimulatedDevice::resetPipe(std::uint8_t)
 {
-    return kOk;
+    return kErrorSuccess;
 }
 
 std::string SimulatedDevice::path() const
@@ -411,7 +406,7 @@ std::unique_ptr<Device> SimulatedBus::open(const std::string& path)
             if (lowerCase(candidate->path()) == wanted) device = candidate;
     }
     if (!device) {
-        setLastError(kFileNotFound);
+        setLastError(kErrorFileNotFound);
         return nullptr;
     }
     if (const std::uint32_t rc = device->onOpen()) {

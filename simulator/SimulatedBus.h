@@ -83,6 +83,15 @@ public:
     SimulatedBus* bus() const;
 
 protected:
+    // An 18-byte USB 2.0 device descriptor for usbId() with a 64-byte control
+    // pipe and one configuration; classCode stands for class, subclass and protocol.
+    std::vector<std::uint8_t> deviceDescriptor(std::uint8_t classCode, std::uint16_t release,
+                                               std::uint8_t manufacturerString,
+                                               std::uint8_t productString) const;
+    // A descriptor answer: as much of bytes as length allows.
+    static std::uint32_t answerDescriptor(const std::vector<std::uint8_t>& bytes, std::uint8_t* buffer,
+                                          std::uint32_t length, std::uint32_t* transferred);
+
     // Called by the bus after the device joined it (its arrival is announced).
     virtual void onPlugged() {}
     // Called by the bus after the device left it; pending transfers must end

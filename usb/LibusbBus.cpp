@@ -1,5 +1,6 @@
 #include "usb/LibusbBus.h"
 
+#include "usb/BackendShared.h"
 #include "usb/OsDescriptors.h"
 
 #include <libusb.h>
@@ -24,17 +25,6 @@ namespace FenmarlUsb {
 
 namespace {
 
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kInvalidParameter = 87;
-constexpr std::uint32_t kDefaultControlTimeoutMs = 5000;
-
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // "\\?\usb#vid_04b4&pid_8613#1-1.4#{guid}": the Windows form, with the bus
 // number and port chain as the instance part so the order is stable.
 std::string makePath(libusb_device* device, const libusb_device_descriptor& d, DeviceClassId cls)
@@ -45,9 +35,7 @@ std::string makePath(libusb_device* device, const libusb_device_descriptor& d, D
     for (int i = 0; i < depth; ++i)
         location += (i ? "." : "") + std::to_string(ports[i]);
     if (depth <= 0) location += "a" + std::to_string(libusb_get_device_address(device));
-    char head[48];
-    std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", d.idVendor, d.idProduct);
-    return head + location + "#" + lowerCase(deviceClass(cls).interfaceGuid);
+    return devicePath(UsbId{d.idVendor, d.idProduct}, location, cls);
 }
 
 bool idsMatch(const DeviceClass& c, const libusb_device_descriptor& d)
@@ -113,7 +101,7 @@ public:
     bool controlTransfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) override
     {
         if (transferred) *transferred = 0;
-        if (setup.length > 0 && !data) return fail(kInvalidParameter);
+        if (setup.length > 0 && !data) return fail(kErrorInvalidParameter);
         const int n = libusb_control_transfer(handle_, setup.requestType, setup.request, setup.value,
                                               setup.index, data, setup.length, timeout(0));
         if (n < 0) return fail(win32FromLibusb(n));
@@ -124,7 +112,7 @@ public:
     bool getDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId, std::uint8_t* buffer,
                        std::uint32_t length, std::uint32_t* transferred) override
     {
-        if (!buffer || length > 0xFFFF) return fail(kInvalidParameter);
+        if (!buffer || length > 0xFFFF) return fail(kErrorInvalidParameter);
         const SetupPacket setup{0x80, LIBUSB_REQUEST_GET_DESCRIPTOR,
                                 static_cast<std::uint16_t>((type << 8) | index), languageId,
                                 static_cast<std::uint16_t>(length)};
@@ -133,7 +121,7 @@ public:
 
     bool queryPipes(std::vector<PipeInformation>* pipes) override
     {
-        if (!pipes) return fail(kInvalidParameter);
+        if (!pipes) return fail(kErrorInvalidParameter);
         libusb_config_descriptor* config = nullptr;
         const int rc = libusb_get_active_config_descriptor(libusb_get_device(handle_), &config);
         if (rc != 0) return fail(win32FromLibusb(rc));
@@ -162,7 +150,8 @@ public:
                   std::uint32_t* transferred) override
     {
         if (transferred) *transferred = 0;
-        if ((!buffer && length) || !(pipeId & 0x80) || length > 0x7FFFFFFF) return fail(kInvalidParameter);
+        if ((!buffer && length) || !(pipeId & 0x80) || length > 0x7FFFFFFF)
+            return fail(kErrorInvalidParameter);
         libusb_transfer* transfer = libusb_alloc_transfer(0);
         if (!transfer) return fail(win32FromLibusb(LIBUSB_ERROR_NO_MEM));
         Pending pending;
@@ -207,7 +196,7 @@ public:
 
     bool queryDeviceSpeed(std::uint8_t* speed) override
     {
-        if (!speed) return fail(kInvalidParameter);
+        if (!speed) return fail(kErrorInvalidParameter);
         const int s = libusb_get_device_speed(libusb_get_device(handle_));
         *speed = s >= LIBUSB_SPEED_HIGH ? kHighSpeed : kFullSpeed;
         return true;
@@ -295,7 +284,7 @@ public:
     std::unique_ptr<Device> open(const std::string& path) override
     {
         if (!context_) {
-            setLastError(kFileNotFound);
+            setLastError(kErrorFileNotFound);
             return nullptr;
         }
         const std::string wanted = lowerCase(path);
@@ -311,7 +300,7 @@ public:
         }
         std::unique_ptr<Device> device;
         if (!match) {
-            setLastError(kFileNotFound);
+            setLastError(kErrorFileNotFound);
         } else {
             libusb_device_handle* h = nullptr;
             int rc = libusb_open(match, &h);

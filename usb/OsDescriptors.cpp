@@ -1,19 +1,12 @@
 #include "usb/OsDescriptors.h"
 
-#include <cctype>
+#include "usb/BackendShared.h"
 
 namespace FenmarlUsb::OsDescriptors {
 
 namespace {
 
 constexpr std::uint8_t kStringDescriptorType = 3;
-
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 } // namespace
 

@@ -13,34 +13,33 @@ namespace FenmarlCommonDLL::platform {
 
 namespace {
 
-std::mutex& hookMutex()
+// The installed hooks, replaced and read under one lock and called outside
+// it: a handler may block on user input.
+struct Installed
 {
-    static std::mutex m;
-    return m;
+    std::mutex lock;
+    MessageBoxHandler messageBox;
+    MessagePump pump;
+    ToneSink tone;
+    DebugOutputHandler debugOutput;
+};
+
+Installed& installed()
+{
+    static Installed hooks;
+    return hooks;
 }
 
-MessageBoxHandler& messageBoxHandler()
+template <typename Hook> void install(Hook Installed::*slot, Hook hook)
 {
-    static MessageBoxHandler h;
-    return h;
+    std::lock_guard<std::mutex> guard(installed().lock);
+    installed().*slot = std::move(hook);
 }
 
-MessagePump& messagePump()
+template <typename Hook> Hook current(Hook Installed::*slot)
 {
-    static MessagePump p;
-    return p;
-}
-
-ToneSink& toneSink()
-{
-    static ToneSink s;
-    return s;
-}
-
-DebugOutputHandler& debugOutputHandler()
-{
-    static DebugOutputHandler h;
-    return h;
+    std::lock_guard<std::mutex> guard(installed().lock);
+    return installed().*slot;
 }
 
 int defaultMessageBox(const std::string& text, const std::string& caption, unsigned flags)
@@ -132,42 +131,29 @@ bool playAlsaTone(unsigned frequencyHz, unsigned durationMs)
 
 void setMessageBoxHandler(MessageBoxHandler handler)
 {
-    std::lock_guard<std::mutex> guard(hookMutex());
-    messageBoxHandler() = std::move(handler);
+    install(&Installed::messageBox, std::move(handler));
 }
 
 int showMessageBox(const std::string& text, const std::string& caption, unsigned flags)
 {
-    MessageBoxHandler handler;
-    {
-        std::lock_guard<std::mutex> guard(hookMutex());
-        handler = messageBoxHandler();
-    }
-    // Called outside the lock: a handler may block on user input.
-    if (handler) return handler(text, caption, flags);
+    if (const MessageBoxHandler handler = current(&Installed::messageBox))
+        return handler(text, caption, flags);
     return defaultMessageBox(text, caption, flags);
 }
 
 void setMessagePump(MessagePump pump)
 {
-    std::lock_guard<std::mutex> guard(hookMutex());
-    messagePump() = std::move(pump);
+    install(&Installed::pump, std::move(pump));
 }
 
 void pumpMessages()
 {
-    MessagePump pump;
-    {
-        std::lock_guard<std::mutex> guard(hookMutex());
-        pump = messagePump();
-    }
-    if (pump) pump();
+    if (const MessagePump pump = current(&Installed::pump)) pump();
 }
 
 void setToneSink(ToneSink sink)
 {
-    std::lock_guard<std::mutex> guard(hookMutex());
-    toneSink() = std::move(sink);
+    install(&Installed::tone, std::move(sink));
 }
 
 void defaultTone(unsigned frequencyHz, unsigned durationMs)
@@ -181,12 +167,7 @@ void defaultTone(unsigned frequencyHz, unsigned durationMs)
 
 void beep(unsigned frequencyHz, unsigned durationMs)
 {
-    ToneSink sink;
-    {
-        std::lock_guard<std::mutex> guard(hookMutex());
-        sink = toneSink();
-    }
-    if (sink)
+    if (const ToneSink sink = current(&Installed::tone))
         sink(frequencyHz, durationMs);
     else
         defaultTone(frequencyHz, durationMs);
@@ -194,18 +175,12 @@ void beep(unsigned frequencyHz, unsigned durationMs)
 
 void setDebugOutputHandler(DebugOutputHandler handler)
 {
-    std::lock_guard<std::mutex> guard(hookMutex());
-    debugOutputHandler() = std::move(handler);
+    install(&Installed::debugOutput, std::move(handler));
 }
 
 void outputDebugString(const std::string& text)
 {
-    DebugOutputHandler handler;
-    {
-        std::lock_guard<std::mutex> guard(hookMutex());
-        handler = debugOutputHandler();
-    }
-    if (handler) {
+    if (const DebugOutputHandler handler = current(&Installed::debugOutput)) {
         handler(text);
         return;
     }

@@ -1112,13 +1112,24 @@ std::uint32_t RegistryKey::deleteValue(const std::string& name)
     });
 }
 
+namespace {
+
+// The bytes of a value that must be of the given type; another type is invalid data.
+std::uint32_t queryOfType(const RegistryKey& key, const std::string& name, std::uint32_t type,
+                          std::vector<std::uint8_t>* data)
+{
+    std::uint32_t stored = 0;
+    const std::uint32_t rc = key.queryValue(name, &stored, data);
+    if (rc != kErrorSuccess) return rc;
+    return stored == type ? kErrorSuccess : kErrorInvalidData;
+}
+
+} // namespace
+
 std::uint32_t RegistryKey::queryString(const std::string& name, std::string* value) const
 {
-    std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    const std::uint32_t rc = queryValue(name, &type, &data);
-    if (rc != kErrorSuccess) return rc;
-    if (type != REG_SZ_) return kErrorInvalidData;
+    if (const std::uint32_t rc = queryOfType(*this, name, REG_SZ_, &data); rc != kErrorSuccess) return rc;
     while (!data.empty() && data.back() == 0)
         data.pop_back();
     if (value) value->assign(data.begin(), data.end());
@@ -1127,11 +1138,9 @@ std::uint32_t RegistryKey::queryString(const std::string& name, std::string* val
 
 std::uint32_t RegistryKey::queryDword(const std::string& name, std::uint32_t* value) const
 {
-    std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    const std::uint32_t rc = queryValue(name, &type, &data);
-    if (rc != kErrorSuccess) return rc;
-    if (type != REG_DWORD_ || data.size() != 4) return kErrorInvalidData;
+    if (const std::uint32_t rc = queryOfType(*this, name, REG_DWORD_, &data); rc != kErrorSuccess) return rc;
+    if (data.size() != 4) return kErrorInvalidData;
     if (value)
         *value = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<std::uint32_t>(data[3]) << 24);
     return kErrorSuccess;
@@ -1139,11 +1148,9 @@ std::uint32_t RegistryKey::queryDword(const std::string& name, std::uint32_t* va
 
 std::uint32_t RegistryKey::queryBinary(const std::string& name, void* value, std::size_t size) const
 {
-    std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    const std::uint32_t rc = queryValue(name, &type, &data);
-    if (rc != kErrorSuccess) return rc;
-    if (type != REG_BINARY_ || data.size() != size) return kErrorInvalidData;
+    if (const std::uint32_t rc = queryOfType(*this, name, REG_BINARY_, &data); rc != kErrorSuccess) return rc;
+    if (data.size() != size) return kErrorInvalidData;
     if (value && size > 0) std::memcpy(value, data.data(), size);
     return kErrorSuccess;
 }

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 
 using namespace FenmarlCommonDLL;
@@ -59,6 +60,49 @@ TEST(DisplayUnits, NamesScalesAndConversions)
     EXPECT_DOUBLE_EQ(DisplayUnits::TToNt(2), 2e9);
     EXPECT_DOUBLE_EQ(DisplayUnits::UtToPt(3), 3e6);
     EXPECT_DOUBLE_EQ(DisplayUnits::PtToUt(3e6), 3);
+}
+
+// Every named converter scales by its units' exponent difference, exactly,
+// and converting there and back returns the value unchanged.
+TEST(DisplayUnits, NamedConvertersMatchTheExponentTable)
+{
+    using U = DisplayUnits;
+    const struct
+    {
+        double (*convert)(double);
+        double (*back)(double);
+        U::TheUnit from;
+        U::TheUnit to;
+    } pairs[] = {
+        {U::MtToUt, U::UtToMt, U::mT, U::uT}, {U::MtToNt, U::NtToMt, U::mT, U::nT},
+        {U::NtToPt, U::PtToNt, U::nT, U::pT}, {U::NtToT, U::TToNt, U::nT, U::T},
+        {U::NtToUt, U::UtToNt, U::nT, U::uT}, {U::PtToUt, U::UtToPt, U::pT, U::uT},
+        {U::TToUt, U::UtToT, U::T, U::uT},
+    };
+    for (const auto& p : pairs) {
+        const int up = U::Exp(p.from) - U::Exp(p.to);
+        const double factor = up > 0 ? std::pow(10.0, up) : 1.0 / std::pow(10.0, -up);
+        EXPECT_DOUBLE_EQ(p.convert(7.25), 7.25 * factor) << U::Exp(p.from) << " to " << U::Exp(p.to);
+        EXPECT_EQ(p.back(p.convert(7.25)), 7.25) << U::Exp(p.from) << " and back";
+        EXPECT_EQ(p.convert(0.0), 0.0);
+    }
+    EXPECT_EQ(U::NtToUt(1.0), 1.0 / 1000.0) << "a larger unit divides, so no 1e-3 rounding";
+}
+
+// The date texts share their digits and clock: values under ten get a zero,
+// larger ones keep all their digits.
+TEST(DateTexts, TwoDigitsAndClockTime)
+{
+    EXPECT_EQ(twoDigits(0), L"00");
+    EXPECT_EQ(twoDigits(7), L"07");
+    EXPECT_EQ(twoDigits(59), L"59");
+    EXPECT_EQ(twoDigits(2024), L"2024");
+    SYSTEMTIME t;
+    t.wHour = 23;
+    t.wMinute = 0;
+    t.wSecond = 5;
+    EXPECT_EQ(clockTime(t), L"23:00:05");
+    EXPECT_EQ(Excel::GetExcelTime(t), clockTime(t));
 }
 
 TEST(DateTexts, ExcelAndSystemTimeConverter)

@@ -61,6 +61,42 @@ private:
 
 } // namespace
 
+// A plain simulated device answers the vendor-specific device descriptor; the
+// instrument its own, with its strings. Both carry their ids and are cut to
+// the buffer asked for.
+TEST(SimulatedBus, DeviceDescriptorsCarryClassIdsReleaseAndStrings)
+{
+    SimulatedBus bus;
+    const auto chip = std::make_shared<Chip>(nullptr);
+    const auto instrument = std::make_shared<Instrument>();
+    const auto chipHandle = bus.open(bus.plug(chip));
+    const auto instrumentHandle = bus.open(bus.plug(instrument));
+    ASSERT_NE(chipHandle, nullptr);
+    ASSERT_NE(instrumentHandle, nullptr);
+
+    std::uint8_t d[18] = {};
+    std::uint32_t n = 0;
+    ASSERT_TRUE(chipHandle->getDescriptor(1, 0, 0, d, sizeof d, &n));
+    EXPECT_EQ(std::vector<std::uint8_t>(d, d + n),
+              (std::vector<std::uint8_t>{18, 1, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 64, 0xb4, 0x04, 0x13, 0x86,
+                                         0x01, 0xA0, 0, 0, 0, 1}));
+
+    const UsbId id = instrument->usbId();
+    ASSERT_TRUE(instrumentHandle->getDescriptor(1, 0, 0, d, sizeof d, &n));
+    EXPECT_EQ(std::vector<std::uint8_t>(d, d + n),
+              (std::vector<std::uint8_t>{
+                  18, 1, 0x00, 0x02, 0, 0, 0, 64, static_cast<std::uint8_t>(id.vendorId),
+                  static_cast<std::uint8_t>(id.vendorId >> 8), static_cast<std::uint8_t>(id.productId),
+                  static_cast<std::uint8_t>(id.productId >> 8), 0x00, 0x01, 1, 2, 0, 1}));
+
+    std::uint8_t head[8] = {};
+    ASSERT_TRUE(chipHandle->getDescriptor(1, 0, 0, head, sizeof head, &n));
+    EXPECT_EQ(n, 8u);
+    EXPECT_EQ(head[7], 64);
+    EXPECT_FALSE(chipHandle->getDescriptor(3, 1, 0x0409, d, sizeof d, &n)) << "a plain device has no strings";
+    EXPECT_EQ(lastError(), 31u);
+}
+
 TEST(SimulatedBus, EnumeratesByClassInPlugOrderWithWindowsStylePaths)
 {
     SimulatedBus bus;
