@@ -1,5 +1,6 @@
 #include "app/graphs/GraphTables.h"
 
+#include "app/settings/ConfigurationValues.h"
 #include "app/specification/SpecificationTest.h"
 
 #include <cstdio>
@@ -12,8 +13,8 @@ enum class Sensor { Magnetometer, Vibration, Microphone };
 
 Sensor sensorOf(const std::string& sensorType)
 {
-    if (sensorType == "Magnetometer") return Sensor::Magnetometer;
-    if (sensorType == "Microphone") return Sensor::Microphone;
+    if (SensorTypes::isMagnetometer(sensorType)) return Sensor::Magnetometer;
+    if (SensorTypes::isMicrophone(sensorType)) return Sensor::Microphone;
     return Sensor::Vibration;
 }
 
@@ -89,7 +90,8 @@ double unitFactor(const std::string& sensorType, int magneticUnits, int vibratio
 bool usesDifferentialTitles(bool diffGrad, bool useInput1, const std::string& input1Mode,
                             const std::string& input2Mode)
 {
-    return diffGrad && useInput1 && input1Mode == "Magnetometer" && input2Mode == "Magnetometer";
+    return diffGrad && useInput1 && SensorTypes::isMagnetometer(input1Mode) &&
+           SensorTypes::isMagnetometer(input2Mode);
 }
 
 std::string graphTitle(int kind, const TitleSettings& titles, bool diffGrad, bool useInput1,
@@ -168,7 +170,7 @@ TimeWindow timeGraphWindow(bool scanRunning, int scanMode, bool driverScanning, 
         drawn = 0;
     }
     // A running continuous scan shows only its newest points; the window slides, so it is resent.
-    if (scanMode == 1 && driverScanning && available > continuousWindowPoints) {
+    if (scanMode == ScanModes::Continuous && driverScanning && available > continuousWindowPoints) {
         w.start = available - continuousWindowPoints;
         w.count = continuousWindowPoints;
         return w;

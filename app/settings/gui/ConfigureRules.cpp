@@ -1,5 +1,7 @@
 #include "app/settings/gui/ConfigureRules.h"
 
+#include "app/settings/ConfigurationValues.h"
+
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -30,7 +32,8 @@ bool onlyBlanks(const char* p)
 
 const std::vector<std::string>& sensorTypes()
 {
-    static const std::vector<std::string> v{"Accelerometer", "Magnetometer", "Microphone"};
+    static const std::vector<std::string> v{SensorTypes::Accelerometer, SensorTypes::Magnetometer,
+                                            SensorTypes::Microphone};
     return v;
 }
 const std::vector<std::string>& couplings()
@@ -184,7 +187,7 @@ std::optional<Refusal> validateScanPage(const ScanPageInput& in)
     // which would divide by zero when the scan starts.
     if (!intervalCharactersValid(in.intervalText) || !(parseSampleInterval(in.intervalText) > 0.0))
         return Refusal{Refusal::Interval, kInvalidIntervalMessage};
-    if (in.scanMode == 1) {
+    if (in.scanMode == ScanModes::Continuous) {
         if (in.averages != 1)
             return Refusal{Refusal::Averages,
                            "Number of averages must be set to 1 for continuous acquisition"};
@@ -192,7 +195,7 @@ std::optional<Refusal> validateScanPage(const ScanPageInput& in)
             return Refusal{Refusal::Interval,
                            "Sample interval must be 5s or greater for continuous acquisition"};
     }
-    if (in.scanMode == 2 && in.interval < 0.000199)
+    if (in.scanMode == ScanModes::Multiple && in.interval < 0.000199)
         return Refusal{Refusal::Interval,
                        "Sample interval must be 200uS or greater for multiple acquisition"};
     if (in.rollingPoints < kMinRollingPoints || in.rollingPoints > kMaxRollingPoints)

@@ -87,7 +87,7 @@ struct Refusal
 
 struct ScanPageInput
 {
-    int scanMode = 0; // 0 Single, 1 Continuous, 2 Multiple
+    int scanMode = ScanModes::Single;
     int samples = 1000;
     int averages = 1;
     int runs = 5;

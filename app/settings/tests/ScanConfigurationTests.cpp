@@ -1,4 +1,5 @@
 #include "app/settings/Archive.h"
+#include "app/settings/DefaultSettings.h"
 #include "app/settings/ScanConfiguration.h"
 #include "app/settings/tests/ByteBuilder.h"
 
@@ -170,7 +171,7 @@ TEST(ScanConfiguration, VersionsSixAndSevenHaveNoOversampleNorAudioAlert)
         expectHead(before);
         EXPECT_EQ(before.Filter, 1);
         EXPECT_EQ(before.CutOffFrequency, 6);
-        EXPECT_EQ(before.ScanMode, 2);
+        EXPECT_EQ(before.ScanMode, ScanModes::Multiple);
         EXPECT_EQ(before.NumberofRuns, 12);
         EXPECT_EQ(before.Oversample, 0);
         expectSpecification(before.Specification, 0);
@@ -186,7 +187,7 @@ TEST(ScanConfiguration, VersionFiveHasOneScanModeFlag)
     const auto c = loaded(b.bytes, -5);
     EXPECT_EQ(c.Filter, 0);
     EXPECT_EQ(c.CutOffFrequency, 8);
-    EXPECT_EQ(c.ScanMode, 1);
+    EXPECT_EQ(c.ScanMode, ScanModes::Continuous);
     EXPECT_EQ(c.NumberofRuns, 5);
 }
 
@@ -201,7 +202,7 @@ TEST(ScanConfiguration, VersionsOneToFourHaveSingleFilterAndScanModeFlags)
             CScanConfiguration c;
             c.CutOffFrequency = 9;
             c.NumberofRuns = 9;
-            c.ScanMode = 2;
+            c.ScanMode = ScanModes::Multiple;
             ArchiveReader r(b.bytes);
             c.load(r, version);
             EXPECT_TRUE(r.atEnd());
@@ -230,7 +231,7 @@ TEST(ScanConfiguration, VersionZeroEndsAfterTheFilterFlag)
     expectHead(c);
     EXPECT_EQ(c.Filter, 1);
     EXPECT_EQ(c.CutOffFrequency, 2);
-    EXPECT_EQ(c.ScanMode, 0);
+    EXPECT_EQ(c.ScanMode, ScanModes::Single);
     EXPECT_EQ(c.Specification.applyTimeTest[0], 0);
     EXPECT_EQ(c.Specification.applyTimeTest[1], 0);
     EXPECT_EQ(c.Specification.applyFrequencyTest[0], 0);
@@ -268,4 +269,64 @@ TEST(ScanConfiguration, DamagedRecordsLeaveTheRecordUntouched)
     ArchiveReader r(b.bytes);
     EXPECT_THROW(c.load(r, -10), ArchiveException);
     EXPECT_THROW(c.load(r, 1), ArchiveException);
+}
+
+// Each per-input accessor reads its own input's member, never the other one's.
+TEST(ScanConfiguration, PerInputAccessorsReadTheirInputsMembers)
+{
+    CScanConfiguration c;
+    c.Input1Mode = SensorTypes::Magnetometer;
+    c.Input2Mode = SensorTypes::Microphone;
+    c.Input1DisplayType = "Time Domain";
+    c.Input2DisplayType = "Frequency Domain";
+    c.Input1DisplayMode = "Mean Zero";
+    c.Input2DisplayMode = "Offset To Zero";
+    c.UseInput1 = 0;
+    c.UseInput2 = 1;
+    c.Input1AutoScale = 0;
+    c.Input2AutoScale = 1;
+    c.Input1Minimum = -1.5;
+    c.Input2Minimum = -3.5;
+    c.Input1Maximum = 2.5;
+    c.Input2Maximum = 4.5;
+    c.Input1SensorGain = 3;
+    c.Input2SensorGain = 4;
+    c.Input1HPFilter = 1;
+    c.Input2HPFilter = 0;
+    DefaultSettings d;
+    d.Input1Scaling = 2;
+    d.Input2Scaling = 5;
+    d.Input1VibrationScaling = 0.1;
+    d.Input2VibrationScaling = 0.2;
+    d.Input1MagneticScaling = 0.3;
+    d.Input2MagneticScaling = 0.4;
+    d.Input1MicrophoneScaling = 0.5;
+    d.Input2MicrophoneScaling = 0.6;
+
+    EXPECT_EQ(c.inputMode(0), "Magnetometer");
+    EXPECT_EQ(c.inputMode(1), "Microphone");
+    EXPECT_EQ(c.displayType(0), "Time Domain");
+    EXPECT_EQ(c.displayType(1), "Frequency Domain");
+    EXPECT_EQ(c.displayMode(0), "Mean Zero");
+    EXPECT_EQ(c.displayMode(1), "Offset To Zero");
+    EXPECT_FALSE(c.usesInput(0));
+    EXPECT_TRUE(c.usesInput(1));
+    EXPECT_EQ(c.autoScale(0), 0);
+    EXPECT_EQ(c.autoScale(1), 1);
+    EXPECT_EQ(c.minimum(0), -1.5);
+    EXPECT_EQ(c.minimum(1), -3.5);
+    EXPECT_EQ(c.maximum(0), 2.5);
+    EXPECT_EQ(c.maximum(1), 4.5);
+    EXPECT_EQ(c.sensorGain(0), 3);
+    EXPECT_EQ(c.sensorGain(1), 4);
+    EXPECT_EQ(c.hpFilter(0), 1);
+    EXPECT_EQ(c.hpFilter(1), 0);
+    EXPECT_EQ(d.spectrumUnit(0), 2);
+    EXPECT_EQ(d.spectrumUnit(1), 5);
+    EXPECT_EQ(d.vibrationScaling(0), 0.1);
+    EXPECT_EQ(d.vibrationScaling(1), 0.2);
+    EXPECT_EQ(d.magneticScaling(0), 0.3);
+    EXPECT_EQ(d.magneticScaling(1), 0.4);
+    EXPECT_EQ(d.microphoneScaling(0), 0.5);
+    EXPECT_EQ(d.microphoneScaling(1), 0.6);
 }

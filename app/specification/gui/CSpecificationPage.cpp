@@ -1,5 +1,6 @@
 #include "app/specification/gui/CSpecificationPage.h"
 
+#include "app/settings/ConfigurationValues.h"
 #include "app/settings/gui/ConfigureRules.h"
 #include "common/platform/Hooks.h"
 
@@ -68,7 +69,7 @@ CSpecificationPage::CSpecificationPage(QWidget* parent) : CSettingsPage(tr("Spec
     flags->addStretch();
     grid->addLayout(flags, 1, 0, 1, 2);
     load(SpecificationSettings());
-    setInputs(true, false, "Accelerometer", "Accelerometer");
+    setInputs(true, false, SensorTypes::Accelerometer, SensorTypes::Accelerometer);
 }
 
 void CSpecificationPage::load(const SpecificationSettings& s)

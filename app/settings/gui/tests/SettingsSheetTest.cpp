@@ -129,7 +129,7 @@ TEST_F(SettingsSheetTest, ScanPageChecksInOrderPerMode)
     R::ScanPageInput in;
     in.intervalText = "2s";
     in.interval = 2.0;
-    in.scanMode = 1;
+    in.scanMode = ScanModes::Continuous;
     in.averages = 3;
     // Averages are checked before the continuous interval.
     ASSERT_TRUE(R::validateScanPage(in));
@@ -141,7 +141,7 @@ TEST_F(SettingsSheetTest, ScanPageChecksInOrderPerMode)
     in.intervalText = "5s";
     in.interval = 5.0;
     EXPECT_FALSE(R::validateScanPage(in));
-    in.scanMode = 2;
+    in.scanMode = ScanModes::Multiple;
     in.intervalText = "100us";
     in.interval = 0.0001;
     EXPECT_EQ(R::validateScanPage(in)->message,
@@ -410,7 +410,7 @@ TEST_F(SettingsSheetTest, TemplateSavedFromTheSheetRestoresEveryPage)
     c.DiffGrad = 1;
     c.Input2DisplayType = "Time Domain";
     c.Input1DisplayMode = "Mean Zero";
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 12;
     c.SampleInterval = 0.0005;
     c.NoOfSamples = 4000;

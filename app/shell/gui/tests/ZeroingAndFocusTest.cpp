@@ -61,7 +61,7 @@ protected:
         c.Input1HPFilter = 0;
         c.NoOfSamples = 400;
         c.SampleInterval = 0.001;
-        c.ScanMode = 0;
+        c.ScanMode = ScanModes::Single;
         c.NoOfAverages = 1;
         const fs::path folder = fs::path(scratchFolder()) / "zeroing";
         fs::create_directories(folder);
