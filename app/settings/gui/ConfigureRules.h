@@ -14,7 +14,7 @@ namespace ConfigureRules {
 inline constexpr const char* kCaption = "Tesselon-6";
 
 // Choice lists, in stored/compared index order.
-const std::vector<std::string>& sensorTypes();      // "Accelerometer", "Magnetometer", "Microphone"
+const std::vector<std::string>& sensorTypes();      // SensorTypes: Accelerometer, Magnetometer, Microphone
 const std::vector<std::string>& couplings();        // "DC", "AC"
 const std::vector<std::string>& displayTypes();     // "Time Domain", "Frequency Domain", "Both"
 const std::vector<std::string>& displayModes();     // "Normal", "Mean Zero", "Offset To Zero"
