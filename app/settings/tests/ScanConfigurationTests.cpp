@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 namespace {
 
 // The record's fields up to and including UseFrequency, with distinctive values.
@@ -271,62 +273,42 @@ TEST(ScanConfiguration, DamagedRecordsLeaveTheRecordUntouched)
     EXPECT_THROW(c.load(r, 1), ArchiveException);
 }
 
-// Each per-input accessor reads its own input's member, never the other one's.
+namespace {
+
+// Sets one member pair apart and checks that the accessor returns each input's own value.
+template <typename Record, typename Value, typename Getter>
+void expectPerInput(Value Record::*input1, Value Record::*input2, Getter get,
+                    std::type_identity_t<Value> first, std::type_identity_t<Value> second)
+{
+    Record r;
+    r.*input1 = first;
+    r.*input2 = second;
+    EXPECT_EQ((r.*get)(0), first);
+    EXPECT_EQ((r.*get)(1), second);
+}
+
+} // namespace
+
 TEST(ScanConfiguration, PerInputAccessorsReadTheirInputsMembers)
 {
-    CScanConfiguration c;
-    c.Input1Mode = SensorTypes::Magnetometer;
-    c.Input2Mode = SensorTypes::Microphone;
-    c.Input1DisplayType = "Time Domain";
-    c.Input2DisplayType = "Frequency Domain";
-    c.Input1DisplayMode = "Mean Zero";
-    c.Input2DisplayMode = "Offset To Zero";
-    c.UseInput1 = 0;
-    c.UseInput2 = 1;
-    c.Input1AutoScale = 0;
-    c.Input2AutoScale = 1;
-    c.Input1Minimum = -1.5;
-    c.Input2Minimum = -3.5;
-    c.Input1Maximum = 2.5;
-    c.Input2Maximum = 4.5;
-    c.Input1SensorGain = 3;
-    c.Input2SensorGain = 4;
-    c.Input1HPFilter = 1;
-    c.Input2HPFilter = 0;
-    DefaultSettings d;
-    d.Input1Scaling = 2;
-    d.Input2Scaling = 5;
-    d.Input1VibrationScaling = 0.1;
-    d.Input2VibrationScaling = 0.2;
-    d.Input1MagneticScaling = 0.3;
-    d.Input2MagneticScaling = 0.4;
-    d.Input1MicrophoneScaling = 0.5;
-    d.Input2MicrophoneScaling = 0.6;
+    using C = CScanConfiguration;
+    expectPerInput(&C::Input1Mode, &C::Input2Mode, &C::inputMode, SensorTypes::Magnetometer,
+                   SensorTypes::Microphone);
+    expectPerInput(&C::Input1DisplayType, &C::Input2DisplayType, &C::displayType, "Time Domain",
+                   "Frequency Domain");
+    expectPerInput(&C::Input1DisplayMode, &C::Input2DisplayMode, &C::displayMode, "Mean Zero",
+                   "Offset To Zero");
+    expectPerInput(&C::UseInput1, &C::UseInput2, &C::usesInput, 0, 1);
+    expectPerInput(&C::UseInput1, &C::UseInput2, &C::usesInput, 1, 0);
+    expectPerInput(&C::Input1AutoScale, &C::Input2AutoScale, &C::autoScale, 0, 1);
+    expectPerInput(&C::Input1Minimum, &C::Input2Minimum, &C::minimum, -1.5, -3.5);
+    expectPerInput(&C::Input1Maximum, &C::Input2Maximum, &C::maximum, 2.5, 4.5);
+    expectPerInput(&C::Input1SensorGain, &C::Input2SensorGain, &C::sensorGain, 3, 4);
+    expectPerInput(&C::Input1HPFilter, &C::Input2HPFilter, &C::hpFilter, 1, 0);
 
-    EXPECT_EQ(c.inputMode(0), "Magnetometer");
-    EXPECT_EQ(c.inputMode(1), "Microphone");
-    EXPECT_EQ(c.displayType(0), "Time Domain");
-    EXPECT_EQ(c.displayType(1), "Frequency Domain");
-    EXPECT_EQ(c.displayMode(0), "Mean Zero");
-    EXPECT_EQ(c.displayMode(1), "Offset To Zero");
-    EXPECT_FALSE(c.usesInput(0));
-    EXPECT_TRUE(c.usesInput(1));
-    EXPECT_EQ(c.autoScale(0), 0);
-    EXPECT_EQ(c.autoScale(1), 1);
-    EXPECT_EQ(c.minimum(0), -1.5);
-    EXPECT_EQ(c.minimum(1), -3.5);
-    EXPECT_EQ(c.maximum(0), 2.5);
-    EXPECT_EQ(c.maximum(1), 4.5);
-    EXPECT_EQ(c.sensorGain(0), 3);
-    EXPECT_EQ(c.sensorGain(1), 4);
-    EXPECT_EQ(c.hpFilter(0), 1);
-    EXPECT_EQ(c.hpFilter(1), 0);
-    EXPECT_EQ(d.spectrumUnit(0), 2);
-    EXPECT_EQ(d.spectrumUnit(1), 5);
-    EXPECT_EQ(d.vibrationScaling(0), 0.1);
-    EXPECT_EQ(d.vibrationScaling(1), 0.2);
-    EXPECT_EQ(d.magneticScaling(0), 0.3);
-    EXPECT_EQ(d.magneticScaling(1), 0.4);
-    EXPECT_EQ(d.microphoneScaling(0), 0.5);
-    EXPECT_EQ(d.microphoneScaling(1), 0.6);
+    using D = DefaultSettings;
+    expectPerInput(&D::Input1Scaling, &D::Input2Scaling, &D::spectrumUnit, 2, 5);
+    expectPerInput(&D::Input1VibrationScaling, &D::Input2VibrationScaling, &D::vibrationScaling, 0.1, 0.2);
+    expectPerInput(&D::Input1MagneticScaling, &D::Input2MagneticScaling, &D::magneticScaling, 0.3, 0.4);
+    expectPerInput(&D::Input1MicrophoneScaling, &D::Input2MicrophoneScaling, &D::microphoneScaling, 0.5, 0.6);
 }
