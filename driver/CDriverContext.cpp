@@ -18,6 +18,24 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Sensor control word: power, gain and high-pass filter of both sensor groups.
+constexpr std::uint16_t kSensor1Power = 0x0001;    // group 1 sensor supply on
+constexpr int kSensor1GainShift = 1;               // bits 1-2: group 1 gain - 1
+constexpr std::uint16_t kSensor1HighPass = 0x0008; // group 1 high-pass filter in circuit
+constexpr int kSensor2GainShift = 4;               // bits 4-5: group 2 gain - 1
+constexpr std::uint16_t kSensor2HighPass = 0x0040; // group 2 high-pass filter in circuit
+constexpr std::uint16_t kSensor2Power = 0x0080;    // group 2 sensor supply on
+constexpr std::uint16_t kGainCodeMask = 0x3;       // two bits of gain code per group
+
+// Input control word: input type and zeroing switches of both groups.
+constexpr std::uint16_t kInput1Type = 0x0001;   // group 1 input type 1; such an input is never zeroed
+constexpr std::uint16_t kInput2Type = 0x0002;   // group 2 input type 1
+constexpr std::uint16_t kInput1Zeroed = 0x0004; // group 1 input switched to zero to measure its offset
+constexpr std::uint16_t kInput2Zeroed = 0x0008; // group 2 input switched to zero
+
+// The rate divider travels to the instrument in a 16-bit field.
+constexpr double kMaxDividerField = 0xFFFF;
+
 std::filesystem::path logFilePath()
 {
     return FenmarlCommonDLL::platform::applicationDataFolder() / "Tesselon" / "Logs" / "Torvane.log";
@@ -182,7 +200,7 @@ bool CDriverContext::IsDeviceOpen()
 int CDriverContext::TurnSensorOn(int group, bool on)
 {
     if (!validGroup("TurnSensorOn", group)) return 1;
-    const std::uint16_t bit = group == 1 ? 0x0001 : 0x0080;
+    const std::uint16_t bit = group == 1 ? kSensor1Power : kSensor2Power;
     return sendSensorWord("TurnSensorOn", withBit(sensorWord_, bit, on));
 }
 
@@ -190,8 +208,8 @@ int CDriverContext::SetSensorGain(int group, int gain)
 {
     if (!validGroup("SetSensorGain", group)) return 1;
     if (gain < 1 || gain > 4) return controlFailure("SetSensorGain", "Sensor gain out of range");
-    const int shift = group == 1 ? 1 : 4;
-    const std::uint16_t mask = static_cast<std::uint16_t>(0x3 << shift);
+    const int shift = group == 1 ? kSensor1GainShift : kSensor2GainShift;
+    const std::uint16_t mask = static_cast<std::uint16_t>(kGainCodeMask << shift);
     const std::uint16_t code = static_cast<std::uint16_t>((gain - 1) << shift);
     return sendSensorWord("SetSensorGain", static_cast<std::uint16_t>((sensorWord_ & ~mask) | code));
 }
@@ -229,15 +247,15 @@ int CDriverContext::SetMeasurementRate(double rateHz, bool decimate)
     // The divider travels in a 16-bit field. Slower rates clock the
     // instrument N times faster and keep one sample in N, so the points still
     // come at the rate asked (within the clock's granularity).
-    if (divider - 1.0 > 0xFFFF && !decimate) {
-        factor = std::ceil(kBaseClockHz / rateHz / 65536.0);
+    if (divider - 1.0 > kMaxDividerField && !decimate) {
+        factor = std::ceil(kBaseClockHz / rateHz / (kMaxDividerField + 1.0));
         clocked = rateHz * factor;
         divider = std::trunc(kBaseClockHz / clocked + 0.5);
         picks = true;
     }
     // N must stay a count: a rate that still cannot be programmed is refused
     // rather than sent truncated.
-    if (divider < 1.0 || divider - 1.0 > 0xFFFF || factor > INT_MAX) {
+    if (divider < 1.0 || divider - 1.0 > kMaxDividerField || factor > INT_MAX) {
         setDriverError(kSource, "Measurement rate out of range");
         return 1;
     }
@@ -266,8 +284,8 @@ int CDriverContext::Reset()
 
     // High-pass filters off where the input is zeroed, so the offset is measured.
     std::uint16_t sensor = savedSensor;
-    if (!(savedInput & 0x1)) sensor &= static_cast<std::uint16_t>(~0x0008);
-    if (!(savedInput & 0x2)) sensor &= static_cast<std::uint16_t>(~0x0040);
+    if (!(savedInput & kInput1Type)) sensor &= static_cast<std::uint16_t>(~kSensor1HighPass);
+    if (!(savedInput & kInput2Type)) sensor &= static_cast<std::uint16_t>(~kSensor2HighPass);
     sensorWord_ = sensor;
     if (!usb_->VendorRequest(VEND_SENSORCONTROL, sensor)) {
         sensorWord_ = savedSensor;
@@ -278,8 +296,8 @@ int CDriverContext::Reset()
 
     pumpingSleepMs(300);
     std::uint16_t input = savedInput;
-    if (!(savedInput & 0x1)) input |= 0x0004;
-    if (!(savedInput & 0x2)) input |= 0x0008;
+    if (!(savedInput & kInput1Type)) input |= kInput1Zeroed;
+    if (!(savedInput & kInput2Type)) input |= kInput2Zeroed;
     inputWord_ = input;
     if (!usb_->VendorRequest(VEND_INPUTCONTROL, input)) {
         inputWord_ = savedInput;
@@ -308,7 +326,7 @@ int CDriverContext::Reset()
             counts[g] = 0;
     }
     for (int g = 0; g < 2; ++g) {
-        const bool inputTypeSet = savedInput & (g == 0 ? 0x1 : 0x2);
+        const bool inputTypeSet = savedInput & (g == 0 ? kInput1Type : kInput2Type);
         for (int axis = 0; axis < 3; ++axis) {
             const int channel = g * 3 + axis;
             if (inputTypeSet) {
@@ -335,9 +353,10 @@ int CDriverContext::Reset()
 
     // A powered sensor with its high-pass filter on, or a powered group of
     // input type 1, needs time to settle once the zeroing switches open.
-    const bool settle =
-        ((savedSensor & 0x40) && (savedSensor & 0x80)) || ((savedSensor & 0x01) && (savedSensor & 0x08)) ||
-        ((savedInput & 0x2) && (savedSensor & 0x80)) || ((savedInput & 0x1) && (savedSensor & 0x01));
+    const bool settle = ((savedSensor & kSensor2HighPass) && (savedSensor & kSensor2Power)) ||
+                        ((savedSensor & kSensor1Power) && (savedSensor & kSensor1HighPass)) ||
+                        ((savedInput & kInput2Type) && (savedSensor & kSensor2Power)) ||
+                        ((savedInput & kInput1Type) && (savedSensor & kSensor1Power));
     auto pumpAndSleep = [](int times) { pumpingSleepMs(100 * times); };
     if (settle) pumpAndSleep(5);
     if (!usb_->VendorRequest(VEND_INPUTCONTROL, savedInput)) {

@@ -13,15 +13,6 @@
 #include <array>
 #include <memory>
 
-namespace {
-
-bool isMicrophone(const std::string& sensorType)
-{
-    return sensorType == "Microphone";
-}
-
-} // namespace
-
 void DocumentView::storeGraph(ArchiveWriter& archive)
 {
     const auto& block = GraphLegacyBlock();
@@ -65,13 +56,10 @@ bool CCorvelDoc::UpdateViewsAndAlert()
 double CCorvelDoc::inputScale(int input) const
 {
     const CScanConfiguration& c = scan.configuration;
-    const std::string& type = input == 0 ? c.Input1Mode : c.Input2Mode;
-    if (type == "Accelerometer")
-        return input == 0 ? settings.Input1VibrationScaling : settings.Input2VibrationScaling;
-    if (type == "Magnetometer")
-        return input == 0 ? settings.Input1MagneticScaling : settings.Input2MagneticScaling;
-    if (type == "Microphone")
-        return input == 0 ? settings.Input1MicrophoneScaling : settings.Input2MicrophoneScaling;
+    const std::string& type = c.inputMode(input);
+    if (SensorTypes::isAccelerometer(type)) return settings.vibrationScaling(input);
+    if (SensorTypes::isMagnetometer(type)) return settings.magneticScaling(input);
+    if (SensorTypes::isMicrophone(type)) return settings.microphoneScaling(input);
     return 1.0;
 }
 
@@ -80,10 +68,10 @@ void CCorvelDoc::RecomputeSpectra()
     const CScanConfiguration& c = scan.configuration;
     for (int input = 0; input < 2; ++input) {
         ScanData& data = scan.input(input);
-        const std::string& type = input == 0 ? c.Input1Mode : c.Input2Mode;
-        const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
-        const int unit = input == 0 ? settings.Input1Scaling : settings.Input2Scaling;
-        const bool microphone = isMicrophone(type);
+        const std::string& type = c.inputMode(input);
+        const std::string& mode = c.displayMode(input);
+        const int unit = settings.spectrumUnit(input);
+        const bool microphone = SensorTypes::isMicrophone(type);
         const double scale = microphone ? inputScale(input) : 1.0;
 
         const int axes = data.allocatedAxes();
@@ -131,8 +119,7 @@ void CCorvelDoc::ApplyDataSettings(const CScanConfiguration& configuration,
 bool CCorvelDoc::InputMeansEnabled(int input) const
 {
     const CScanConfiguration& c = scan.configuration;
-    return input == 0 ? c.UseInput1 != 0 && isMicrophone(c.Input1Mode)
-                      : c.UseInput2 != 0 && isMicrophone(c.Input2Mode);
+    return c.usesInput(input) && SensorTypes::isMicrophone(c.inputMode(input));
 }
 
 std::string CCorvelDoc::InputMeansText(int input)
@@ -278,11 +265,11 @@ ExportInput CCorvelDoc::exportInput(int input)
     const CScanConfiguration& c = scan.configuration;
     ExportInput e;
     e.data = &scan.input(input);
-    e.sensorType = input == 0 ? c.Input1Mode : c.Input2Mode;
-    e.displayMode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
+    e.sensorType = c.inputMode(input);
+    e.displayMode = c.displayMode(input);
     e.magneticUnits = settings.MagneticUnits;
     e.vibrationUnits = settings.VibrationUnits;
-    e.spectrumUnit = input == 0 ? settings.Input1Scaling : settings.Input2Scaling;
+    e.spectrumUnit = settings.spectrumUnit(input);
     e.scale = inputScale(input);
     return e;
 }

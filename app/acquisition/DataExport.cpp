@@ -4,6 +4,7 @@
 #include "app/acquisition/ReplacingFile.h"
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
+#include "app/base/ConfigurationValues.h"
 
 #include "app/base/UserInteraction.h"
 
@@ -49,7 +50,7 @@ struct DisplayedInput
 
     explicit DisplayedInput(const ExportInput& input) : data(*input.data)
     {
-        const bool microphone = input.sensorType == "Microphone";
+        const bool microphone = SensorTypes::isMicrophone(input.sensorType);
         divide = microphone;
         scale = input.scale;
         FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
@@ -131,7 +132,7 @@ void cannotOpen(UserInteraction* ui, const std::filesystem::path& path, std::str
 
 std::string UnitSuffix(const std::string& sensorType, int magneticUnits, int vibrationUnits)
 {
-    if (sensorType == "Magnetometer") {
+    if (SensorTypes::isMagnetometer(sensorType)) {
         switch (magneticUnits) {
         case 0:
             return " (nT)";
@@ -141,7 +142,7 @@ std::string UnitSuffix(const std::string& sensorType, int magneticUnits, int vib
             return " (mG)";
         }
     }
-    if (sensorType == "Microphone") return " (Pa)";
+    if (SensorTypes::isMicrophone(sensorType)) return " (Pa)";
     switch (vibrationUnits) {
     case 0:
         return " (ug)";

@@ -16,7 +16,7 @@ class UserInteraction;
 struct ExportInput
 {
     ScanData* data = nullptr;
-    std::string sensorType;  // "Accelerometer", "Magnetometer", "Microphone"
+    std::string sensorType;  // one of SensorTypes
     std::string displayMode; // "Normal", "Mean Zero", "Offset To Zero"
     int magneticUnits = 0;
     int vibrationUnits = 0;

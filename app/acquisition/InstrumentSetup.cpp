@@ -15,7 +15,7 @@ int SensorGainCode(int gain)
 
 int InputTypeFor(const std::string& sensorType)
 {
-    return (sensorType == "Accelerometer" || sensorType == "Microphone") ? 1 : 0;
+    return (SensorTypes::isAccelerometer(sensorType) || SensorTypes::isMicrophone(sensorType)) ? 1 : 0;
 }
 
 std::string DescribeDriverFailure(const std::string& call)

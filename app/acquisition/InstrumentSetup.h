@@ -11,7 +11,7 @@ class UserInteraction;
 // Driver gain code of a sensor gain: 1, 10, 100, 1000 give 1, 2, 3, 4.
 // Gains below 1 (never valid) are sent as gain 1.
 int SensorGainCode(int gain);
-// 1 for "Accelerometer" and "Microphone" inputs, 0 otherwise.
+// 1 for accelerometer and microphone inputs, 0 otherwise.
 int InputTypeFor(const std::string& sensorType);
 
 // "Call (arguments) failed: driver text" for a driver call that returned failure.

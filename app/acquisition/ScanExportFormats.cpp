@@ -5,6 +5,8 @@
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/settings/SensorUnits.h"
+#include "app/base/ConfigurationValues.h"
+#include "app/settings/SensorUnits.h"
 
 #include "common/Locker.h"
 
@@ -61,7 +63,7 @@ std::string inputLabel(const CScanConfiguration& c, int input)
 
 const std::string& sensorTypeOf(const CScanConfiguration& c, int input)
 {
-    return input == 0 ? c.Input1Mode : c.Input2Mode;
+    return c.inputMode(input);
 }
 
 // One input group's displayed series, converted once, as the text export does.
@@ -78,7 +80,7 @@ struct CsvBlock
     CsvBlock(CCorvelDoc& document, int input)
     {
         const ExportInput e = document.exportInput(input);
-        const bool microphone = e.sensorType == "Microphone";
+        const bool microphone = SensorTypes::isMicrophone(e.sensorType);
         std::vector<MappedSeries*> ty{&timeY[0], &timeY[1], &timeY[2]};
         std::vector<MappedSeries*> fy{&freqY[0], &freqY[1], &freqY[2]};
         ConvertTimeForDisplay(*e.data, e.displayMode, 0, microphone, e.scale, timeX, ty);
@@ -156,7 +158,7 @@ std::string SpectrumValueUnit(const std::string& sensorType, int magneticUnits, 
                               int spectrumUnit)
 {
     // The text export and the graphs show a microphone's spectrum as sound pressure level.
-    if (sensorType == "Microphone") return "dB SPL";
+    if (SensorTypes::isMicrophone(sensorType)) return "dB SPL";
     const std::string unit = SensorUnits::unitName(sensorType, magneticUnits, vibrationUnits);
     switch (spectrumUnit) {
     case 1:
@@ -206,13 +208,12 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
         const std::string& type = sensorTypeOf(c, input);
         const std::string label = inputLabel(c, input);
         const std::string unit = SensorUnits::unitName(type, s.MagneticUnits, s.VibrationUnits);
-        const int spectrumUnit = input == 0 ? s.Input1Scaling : s.Input2Scaling;
-        const bool microphone = type == "Microphone";
+        const int spectrumUnit = s.spectrumUnit(input);
+        const bool microphone = SensorTypes::isMicrophone(type);
         appendRow(out, {label + " sensor type", type});
-        appendRow(out, {label + " display mode", input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode});
+        appendRow(out, {label + " display mode", c.displayMode(input)});
         appendRow(out, {label + " samples", std::to_string(blocks[b]->rows)});
-        appendRow(out, {label + " sensor gain",
-                        std::to_string(input == 0 ? c.Input1SensorGain : c.Input2SensorGain)});
+        appendRow(out, {label + " sensor gain", std::to_string(c.sensorGain(input))});
         appendRow(out, {label + " time unit", unit});
         appendRow(out, {label + " spectrum unit",
                         SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits, spectrumUnit)});
@@ -227,8 +228,8 @@ bool ExportCsvFile(CCorvelDoc& document, const std::filesystem::path& path, std:
         const std::string& type = sensorTypeOf(c, input);
         const std::string label = inputLabel(c, input);
         const std::string unit = SensorUnits::unitName(type, s.MagneticUnits, s.VibrationUnits);
-        const std::string funit = SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits,
-                                                    input == 0 ? s.Input1Scaling : s.Input2Scaling);
+        const std::string funit =
+            SpectrumValueUnit(type, s.MagneticUnits, s.VibrationUnits, s.spectrumUnit(input));
         static const char* axisNames[] = {"X", "Y", "Z"};
         columns.push_back(label + " Time (s)");
         for (int a = 0; a < blocks[b]->axes; ++a)
@@ -283,11 +284,11 @@ std::vector<WavChannel> WavChannels(const CCorvelDoc& document)
     for (int input : inputsInUse(c)) {
         const ScanData& data = document.scan.input(input);
         const std::string& type = sensorTypeOf(c, input);
-        const int gain = std::max(1, input == 0 ? c.Input1SensorGain : c.Input2SensorGain);
+        const int gain = std::max(1, c.sensorGain(input));
         const double scale = document.inputScale(input);
         const double toVolts = kFullScaleVolts / gain;
         double toUnit = toVolts * scale;
-        if (type == "Microphone") toUnit = scale != 0.0 ? toVolts / scale : 0.0;
+        if (SensorTypes::isMicrophone(type)) toUnit = scale != 0.0 ? toVolts / scale : 0.0;
         const int axes = std::clamp(data.allocatedAxes(), 0, 3);
         for (int a = 0; a < axes; ++a) {
             WavChannel ch;

@@ -21,7 +21,7 @@ void addInputLines(std::vector<std::string>& lines, bool used, const std::string
         return;
     }
     lines.push_back(" Sensor Mode: " + mode);
-    if (mode == "Magnetometer")
+    if (SensorTypes::isMagnetometer(mode))
         lines.emplace_back(highPass == 0 ? " Sensor Coupling: DC" : " Sensor Coupling: AC");
     char text[64];
     std::snprintf(text, sizeof text, " Sensor Gain: %d", gain);
@@ -52,7 +52,7 @@ std::vector<std::string> ScanPropertiesLines(const ScanProperties& scan)
     lines.emplace_back(text);
     std::snprintf(text, sizeof text, "Number of Samples: %d", scan.input1.samplesAcquired);
     lines.emplace_back(text);
-    if (c.ScanMode == 2)
+    if (c.ScanMode == ScanModes::Multiple)
         std::snprintf(text, sizeof text, "Number of Runs: %d", c.NumberofRuns);
     else
         std::snprintf(text, sizeof text, "Number of Averages: %d", scan.input1.averagesCompleted);

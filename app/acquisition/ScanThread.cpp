@@ -260,7 +260,7 @@ ReadResult readAcquisition(ScanProperties& scan, const StoreValues& v, bool diff
 void computeSpectra(ScanData& data, const std::string& sensorType, const std::string& displayMode, int input,
                     const StoreValues& v, bool average)
 {
-    const bool microphone = sensorType == "Microphone";
+    const bool microphone = SensorTypes::isMicrophone(sensorType);
     MappedSeries x;
     MappedSeries y[3];
     x.open();
@@ -320,7 +320,7 @@ void averageTimeRecords(ScanData& data, int a)
 // thread runs (the views only write the pass/fail results).
 struct ScanSetup
 {
-    int scanMode = 0;
+    int scanMode = ScanModes::Single;
     int samples = 0;
     int averages = 1;
     int runs = 0;
@@ -351,8 +351,9 @@ ScanSetup programInstrument(ScanProperties& scan)
         setup.displayMode[0] = c.Input1DisplayMode;
         setup.displayMode[1] = c.Input2DisplayMode;
         setup.fileName = c.FileName;
-        setup.differential = c.UseInput2 != 0 && c.DiffGrad != 0 && c.Input1Mode == "Magnetometer" &&
-                             c.Input2Mode == "Magnetometer";
+        setup.differential = c.UseInput2 != 0 && c.DiffGrad != 0 &&
+                             SensorTypes::isMagnetometer(c.Input1Mode) &&
+                             SensorTypes::isMagnetometer(c.Input2Mode);
         interval = c.SampleInterval > 0.0 ? c.SampleInterval : 0.001;
         oversample = c.Oversample;
         rollingPoints = c.CutOffFrequency;
@@ -452,10 +453,10 @@ std::string ScanProgressText(const ScanProperties& scan)
     const ScanData& d = scan.input1;
     char text[128];
     switch (c.ScanMode) {
-    case 1:
+    case ScanModes::Continuous:
         std::snprintf(text, sizeof text, "Sample %d", d.samplesAcquired);
         break;
-    case 2:
+    case ScanModes::Multiple:
         std::snprintf(text, sizeof text, "Sample %d of %d, Run %d of %d", d.samplesAcquired, d.pointCount,
                       std::min(d.averagesCompleted + 1, c.NumberofRuns), c.NumberofRuns);
         break;
@@ -478,7 +479,7 @@ void ScanThread(ScanThreadParams* params)
     outputDebugString("TS APP - ScanThread setting SetMeasurementRate");
     const ScanSetup setup = programInstrument(scan);
     outputDebugString("TS APP - ScanThread setting SetMeasurementRate - completed");
-    const bool continuous = setup.scanMode == 1;
+    const bool continuous = setup.scanMode == ScanModes::Continuous;
     const ReadPacing pacing{20, 100, continuous};
 
     outputDebugString("TS APP - ScanThread before for loop");
@@ -615,7 +616,7 @@ bool LaunchScanThread(ScanThreadParams* params)
     std::lock_guard<std::mutex> hold(threadSlotMutex);
     // The previous thread has posted its completion by now; collect it.
     if (threadSlot.joinable()) threadSlot.join();
-    const bool multiple = params->scan->configuration.ScanMode == 2;
+    const bool multiple = params->scan->configuration.ScanMode == ScanModes::Multiple;
     try {
         threadSlot = std::thread(multiple ? MultipleScanThread : ScanThread, params);
     } catch (const std::system_error&) {
@@ -643,7 +644,8 @@ bool StartScan(CCorvelDoc& document, ScanEvents& events, ScanConfigurationStore&
         scan.lostSamples = 0;
         document.scanActive = 1;
         scan.acquisitionTime = SystemTime::localNow();
-        const int points = scan.configuration.ScanMode == 1 ? 1000 : scan.configuration.NoOfSamples;
+        const int points =
+            scan.configuration.ScanMode == ScanModes::Continuous ? 1000 : scan.configuration.NoOfSamples;
         for (ScanData* data : {&scan.input1, &scan.input2}) {
             data->pointCount = std::max(points, 0);
             data->axisCount = ScanData::kAxes;

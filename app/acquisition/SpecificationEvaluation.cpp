@@ -38,15 +38,15 @@ void judgeTime(CCorvelDoc& document, int input, bool fresh, SpecificationVerdict
     SpecificationSettings& limits = c.Specification;
     DomainVerdict& v = verdict.time[input];
     v = DomainVerdict{};
-    const bool used = (input == 0 ? c.UseInput1 : c.UseInput2) != 0;
+    const bool used = c.usesInput(input);
     if (limits.applyTimeTest[input] == 0 || !used) return;
     v.tested = true;
     if (fresh) {
         limits.passedTime[input] = 1;
         limits.takeReference[input] = 1;
     }
-    const std::string& sensor = input == 0 ? c.Input1Mode : c.Input2Mode;
-    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
+    const std::string& sensor = c.inputMode(input);
+    const std::string& mode = c.displayMode(input);
     ScanData& data = document.scan.input(input);
     Displayed shown;
     int samples;
@@ -57,8 +57,8 @@ void judgeTime(CCorvelDoc& document, int input, bool fresh, SpecificationVerdict
         samples = std::max(data.samplesAcquired, 0);
         axes = std::clamp(data.allocatedAxes(), 0, 3);
         if (samples > 0 && axes > 0)
-            ConvertTimeForDisplay(data, mode, 0, sensor == "Microphone", document.inputScale(input), shown.x,
-                                  shown.axes());
+            ConvertTimeForDisplay(data, mode, 0, SensorTypes::isMicrophone(sensor),
+                                  document.inputScale(input), shown.x, shown.axes());
     }
     if (samples == 0 || axes == 0) {
         v.passed = false;
@@ -95,7 +95,7 @@ void judgeFrequency(CCorvelDoc& document, int input, SpecificationVerdict& verdi
     CScanConfiguration& c = document.scan.configuration;
     SpecificationSettings& limits = c.Specification;
     DomainVerdict& v = verdict.frequency[input];
-    const bool used = (input == 0 ? c.UseInput1 : c.UseInput2) != 0;
+    const bool used = c.usesInput(input);
     if (limits.applyFrequencyTest[input] == 0 || !used) {
         v = DomainVerdict{};
         return;
@@ -104,9 +104,9 @@ void judgeFrequency(CCorvelDoc& document, int input, SpecificationVerdict& verdi
     if (document.scan.runAcquiring.load()) return;
     v = DomainVerdict{};
     v.tested = true;
-    const std::string& sensor = input == 0 ? c.Input1Mode : c.Input2Mode;
-    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
-    const bool microphone = sensor == "Microphone";
+    const std::string& sensor = c.inputMode(input);
+    const std::string& mode = c.displayMode(input);
+    const bool microphone = SensorTypes::isMicrophone(sensor);
     ScanData& data = document.scan.input(input);
     Displayed shown;
     int count = 0;

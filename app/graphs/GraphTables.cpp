@@ -1,5 +1,7 @@
 #include "app/graphs/GraphTables.h"
 
+#include "app/base/ConfigurationValues.h"
+#include "app/specification/SpecificationTest.h"
 
 #include <cstdio>
 
@@ -11,8 +13,8 @@ enum class Sensor { Magnetometer, Vibration, Microphone };
 
 Sensor sensorOf(const std::string& sensorType)
 {
-    if (sensorType == "Magnetometer") return Sensor::Magnetometer;
-    if (sensorType == "Microphone") return Sensor::Microphone;
+    if (SensorTypes::isMagnetometer(sensorType)) return Sensor::Magnetometer;
+    if (SensorTypes::isMicrophone(sensorType)) return Sensor::Microphone;
     return Sensor::Vibration;
 }
 
@@ -142,7 +144,7 @@ TimeWindow timeGraphWindow(bool scanRunning, int scanMode, bool driverScanning, 
         drawn = 0;
     }
     // A running continuous scan shows only its newest points; the window slides, so it is resent.
-    if (scanMode == 1 && driverScanning && available > continuousWindowPoints) {
+    if (scanMode == ScanModes::Continuous && driverScanning && available > continuousWindowPoints) {
         w.start = available - continuousWindowPoints;
         w.count = continuousWindowPoints;
         return w;

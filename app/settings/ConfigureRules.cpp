@@ -1,5 +1,7 @@
 #include "app/settings/ConfigureRules.h"
 
+#include "app/base/ConfigurationValues.h"
+
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -23,7 +25,8 @@ std::string format(const char* pattern, double value)
 
 const std::vector<std::string>& sensorTypes()
 {
-    static const std::vector<std::string> v{"Accelerometer", "Magnetometer", "Microphone"};
+    static const std::vector<std::string> v{SensorTypes::Accelerometer, SensorTypes::Magnetometer,
+                                            SensorTypes::Microphone};
     return v;
 }
 const std::vector<std::string>& couplings()
@@ -138,7 +141,7 @@ std::optional<Refusal> validateScanPage(const ScanPageInput& in)
     // which would divide by zero when the scan starts.
     if (!intervalCharactersValid(in.intervalText) || !(parseSampleInterval(in.intervalText) > 0.0))
         return Refusal{Refusal::Interval, kInvalidIntervalMessage};
-    if (in.scanMode == 1) {
+    if (in.scanMode == ScanModes::Continuous) {
         if (in.averages != 1)
             return Refusal{Refusal::Averages,
                            "Number of averages must be set to 1 for continuous acquisition"};
@@ -146,7 +149,7 @@ std::optional<Refusal> validateScanPage(const ScanPageInput& in)
             return Refusal{Refusal::Interval,
                            "Sample interval must be 5s or greater for continuous acquisition"};
     }
-    if (in.scanMode == 2 && in.interval < 0.000199)
+    if (in.scanMode == ScanModes::Multiple && in.interval < 0.000199)
         return Refusal{Refusal::Interval,
                        "Sample interval must be 200uS or greater for multiple acquisition"};
     if (in.rollingPoints < kMinRollingPoints || in.rollingPoints > kMaxRollingPoints)

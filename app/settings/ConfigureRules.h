@@ -15,7 +15,7 @@ namespace ConfigureRules {
 inline constexpr const char* kCaption = EntryRules::kCaption;
 
 // Choice lists, in stored/compared index order.
-const std::vector<std::string>& sensorTypes();      // "Accelerometer", "Magnetometer", "Microphone"
+const std::vector<std::string>& sensorTypes();      // SensorTypes: Accelerometer, Magnetometer, Microphone
 const std::vector<std::string>& couplings();        // "DC", "AC"
 const std::vector<std::string>& displayTypes();     // "Time Domain", "Frequency Domain", "Both"
 const std::vector<std::string>& displayModes();     // "Normal", "Mean Zero", "Offset To Zero"
@@ -86,7 +86,7 @@ struct Refusal
 
 struct ScanPageInput
 {
-    int scanMode = 0; // 0 Single, 1 Continuous, 2 Multiple
+    int scanMode = ScanModes::Single;
     int samples = 1000;
     int averages = 1;
     int runs = 5;

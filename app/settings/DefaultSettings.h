@@ -45,6 +45,21 @@ struct DefaultSettings
 
     bool operator==(const DefaultSettings&) const = default;
 
+    // The per-input members by input index (0 or 1; anything else reads input 2).
+    std::int32_t spectrumUnit(int input) const { return input == 0 ? Input1Scaling : Input2Scaling; }
+    double vibrationScaling(int input) const
+    {
+        return input == 0 ? Input1VibrationScaling : Input2VibrationScaling;
+    }
+    double magneticScaling(int input) const
+    {
+        return input == 0 ? Input1MagneticScaling : Input2MagneticScaling;
+    }
+    double microphoneScaling(int input) const
+    {
+        return input == 0 ? Input1MicrophoneScaling : Input2MicrophoneScaling;
+    }
+
     // The data-settings block of a scan data file (newest layout), and its
     // reader for versions 0 … −9. On an archive error nothing is changed.
     // ZeroAndStabilise, UpdateGraphs and autoFileName are not part of it.

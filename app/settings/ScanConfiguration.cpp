@@ -80,7 +80,7 @@ void CScanConfiguration::load(ArchiveReader& archive, int version)
 
     if (version == 0) {
         // The oldest files end the record here.
-        c.ScanMode = 0;
+        c.ScanMode = ScanModes::Single;
         c.NumberofRuns = 5;
         c.Oversample = 0;
         c.Specification.applyTimeTest[0] = c.Specification.applyTimeTest[1] = 0;
@@ -93,7 +93,7 @@ void CScanConfiguration::load(ArchiveReader& archive, int version)
         c.ScanMode = archive.readInt32();
         c.NumberofRuns = archive.readInt32();
     } else {
-        c.ScanMode = archive.readInt32() != 0 ? 1 : 0;
+        c.ScanMode = archive.readInt32() != 0 ? ScanModes::Continuous : ScanModes::Single;
         c.NumberofRuns = 5;
     }
     c.Oversample = version <= -8 ? archive.readInt32() : 0;

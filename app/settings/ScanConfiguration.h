@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 #include "app/specification/SpecificationSettings.h"
 
 #include <cstdint>
@@ -56,6 +56,23 @@ public:
     CScanConfiguration(const CScanConfiguration&) = default;
     CScanConfiguration& operator=(const CScanConfiguration&) = default;
     bool operator==(const CScanConfiguration&) const = default;
+
+    // The per-input members by input index (0 or 1; anything else reads input 2).
+    const std::string& inputMode(int input) const { return input == 0 ? Input1Mode : Input2Mode; }
+    const std::string& displayType(int input) const
+    {
+        return input == 0 ? Input1DisplayType : Input2DisplayType;
+    }
+    const std::string& displayMode(int input) const
+    {
+        return input == 0 ? Input1DisplayMode : Input2DisplayMode;
+    }
+    bool usesInput(int input) const { return (input == 0 ? UseInput1 : UseInput2) != 0; }
+    std::int32_t autoScale(int input) const { return input == 0 ? Input1AutoScale : Input2AutoScale; }
+    double minimum(int input) const { return input == 0 ? Input1Minimum : Input2Minimum; }
+    double maximum(int input) const { return input == 0 ? Input1Maximum : Input2Maximum; }
+    std::int32_t sensorGain(int input) const { return input == 0 ? Input1SensorGain : Input2SensorGain; }
+    std::int32_t hpFilter(int input) const { return input == 0 ? Input1HPFilter : Input2HPFilter; }
 
     // Writes the record in the newest layout (the same for versions −8 and −9).
     void store(ArchiveWriter& archive) const;

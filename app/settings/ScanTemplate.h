@@ -61,10 +61,7 @@ struct ScanTemplate
     // What pressing OK on the filled pages stores.
     void applyTo(CScanConfiguration& configuration, DefaultSettings& defaults) const;
     // The page's coupling choice of input i (0 or 1) from the loaded high-pass flag.
-    std::int32_t coupling(int input) const
-    {
-        return (input == 0 ? configuration.Input1HPFilter : configuration.Input2HPFilter) != 0 ? 1 : 0;
-    }
+    std::int32_t coupling(int input) const { return configuration.hpFilter(input) != 0 ? 1 : 0; }
 
     void store(ArchiveWriter& archive) const;
     // Reads a whole template. A file without a version word is read from its

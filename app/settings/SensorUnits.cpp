@@ -1,6 +1,6 @@
 #include "app/settings/SensorUnits.h"
 
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 #include "app/specification/SpecificationTest.h"
 
 namespace SensorUnits {

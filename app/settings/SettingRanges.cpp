@@ -160,10 +160,11 @@ std::optional<std::string> checkSettingsFile(const CScanConfiguration& c, const 
     Checks check;
     check.integer("Coupling1", c.Input1HPFilter, 0, kMaxCoupling);
     check.integer("Coupling2", c.Input2HPFilter, 0, kMaxCoupling);
-    check.integer("ScanMode", c.ScanMode, 0, kMaxScanMode);
-    if (c.ScanMode != 2) check.integer("NoOfAverages", c.NoOfAverages, kMinAverages, kMaxAverages);
+    check.integer("ScanMode", c.ScanMode, ScanModes::Single, kMaxScanMode);
+    if (c.ScanMode != ScanModes::Multiple)
+        check.integer("NoOfAverages", c.NoOfAverages, kMinAverages, kMaxAverages);
     // A continuous scan grows as it goes; its count is not used.
-    if (c.ScanMode != 1) {
+    if (c.ScanMode != ScanModes::Continuous) {
         const std::int64_t most = maxSamplesFor(availableBytes);
         if (!check.refusal && (c.NoOfSamples < kMinSamples || c.NoOfSamples > most)) {
             std::string accepted = std::to_string(kMinSamples) + " to " + std::to_string(most);
@@ -177,16 +178,16 @@ std::optional<std::string> checkSettingsFile(const CScanConfiguration& c, const 
     check.positive("SampleInterval", c.SampleInterval, "seconds");
     if (c.Filter == 1)
         check.integer("NoOfRollingPoints", c.CutOffFrequency, kMinRollingPoints, kMaxRollingPoints);
-    if (c.ScanMode == 2) check.integer("NumberofRuns", c.NumberofRuns, kMinRuns, kMaxRuns);
+    if (c.ScanMode == ScanModes::Multiple) check.integer("NumberofRuns", c.NumberofRuns, kMinRuns, kMaxRuns);
     check.gain("Input1SensorGain", c.Input1SensorGain);
     check.gain("Input2SensorGain", c.Input2SensorGain);
     check.integer("Filter", c.Filter, 0, kMaxFilter);
-    if (c.ScanMode == 2) check.fileName("AutoFileName", d.autoFileName);
+    if (c.ScanMode == ScanModes::Multiple) check.fileName("AutoFileName", d.autoFileName);
     check.integer("UnitMagnetic", d.MagneticUnits, 0, kMaxMagneticUnit);
     check.integer("UnitVibration", d.VibrationUnits, 0, kMaxVibrationUnit);
-    if (c.UseInput1 && c.Input1Mode == "Magnetometer")
+    if (c.UseInput1 && SensorTypes::isMagnetometer(c.Input1Mode))
         check.nonZero("MagneticScaling1", d.Input1CustomMagneticScaling);
-    if (c.UseInput2 && c.Input2Mode == "Magnetometer")
+    if (c.UseInput2 && SensorTypes::isMagnetometer(c.Input2Mode))
         check.nonZero("MagneticScaling2", d.Input2CustomMagneticScaling);
     // Held in V/Pa, written in the file in mV/Pa.
     check.positive("MicrophoneScaling1", d.Input1MicrophoneScaling * 1000.0, "mV/Pa");
@@ -211,7 +212,7 @@ void applyRegistryFallbacks(CScanConfiguration& c, const std::function<void(cons
     fix.integer("Input2HPFilter", c.Input2HPFilter, fresh.Input2HPFilter, 0, kMaxCoupling);
     if (c.Filter == 2) c.Filter = 1; // older versions' low pass
     fix.integer("Filter", c.Filter, fresh.Filter, 0, kMaxFilter);
-    fix.integer("ScanMode", c.ScanMode, fresh.ScanMode, 0, kMaxScanMode);
+    fix.integer("ScanMode", c.ScanMode, fresh.ScanMode, ScanModes::Single, kMaxScanMode);
     fix.integer("CutOffFrequency", c.CutOffFrequency, fresh.CutOffFrequency, kMinRollingPoints,
                 kMaxRollingPoints);
     fix.integer("NumberofRuns", c.NumberofRuns, fresh.NumberofRuns, kMinRuns, kMaxRuns);

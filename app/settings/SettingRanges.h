@@ -19,7 +19,7 @@ inline constexpr int kMinAverages = 1, kMaxAverages = 1000;
 inline constexpr int kMinRollingPoints = 2, kMaxRollingPoints = 60;
 inline constexpr int kMinRuns = 2, kMaxRuns = 10000;
 inline constexpr int kMinDiscreteFrequencies = 1, kMaxDiscreteFrequencies = 16;
-inline constexpr int kMaxScanMode = 2;      // Single, Continuous, Multiple
+inline constexpr int kMaxScanMode = ScanModes::Multiple;
 inline constexpr int kMaxFilter = 1;        // none, low pass
 inline constexpr int kMaxCoupling = 1;      // DC, AC
 inline constexpr int kMaxWindow = 6;        // None … Blackman

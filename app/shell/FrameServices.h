@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/acquisition/ScanEvents.h"
+
 #include <functional>
 
 class CCorvelDoc;
@@ -12,7 +14,7 @@ struct DefaultSettings;
 class FrameServices
 {
 public:
-    static constexpr int kGraphTimerId = 1001; // view refresh while a scan runs
+    static constexpr int kGraphTimerId = ScanEvents::kGraphTimerId; // view refresh while a scan runs
     static constexpr int kStopTimerId = 1010;  // enables Stop 5 s after the start
     static constexpr unsigned kStopDelayMs = 5000;
 

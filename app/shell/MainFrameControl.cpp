@@ -295,7 +295,7 @@ bool MainFrameControl::correctConfiguration(CScanConfiguration& c)
         !ui_.askYesNo("The data maybe aliased.\nWould you like to continue?", "Acquisition",
                       MB_ICONEXCLAMATION_))
         return false;
-    if (c.ScanMode == 1) {
+    if (c.ScanMode == ScanModes::Continuous) {
         if (c.SampleInterval < 5.0) {
             c.SampleInterval = 5.0;
             ui_.messageBox(
@@ -389,9 +389,9 @@ bool MainFrameControl::start()
     CScanConfiguration& c = store_.scanConfiguration();
     if (!correctConfiguration(c)) return false;
     const unsigned period = RefreshPeriodMs(c.SampleInterval);
-    if (c.ScanMode == 2 && !chooseMultipleFileName(c)) return false;
+    if (c.ScanMode == ScanModes::Multiple && !chooseMultipleFileName(c)) return false;
     // The data would be lost at the end: say so before anything starts.
-    if (c.ScanMode != 2 && !checkScanFolder(scanFolderForAutomaticNames())) return false;
+    if (c.ScanMode != ScanModes::Multiple && !checkScanFolder(scanFolderForAutomaticNames())) return false;
 
     frame_.setTimer(FrameServices::kGraphTimerId, period);
     frame_.setTimer(FrameServices::kStopTimerId, FrameServices::kStopDelayMs);
@@ -432,7 +432,7 @@ void MainFrameControl::stop()
     CCorvelDoc* document = scanDocument_ ? scanDocument_ : frame_.activeDocument();
     if (!scanRequested.load() || !document) return;
     scanInProgress_ = false;
-    const bool continuous = document->scan.configuration.ScanMode == 1;
+    const bool continuous = document->scan.configuration.ScanMode == ScanModes::Continuous;
     const bool yes = ui_.askYesNo(continuous ? "Stop Current Scan? This may take several seconds"
                                              : "Abort Current Scan? This may take several seconds",
                                   "Scan", MB_ICONQUESTION_);

@@ -1,5 +1,7 @@
 #include "app/specification/SpecificationRules.h"
 
+#include "app/base/ConfigurationValues.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +22,8 @@ CurveRow makeRow(double frequency, double intensity)
 
 std::string unitFor(const std::string& sensorType)
 {
-    if (sensorType == "Magnetometer") return "uT";
-    if (sensorType == "Microphone") return "Pa";
+    if (SensorTypes::isMagnetometer(sensorType)) return "uT";
+    if (SensorTypes::isMicrophone(sensorType)) return "Pa";
     return "g";
 }
 

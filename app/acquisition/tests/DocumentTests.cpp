@@ -145,7 +145,7 @@ TEST(Document, PropertiesLines)
                                                "Number of Averages: 3",
                                                "Digital Filtering: Yes"};
     EXPECT_EQ(ScanPropertiesLines(scan), expected);
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 7;
     c.UseInput2 = 0;
     c.Input1HPFilter = 0;

@@ -5,7 +5,7 @@
 
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/ScanEvents.h"
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 #include "app/settings/ScanConfiguration.h"
 #include "driver/Torvane.h"
 #include "simulator/Instrument.h"

@@ -163,11 +163,11 @@ TEST(ScanThreadRules, ProgressTextPerMode)
     scan.input1.averagesCompleted = 3;
     scan.configuration.NoOfAverages = 3;
     scan.configuration.NumberofRuns = 5;
-    scan.configuration.ScanMode = 0;
+    scan.configuration.ScanMode = ScanModes::Single;
     EXPECT_EQ(ScanProgressText(scan), "Sample 120 of 1000, Average 3 of 3") << "the average is capped";
-    scan.configuration.ScanMode = 1;
+    scan.configuration.ScanMode = ScanModes::Continuous;
     EXPECT_EQ(ScanProgressText(scan), "Sample 120");
-    scan.configuration.ScanMode = 2;
+    scan.configuration.ScanMode = ScanModes::Multiple;
     EXPECT_EQ(ScanProgressText(scan), "Sample 120 of 1000, Run 4 of 5");
     scan.input1.averagesCompleted = 5;
     EXPECT_EQ(ScanProgressText(scan), "Sample 120 of 1000, Run 5 of 5");
@@ -314,7 +314,7 @@ TEST_F(ScanThreadTest, StoppingAContinuousScanKeepsEverySample)
 {
     plugInstrument();
     CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = 1;
+    c.ScanMode = ScanModes::Continuous;
     c.NoOfSamples = 1000;
     CCorvelDoc doc(c, store->defaultSettings());
     start(doc);
@@ -352,7 +352,7 @@ TEST_F(ScanThreadTest, MultipleRunsAreHandedOverOneByOne)
 {
     plugInstrument();
     CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 3;
     c.NoOfSamples = 300;
     c.FileName = scratchFolder() + "/scan.ts6";
@@ -389,7 +389,7 @@ TEST_F(ScanThreadTest, AnUnansweredSaveDoesNotHangTheScan)
 {
     plugInstrument();
     CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 2;
     c.NoOfSamples = 200;
     c.FileName = scratchFolder() + "/lost.ts6";

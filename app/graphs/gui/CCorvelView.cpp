@@ -27,12 +27,12 @@ namespace {
 
 const std::string& sensorTypeOf(const CScanConfiguration& c, int input)
 {
-    return input == 0 ? c.Input1Mode : c.Input2Mode;
+    return c.inputMode(input);
 }
 
 bool inputInUse(const CScanConfiguration& c, int input)
 {
-    return (input == 0 ? c.UseInput1 : c.UseInput2) != 0;
+    return c.usesInput(input);
 }
 
 // One input's displayed values: x, one series per axis and the total field over the same points.
@@ -236,7 +236,7 @@ void CCorvelView::setTitles(CCorvelDoc& document)
         graphTitle(kind_, titles, c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode));
     chart_->setXAxisTitle(xAxisTitle(spectrum));
     chart_->setYAxisTitle(yAxisTitle(sensorTypeOf(c, input), d.MagneticUnits, d.VibrationUnits, spectrum,
-                                     input == 0 ? d.Input1Scaling : d.Input2Scaling));
+                                     d.spectrumUnit(input)));
 }
 
 void CCorvelView::onDocumentUpdate(CCorvelDoc& document)

@@ -157,7 +157,7 @@ QString GraphAnalysis::baseUnit() const
     const CCorvelDoc* doc = view_->document();
     if (!doc) return {};
     const CScanConfiguration& c = doc->scan.configuration;
-    const std::string& type = inputOf(view_) == 0 ? c.Input1Mode : c.Input2Mode;
+    const std::string& type = c.inputMode(inputOf(view_));
     return QString::fromStdString(
         GraphTables::unitName(type, doc->settings.MagneticUnits, doc->settings.VibrationUnits));
 }
@@ -169,9 +169,9 @@ QString GraphAnalysis::yUnit() const
     if (!isSpectrum()) return baseUnit();
     const CScanConfiguration& c = doc->scan.configuration;
     const int input = inputOf(view_);
-    return QString::fromStdString(SpectrumValueUnit(
-        input == 0 ? c.Input1Mode : c.Input2Mode, doc->settings.MagneticUnits, doc->settings.VibrationUnits,
-        input == 0 ? doc->settings.Input1Scaling : doc->settings.Input2Scaling));
+    return QString::fromStdString(SpectrumValueUnit(c.inputMode(input), doc->settings.MagneticUnits,
+                                                    doc->settings.VibrationUnits,
+                                                    doc->settings.spectrumUnit(input)));
 }
 
 bool GraphAnalysis::decibel() const
@@ -179,7 +179,7 @@ bool GraphAnalysis::decibel() const
     const CCorvelDoc* doc = view_->document();
     if (!doc || !isSpectrum()) return false;
     const CScanConfiguration& c = doc->scan.configuration;
-    return (inputOf(view_) == 0 ? c.Input1Mode : c.Input2Mode) == "Microphone";
+    return SensorTypes::isMicrophone(c.inputMode(inputOf(view_)));
 }
 
 // ---- cursors ----
@@ -496,7 +496,7 @@ bool GraphAnalysis::bandMeanSquares(double& low, double& high, std::vector<doubl
     low = std::min(x_[0], x_[1]);
     high = std::max(x_[0], x_[1]);
     const int input = inputOf(view_);
-    const int unit = input == 0 ? doc->settings.Input1Scaling : doc->settings.Input2Scaling;
+    const int unit = doc->settings.spectrumUnit(input);
     const std::vector<QCPGraph*> graphs = seriesGraphs();
     // The three components; the total's band follows from theirs.
     const int n = std::min<int>(3, static_cast<int>(graphs.size()));
@@ -541,9 +541,9 @@ void GraphAnalysis::fillReferenceGraphs()
     if (!reference_) return;
     const int input = inputOf(view_);
     const CScanConfiguration& c = reference_->scan.configuration;
-    if (!(input == 0 ? c.UseInput1 : c.UseInput2)) return;
+    if (!c.usesInput(input)) return;
     ExportInput e = reference_->exportInput(input);
-    const bool microphone = e.sensorType == "Microphone";
+    const bool microphone = SensorTypes::isMicrophone(e.sensorType);
     MappedSeries x;
     std::array<MappedSeries, 3> y;
     std::vector<MappedSeries*> ys{&y[0], &y[1], &y[2]};

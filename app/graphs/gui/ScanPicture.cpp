@@ -23,7 +23,7 @@ namespace {
 const std::string& sensorType(const CCorvelDoc& document, int input)
 {
     const CScanConfiguration& c = document.scan.configuration;
-    return input == 0 ? c.Input1Mode : c.Input2Mode;
+    return c.inputMode(input);
 }
 
 // The displayed values: x plus one series per axis and, when asked, the total field.

@@ -120,8 +120,9 @@ CConfigureDlg::CConfigureDlg(QWidget* parent) : CSettingsPage(tr("Scan Configura
     auto* modeBox = new QGroupBox(tr("Scan Mode"), this);
     auto* modeLayout = new QVBoxLayout(modeBox);
     scanMode = new QButtonGroup(this);
+    // The button ids are the stored scan modes.
     const char* modes[] = {"Single", "Continuous", "Multiple"};
-    for (int m = 0; m < 3; ++m) {
+    for (int m = ScanModes::Single; m <= ScanModes::Multiple; ++m) {
         auto* radio = new QRadioButton(tr(modes[m]), modeBox);
         scanMode->addButton(radio, m);
         modeLayout->addWidget(radio);
@@ -215,7 +216,9 @@ void CConfigureDlg::load(const CScanConfiguration& c, int coupling1, int couplin
     averages->setValue(c.NoOfAverages);
     runs->setValue(c.NumberofRuns);
     oversample->setChecked(c.Oversample != 0);
-    if (QAbstractButton* b = scanMode->button(c.ScanMode >= 0 && c.ScanMode <= 2 ? c.ScanMode : 0))
+    if (QAbstractButton* b = scanMode->button(
+            c.ScanMode >= ScanModes::Single && c.ScanMode <= ScanModes::Multiple ? c.ScanMode
+                                                                                 : ScanModes::Single))
         b->setChecked(true);
     filter->button(c.Filter != 0 ? 1 : 0)->setChecked(true);
     rollingPoints->setValue(c.CutOffFrequency);
@@ -275,9 +278,9 @@ void CConfigureDlg::updateEnabling()
     maximumFrequency->setEnabled(byFrequency);
     intervalList->setEnabled(!byFrequency);
     const int mode = scanMode->checkedId();
-    samples->setEnabled(mode != 1);
-    runs->setEnabled(mode == 2);
-    averages->setEnabled(mode != 2);
+    samples->setEnabled(mode != ScanModes::Continuous);
+    runs->setEnabled(mode == ScanModes::Multiple);
+    averages->setEnabled(mode != ScanModes::Multiple);
 }
 
 void CConfigureDlg::intervalEdited()

@@ -1,4 +1,5 @@
 #include "app/settings/ConfigureRules.h"
+#include "app/base/ConfigurationValues.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ TEST(ConfigureRules, ScanPageChecksInOrderPerMode)
     R::ScanPageInput in;
     in.intervalText = "2s";
     in.interval = 2.0;
-    in.scanMode = 1;
+    in.scanMode = ScanModes::Continuous;
     in.averages = 3;
     // Averages are checked before the continuous interval.
     ASSERT_TRUE(R::validateScanPage(in));
@@ -54,7 +55,7 @@ TEST(ConfigureRules, ScanPageChecksInOrderPerMode)
     in.intervalText = "5s";
     in.interval = 5.0;
     EXPECT_FALSE(R::validateScanPage(in));
-    in.scanMode = 2;
+    in.scanMode = ScanModes::Multiple;
     in.intervalText = "100us";
     in.interval = 0.0001;
     EXPECT_EQ(R::validateScanPage(in)->message,

@@ -66,7 +66,7 @@ void changeEverything(CScanConfiguration& c, DefaultSettings& d)
     c.Input1SensorGain = 100;
     c.Input2HPFilter = 1;
     c.Filter = 1;
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.CutOffFrequency = 9;
     c.NumberofRuns = 11;
     c.Oversample = 1;

@@ -1,8 +1,11 @@
 #include "app/base/Archive.h"
+#include "app/settings/DefaultSettings.h"
 #include "app/settings/ScanConfiguration.h"
 #include "app/settings/tests/ByteBuilder.h"
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 
 namespace {
 
@@ -168,7 +171,7 @@ TEST(ScanConfiguration, VersionsSixAndSevenHaveNoOversampleNorAudioAlert)
         expectHead(c);
         EXPECT_EQ(c.Filter, 1);
         EXPECT_EQ(c.CutOffFrequency, 6);
-        EXPECT_EQ(c.ScanMode, 2);
+        EXPECT_EQ(c.ScanMode, ScanModes::Multiple);
         EXPECT_EQ(c.NumberofRuns, 12);
         EXPECT_EQ(c.Oversample, 0);
         expectSpecification(c.Specification, 0);
@@ -184,7 +187,7 @@ TEST(ScanConfiguration, VersionFiveHasOneScanModeFlag)
     const auto c = loaded(b.bytes, -5);
     EXPECT_EQ(c.Filter, 0);
     EXPECT_EQ(c.CutOffFrequency, 8);
-    EXPECT_EQ(c.ScanMode, 1);
+    EXPECT_EQ(c.ScanMode, ScanModes::Continuous);
     EXPECT_EQ(c.NumberofRuns, 5);
 }
 
@@ -199,7 +202,7 @@ TEST(ScanConfiguration, VersionsOneToFourHaveSingleFilterAndScanModeFlags)
             CScanConfiguration before;
             before.CutOffFrequency = 9;
             before.NumberofRuns = 9;
-            before.ScanMode = 2;
+            before.ScanMode = ScanModes::Multiple;
             const auto c = loaded(b.bytes, version, before);
             expectHead(c);
             EXPECT_EQ(c.Filter, flag ? 1 : 0);
@@ -224,7 +227,7 @@ TEST(ScanConfiguration, VersionZeroEndsAfterTheFilterFlag)
     expectHead(c);
     EXPECT_EQ(c.Filter, 1);
     EXPECT_EQ(c.CutOffFrequency, 2);
-    EXPECT_EQ(c.ScanMode, 0);
+    EXPECT_EQ(c.ScanMode, ScanModes::Single);
     EXPECT_EQ(c.Specification.applyTimeTest[0], 0);
     EXPECT_EQ(c.Specification.applyTimeTest[1], 0);
     EXPECT_EQ(c.Specification.applyFrequencyTest[0], 0);
@@ -262,4 +265,44 @@ TEST(ScanConfiguration, DamagedRecordsLeaveTheRecordUntouched)
     ArchiveReader r(b.bytes);
     EXPECT_THROW(c.load(r, -10), ArchiveException);
     EXPECT_THROW(c.load(r, 1), ArchiveException);
+}
+
+namespace {
+
+// Sets one member pair apart and checks that the accessor returns each input's own value.
+template <typename Record, typename Value, typename Getter>
+void expectPerInput(Value Record::*input1, Value Record::*input2, Getter get,
+                    std::type_identity_t<Value> first, std::type_identity_t<Value> second)
+{
+    Record r;
+    r.*input1 = first;
+    r.*input2 = second;
+    EXPECT_EQ((r.*get)(0), first);
+    EXPECT_EQ((r.*get)(1), second);
+}
+
+} // namespace
+
+TEST(ScanConfiguration, PerInputAccessorsReadTheirInputsMembers)
+{
+    using C = CScanConfiguration;
+    expectPerInput(&C::Input1Mode, &C::Input2Mode, &C::inputMode, SensorTypes::Magnetometer,
+                   SensorTypes::Microphone);
+    expectPerInput(&C::Input1DisplayType, &C::Input2DisplayType, &C::displayType, "Time Domain",
+                   "Frequency Domain");
+    expectPerInput(&C::Input1DisplayMode, &C::Input2DisplayMode, &C::displayMode, "Mean Zero",
+                   "Offset To Zero");
+    expectPerInput(&C::UseInput1, &C::UseInput2, &C::usesInput, 0, 1);
+    expectPerInput(&C::UseInput1, &C::UseInput2, &C::usesInput, 1, 0);
+    expectPerInput(&C::Input1AutoScale, &C::Input2AutoScale, &C::autoScale, 0, 1);
+    expectPerInput(&C::Input1Minimum, &C::Input2Minimum, &C::minimum, -1.5, -3.5);
+    expectPerInput(&C::Input1Maximum, &C::Input2Maximum, &C::maximum, 2.5, 4.5);
+    expectPerInput(&C::Input1SensorGain, &C::Input2SensorGain, &C::sensorGain, 3, 4);
+    expectPerInput(&C::Input1HPFilter, &C::Input2HPFilter, &C::hpFilter, 1, 0);
+
+    using D = DefaultSettings;
+    expectPerInput(&D::Input1Scaling, &D::Input2Scaling, &D::spectrumUnit, 2, 5);
+    expectPerInput(&D::Input1VibrationScaling, &D::Input2VibrationScaling, &D::vibrationScaling, 0.1, 0.2);
+    expectPerInput(&D::Input1MagneticScaling, &D::Input2MagneticScaling, &D::magneticScaling, 0.3, 0.4);
+    expectPerInput(&D::Input1MicrophoneScaling, &D::Input2MicrophoneScaling, &D::microphoneScaling, 0.5, 0.6);
 }

@@ -139,7 +139,7 @@ Excursion2=0.5
     EXPECT_EQ(c.NoOfSamples, 4096);
     EXPECT_EQ(c.SampleInterval, 0.0005);
     EXPECT_EQ(c.UseFrequency, 1);
-    EXPECT_EQ(c.ScanMode, 2);
+    EXPECT_EQ(c.ScanMode, ScanModes::Multiple);
     EXPECT_EQ(c.CutOffFrequency, 8);
     EXPECT_EQ(c.NumberofRuns, 3);
     EXPECT_EQ(c.Oversample, 1);
@@ -246,7 +246,7 @@ TEST(SettingsFile, ShippedExampleLoadsAsASensibleScan)
     EXPECT_EQ(c.SampleInterval, 0.001);
     EXPECT_EQ(c.NoOfAverages, 1);
     EXPECT_EQ(c.Input1SensorGain, 1);
-    EXPECT_EQ(c.ScanMode, 0);
+    EXPECT_EQ(c.ScanMode, ScanModes::Single);
     EXPECT_EQ(d.FFTWindowing, 3);
     EXPECT_EQ(d.FFTK, 2);
     EXPECT_DOUBLE_EQ(d.Input1MagneticScaling, 10.0);

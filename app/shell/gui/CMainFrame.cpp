@@ -385,13 +385,13 @@ void CMainFrame::buildStatusBar()
     // readouts, the longest graph name and result, the largest counts), so
     // that all of them fit beside each other in a 1024-pixel window.
     const std::map<int, QString> widest = {
-        {61449, QStringLiteral("X = -8.88888e-88")},
-        {61450, QStringLiteral("Y = -8.88888e-88")},
-        {61451, QStringLiteral("Bottom Frequency")},
-        {61452, QStringLiteral("Fail Input 1 Frequency")},
-        {61446, QStringLiteral("Sample 700000 of 700000, Average 1000 of 1000")},
-        {61447, QStringLiteral("Input1 Off")},
-        {61448, QStringLiteral("Input2 Off")}};
+        {xReadoutPane, QStringLiteral("X = -8.88888e-88")},
+        {yReadoutPane, QStringLiteral("Y = -8.88888e-88")},
+        {graphNamePane, QStringLiteral("Bottom Frequency")},
+        {passFailPane, QStringLiteral("Fail Input 1 Frequency")},
+        {scanStatusPane, QStringLiteral("Sample 700000 of 700000, Average 1000 of 1000")},
+        {input1Pane, QStringLiteral("Input1 Off")},
+        {input2Pane, QStringLiteral("Input2 Off")}};
     for (int id : paneIds) {
         auto* label = new StatusPane(id == 0 ? QString() : widest.at(id), this);
         label->setObjectName(QStringLiteral("pane%1").arg(id));
@@ -407,9 +407,9 @@ void CMainFrame::buildStatusBar()
         statusBar()->addPermanentWidget(label);
     }
     setPaneText(0, tr("Ready"));
-    setPaneText(61446, QStringLiteral("Idle"));
-    setPaneText(61447, QStringLiteral("Input1 Off"));
-    setPaneText(61448, QStringLiteral("Input2 Off"));
+    setPaneText(scanStatusPane, QStringLiteral("Idle"));
+    setPaneText(input1Pane, QStringLiteral("Input1 Off"));
+    setPaneText(input2Pane, QStringLiteral("Input2 Off"));
 }
 
 QString CMainFrame::paneText(int paneId) const
@@ -471,11 +471,11 @@ CChildFrame* CMainFrame::addChildFrame(const QString& title)
     // their notices are tied to alive_, which goes first.
     QObject* alive = alive_.get();
     connect(child, &CChildFrame::readoutsChanged, alive, [this](const QString& x, const QString& y) {
-        setPaneText(61449, x);
-        setPaneText(61450, y);
+        setPaneText(xReadoutPane, x);
+        setPaneText(yReadoutPane, y);
     });
     connect(child, &CChildFrame::cursorGraphChanged, alive,
-            [this](const QString& graphName) { setPaneText(61451, graphName); });
+            [this](const QString& graphName) { setPaneText(graphNamePane, graphName); });
     connect(child, &CChildFrame::readoutsCleared, alive, [this] { clearReadouts(); });
     connect(child, &CChildFrame::panesChanged, alive, [this] { updateCommandStates(); });
     connect(sub, &QObject::destroyed, alive, [this] {
@@ -490,7 +490,7 @@ CChildFrame* CMainFrame::addChildFrame(const QString& title)
 
 void CMainFrame::clearReadouts()
 {
-    for (int id : {61449, 61450, 61451})
+    for (int id : {xReadoutPane, yReadoutPane, graphNamePane})
         setPaneText(id, QString());
 }
 

@@ -67,9 +67,17 @@ public:
     };
     static constexpr int recentFileCount = 4;
 
-    // Status bar panes, left to right.
-    static constexpr std::array<int, 8> paneIds{0, 61449, 61450, 61451, 61452, 61446, 61447, 61448};
+    // Status bar pane ids (the panes' resource ids).
+    static constexpr int scanStatusPane = 61446; // progress of the scan, or "Idle"
+    static constexpr int input1Pane = 61447;     // "Input1 On" / "Input1 Off"
+    static constexpr int input2Pane = 61448;
+    static constexpr int xReadoutPane = 61449; // cursor position in the active graph
+    static constexpr int yReadoutPane = 61450;
+    static constexpr int graphNamePane = 61451; // the graph under the cursor
     static constexpr int passFailPane = 61452;
+    // Status bar panes, left to right (0: the message pane).
+    static constexpr std::array<int, 8> paneIds{
+        0, xReadoutPane, yReadoutPane, graphNamePane, passFailPane, scanStatusPane, input1Pane, input2Pane};
 
     // The placement record kept between runs.
     static constexpr const char* placementKey = "Software\\Fenmarl\\Tesselon-6\\Tesselon6_MainFrame";

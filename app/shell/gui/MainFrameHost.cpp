@@ -186,12 +186,15 @@ void MainFrameHost::refreshStatus()
 {
     frame_.setInstrumentOpen(IsDeviceOpen());
     frame_.setScanThreadActive(scanThreadActive.load() || scanRequested.load());
-    if (control_) frame_.setPaneText(61446, QString::fromStdString(control_->scanStatusText()));
+    if (control_)
+        frame_.setPaneText(CMainFrame::scanStatusPane, QString::fromStdString(control_->scanStatusText()));
     CCorvelDoc* document = activeDocument();
     const bool use1 = document && document->scan.configuration.UseInput1 != 0;
     const bool use2 = document && document->scan.configuration.UseInput2 != 0;
-    frame_.setPaneText(61447, QString::fromStdString(MainFrameControl::inputStatusText(1, use1)));
-    frame_.setPaneText(61448, QString::fromStdString(MainFrameControl::inputStatusText(2, use2)));
+    frame_.setPaneText(CMainFrame::input1Pane,
+                       QString::fromStdString(MainFrameControl::inputStatusText(1, use1)));
+    frame_.setPaneText(CMainFrame::input2Pane,
+                       QString::fromStdString(MainFrameControl::inputStatusText(2, use2)));
     CChildFrame* child = frame_.activeChildFrame();
     if (child && !child->passFailText().isEmpty())
         frame_.setPassFail(child->passFailText(), child->passed());

@@ -207,7 +207,7 @@ TEST_F(MainFrameTest, ContinuousScanIsCorrectedAndStopped)
     switches.writeResultFile = true;
     build();
     CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = 1;
+    c.ScanMode = ScanModes::Continuous;
     c.SampleInterval = 1.0;
     c.NoOfAverages = 4;
     c.Oversample = 1;
@@ -397,7 +397,7 @@ TEST_F(MainFrameTest, MultipleModeNamesAreCheckedBeforeTheScan)
 {
     build();
     CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 3;
     const fs::path dir = fs::path(folder) / "runs";
     const fs::path locked = fs::path(folder) / "locked";
@@ -432,7 +432,7 @@ TEST_F(MainFrameTest, MultipleScanSavesEveryRun)
 {
     build();
     CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 2;
     c.NoOfSamples = 200;
     store->defaultSettings().ExportMultiASCII = 1;

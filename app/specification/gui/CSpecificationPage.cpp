@@ -1,6 +1,7 @@
 #include "app/specification/gui/CSpecificationPage.h"
 
 #include "app/base/EntryRules.h"
+#include "app/base/ConfigurationValues.h"
 #include "common/platform/Hooks.h"
 
 #include <QCheckBox>
@@ -68,7 +69,7 @@ CSpecificationPage::CSpecificationPage(QWidget* parent) : CSettingsPage(tr("Spec
     flags->addStretch();
     grid->addLayout(flags, 1, 0, 1, 2);
     load(SpecificationSettings());
-    setInputs(true, false, "Accelerometer", "Accelerometer");
+    setInputs(true, false, SensorTypes::Accelerometer, SensorTypes::Accelerometer);
 }
 
 void CSpecificationPage::load(const SpecificationSettings& s)

@@ -42,7 +42,7 @@ TEST_F(AcquisitionDialogsTest, PropertiesListTheScanAsTaken)
     c.Input2Mode = "Magnetometer";
     c.Input2HPFilter = 1;
     c.Input2SensorGain = 100;
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 7;
     c.SampleInterval = 0.0005;
     FillScanData(scan.input1, 40, 2000.0, [](int, int i) { return i; });
@@ -67,7 +67,7 @@ TEST_F(AcquisitionDialogsTest, PropertiesListTheScanAsTaken)
     EXPECT_EQ(dialog.lines(), expected);
 
     // A single scan lists the averages completed; an unused input shows N/A.
-    scan.configuration.ScanMode = 0;
+    scan.configuration.ScanMode = ScanModes::Single;
     scan.configuration.UseInput2 = 0;
     scan.configuration.Filter = 1;
     CPropertiesDlg single(scan);

@@ -79,7 +79,7 @@ protected:
 TEST_F(ScanViewsTest, ContinuousScanShowsOnlyTheNewestThousandPointsWhileTheDriverScans)
 {
     CScanConfiguration c;
-    c.ScanMode = 1;
+    c.ScanMode = ScanModes::Continuous;
     c.NoOfSamples = 5000;
     doc = makeDocument(c, {}, 5000, false);
     int queries = 0;
@@ -129,7 +129,7 @@ TEST_F(ScanViewsTest, ContinuousScanShowsOnlyTheNewestThousandPointsWhileTheDriv
 
     // A single scan never asks the driver.
     queries = 0;
-    doc->scan.configuration.ScanMode = 0;
+    doc->scan.configuration.ScanMode = ScanModes::Single;
     doc->UpdateAllViews();
     EXPECT_EQ(queries, 0);
 }

@@ -359,7 +359,7 @@ TEST_F(SettingsSheetTest, TemplateSavedFromTheSheetRestoresEveryPage)
     c.DiffGrad = 1;
     c.Input2DisplayType = "Time Domain";
     c.Input1DisplayMode = "Mean Zero";
-    c.ScanMode = 2;
+    c.ScanMode = ScanModes::Multiple;
     c.NumberofRuns = 12;
     c.SampleInterval = 0.0005;
     c.NoOfSamples = 4000;

@@ -113,7 +113,7 @@ TEST_F(MainFrameHostTest, ScanCommandsFollowTheInstrumentAndTheScan)
     EXPECT_FALSE(enabled(CMainFrame::ID_PROPERTIES)) << "no document";
     EXPECT_FALSE(enabled(CMainFrame::ID_EXPORT_DATA));
     EXPECT_TRUE(enabled(CMainFrame::ID_FILE_OPEN));
-    EXPECT_EQ(frame->paneText(61446), "Idle");
+    EXPECT_EQ(frame->paneText(CMainFrame::scanStatusPane), "Idle");
 
     // Real time, so the scan is still running when Stop becomes available.
     FenmarlUsb::InstrumentConfig config = instrumentConfig();
@@ -147,10 +147,12 @@ TEST_F(MainFrameHostTest, ScanCommandsFollowTheInstrumentAndTheScan)
     EXPECT_FALSE(window->close());
     EXPECT_EQ(host->documentCount(), 1u);
 
-    ASSERT_TRUE(QTest::qWaitFor([this] { return frame->paneText(61446).startsWith("Sample "); }, 30000));
-    EXPECT_TRUE(frame->paneText(61446).contains(", Average 1 of 1")) << frame->paneText(61446).toStdString();
-    EXPECT_EQ(frame->paneText(61447), "Input1 On");
-    EXPECT_EQ(frame->paneText(61448), "Input2 Off");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return frame->paneText(CMainFrame::scanStatusPane).startsWith("Sample "); }, 30000));
+    EXPECT_TRUE(frame->paneText(CMainFrame::scanStatusPane).contains(", Average 1 of 1"))
+        << frame->paneText(CMainFrame::scanStatusPane).toStdString();
+    EXPECT_EQ(frame->paneText(CMainFrame::input1Pane), "Input1 On");
+    EXPECT_EQ(frame->paneText(CMainFrame::input2Pane), "Input2 Off");
 
     ASSERT_TRUE(QTest::qWaitFor([this] { return enabled(CMainFrame::ID_STOP); }, 30000))
         << "Stop is enabled five seconds after the start";
@@ -192,7 +194,7 @@ TEST_F(MainFrameHostTest, ARunScansIntoAWindowAndSavesTheFile)
     EXPECT_FALSE(child->isPaneShown(2)) << "input 2 is not in use";
     EXPECT_EQ(child->view(0)->chart().seriesPointCount(0), 400u);
     EXPECT_GT(child->view(1)->chart().seriesPointCount(0), 0u) << "the spectrum is drawn";
-    EXPECT_EQ(frame->paneText(61446), "Idle");
+    EXPECT_EQ(frame->paneText(CMainFrame::scanStatusPane), "Idle");
     EXPECT_TRUE(host->documentCloseEnabled(document));
     EXPECT_TRUE(enabled(CMainFrame::ID_EXPORT_DATA));
     EXPECT_TRUE(enabled(CMainFrame::ID_DATA_SETTINGS));

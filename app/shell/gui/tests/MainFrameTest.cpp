@@ -116,28 +116,29 @@ TEST_F(MainFrameTest, StatusBarHasEightPanesAndColoursPassAndFail)
     CMainFrame frame;
     const auto labels = frame.statusBar()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     EXPECT_EQ(labels.size(), 8);
-    EXPECT_EQ(frame.paneText(61446), "Idle");
-    EXPECT_EQ(frame.paneText(61447), "Input1 Off");
-    EXPECT_EQ(frame.paneText(61448), "Input2 Off");
+    EXPECT_EQ(frame.paneText(CMainFrame::scanStatusPane), "Idle");
+    EXPECT_EQ(frame.paneText(CMainFrame::input1Pane), "Input1 Off");
+    EXPECT_EQ(frame.paneText(CMainFrame::input2Pane), "Input2 Off");
     frame.setPassFail("Fail Input 1 Time", false);
     EXPECT_EQ(frame.passFailColour(), QColor(255, 0, 0));
     EXPECT_EQ(frame.paneText(CMainFrame::passFailPane), "Fail Input 1 Time");
     frame.setPassFail("Pass", true);
     EXPECT_EQ(frame.passFailColour(), QColor(0, 255, 0));
-    auto* pane = frame.statusBar()->findChild<QLabel*>("pane61452");
+    auto* pane =
+        frame.statusBar()->findChild<QLabel*>(QStringLiteral("pane%1").arg(CMainFrame::passFailPane));
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(pane->palette().color(QPalette::Window), QColor(0, 255, 0));
 
     // The cursor of the active scan window reports into the readout panes.
     CChildFrame* child = frame.addChildFrame("Scan");
     emit child->view(0)->readoutsChanged("X = 1.5", "Y = -2");
-    EXPECT_EQ(frame.paneText(61449), "X = 1.5");
-    EXPECT_EQ(frame.paneText(61450), "Y = -2");
+    EXPECT_EQ(frame.paneText(CMainFrame::xReadoutPane), "X = 1.5");
+    EXPECT_EQ(frame.paneText(CMainFrame::yReadoutPane), "Y = -2");
     emit child->view(3)->cursorGraphChanged(child->view(3)->name());
-    EXPECT_EQ(frame.paneText(61451), "Bottom Frequency");
+    EXPECT_EQ(frame.paneText(CMainFrame::graphNamePane), "Bottom Frequency");
     emit child->view(0)->readoutsCleared();
-    EXPECT_TRUE(frame.paneText(61449).isEmpty());
-    EXPECT_TRUE(frame.paneText(61451).isEmpty());
+    EXPECT_TRUE(frame.paneText(CMainFrame::xReadoutPane).isEmpty());
+    EXPECT_TRUE(frame.paneText(CMainFrame::graphNamePane).isEmpty());
 }
 
 TEST_F(MainFrameTest, PlacementIsMaximisedFirstAndRestoredAfterwards)
@@ -317,8 +318,8 @@ TEST_F(MainFrameTest, ScanWindowDrawsFourTitledGraphs)
         view.chart().redraw();
     }
     frame.setPassFail("Pass", true);
-    frame.setPaneText(61447, "Input1 On");
-    frame.setPaneText(61448, "Input2 On");
+    frame.setPaneText(CMainFrame::input1Pane, "Input1 On");
+    frame.setPaneText(CMainFrame::input2Pane, "Input2 On");
     QCoreApplication::processEvents();
     const QImage picture = child->grab().toImage();
     keepPicture(frame, "main_frame");
@@ -343,9 +344,9 @@ TEST_F(MainFrameTest, StatusPanesKeepFixedWidthsOnOneLineAt1024PixelsAndClearWit
     for (int id : fixed)
         widths[id] = frame.pane(id)->width();
 
-    frame.setPaneText(61446, "Sample 700000 of 700000, Average 1000 of 1000");
-    frame.setPaneText(61447, "Input1 On");
-    frame.setPaneText(61448, "Input2 Off");
+    frame.setPaneText(CMainFrame::scanStatusPane, "Sample 700000 of 700000, Average 1000 of 1000");
+    frame.setPaneText(CMainFrame::input1Pane, "Input1 On");
+    frame.setPaneText(CMainFrame::input2Pane, "Input2 Off");
     frame.setPaneText(0, "Ready");
     frame.setPassFail("Fail\nInput 1 Time\nInput 1 Frequency\nInput 2 Time\nInput 2 Frequency", false);
     QCoreApplication::processEvents();
@@ -365,16 +366,16 @@ TEST_F(MainFrameTest, StatusPanesKeepFixedWidthsOnOneLineAt1024PixelsAndClearWit
     EXPECT_TRUE(frame.pane(CMainFrame::passFailPane)->text().startsWith("Fail Input 1 Time"));
     EXPECT_TRUE(frame.pane(CMainFrame::passFailPane)->toolTip().contains("Input 2 Frequency"))
         << "the whole result is in the tip";
-    EXPECT_EQ(frame.paneText(61446), "Sample 700000 of 700000, Average 1000 of 1000");
+    EXPECT_EQ(frame.paneText(CMainFrame::scanStatusPane), "Sample 700000 of 700000, Average 1000 of 1000");
 
     // The result and the cursor readouts go with the window they belong to.
     CChildFrame* child = frame.addChildFrame("Scan 1");
     emit child->readoutsChanged("X = 1.0", "Y = 2.0");
     emit child->cursorGraphChanged("Top Time");
-    EXPECT_EQ(frame.paneText(61449), "X = 1.0");
+    EXPECT_EQ(frame.paneText(CMainFrame::xReadoutPane), "X = 1.0");
     frame.mdiArea()->closeAllSubWindows();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (int id : {61449, 61450, 61451})
+    for (int id : {CMainFrame::xReadoutPane, CMainFrame::yReadoutPane, CMainFrame::graphNamePane})
         EXPECT_TRUE(frame.paneText(id).isEmpty()) << id;
     frame.setPaneText(CMainFrame::passFailPane, QString());
     EXPECT_FALSE(frame.pane(CMainFrame::passFailPane)->autoFillBackground())

@@ -5,7 +5,7 @@
 
 #include "app/acquisition/ScanThread.h"
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 #include "app/base/ScriptedUserInteraction.h"
 #include "common/platform/PrivateProfile.h"
 #include "testsupport/ProgramLogs.h"
