@@ -135,22 +135,25 @@ bool CDriverContext::validGroup(const char* exportName, int group)
     return true;
 }
 
+int CDriverContext::sendControlWord(const char* exportName, std::uint8_t request, std::uint16_t& stored, std::uint16_t word,
+                                    const char* failure)
+{
+    // The new word is kept only once the instrument has taken it.
+    const std::uint16_t previous = stored;
+    stored = word;
+    if (usb_->VendorRequest(request, word)) return 0;
+    stored = previous;
+    return controlFailure(exportName, failure, true);
+}
+
 int CDriverContext::sendSensorWord(const char* exportName, std::uint16_t word)
 {
-    const std::uint16_t previous = sensorWord_;
-    sensorWord_ = word;
-    if (usb_->VendorRequest(VEND_SENSORCONTROL, word)) return 0;
-    sensorWord_ = previous;
-    return controlFailure(exportName, "Cannot send sensor control byte", true);
+    return sendControlWord(exportName, VEND_SENSORCONTROL, sensorWord_, word, "Cannot send sensor control byte");
 }
 
 int CDriverContext::sendInputWord(const char* exportName, std::uint16_t word)
 {
-    const std::uint16_t previous = inputWord_;
-    inputWord_ = word;
-    if (usb_->VendorRequest(VEND_INPUTCONTROL, word)) return 0;
-    inputWord_ = previous;
-    return controlFailure(exportName, "Cannot send input control byte", true);
+    return sendControlWord(exportName, VEND_INPUTCONTROL, inputWord_, word, "Cannot send input control byte");
 }
 
 int CDriverContext::FindDevices()

@@ -90,6 +90,8 @@ private:
     // failed request (fromRequest) leaves the USB layer's own text there.
     void setDriverError(const std::string& source, const std::string& text, bool fromRequest = false);
     int controlFailure(const char* exportName, const char* text, bool fromRequest = false);
+    int sendControlWord(const char* exportName, std::uint8_t request, std::uint16_t& stored, std::uint16_t word,
+                        const char* failure);
     int sendSensorWord(const char* exportName, std::uint16_t word);
     int sendInputWord(const char* exportName, std::uint16_t word);
     bool validGroup(const char* exportName, int group);
