@@ -124,8 +124,8 @@ std::uint32_t DisplaySeries::colour(int series)
 
 std::array<bool, 4> DisplaySeries::initialVisibility() const
 {
-    return GraphTables::initialVisibility(withTotal_ ? totalFieldSeries + 1 : totalFieldSeries, showTotalField_,
-                                          showFieldComponents_);
+    return GraphTables::initialVisibility(withTotal_ ? totalFieldSeries + 1 : totalFieldSeries,
+                                          showTotalField_, showFieldComponents_);
 }
 
 PaneTitles paneTitles(const CCorvelDoc& document, int kind)

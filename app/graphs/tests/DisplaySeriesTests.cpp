@@ -17,12 +17,14 @@ namespace {
 constexpr int kSamples = 1024;
 
 // A finished scan: input 1 with `axes` axes, input 2 with three, spectra computed.
-std::unique_ptr<CCorvelDoc> makeDocument(const CScanConfiguration& c, const DefaultSettings& d = {}, int axes = 3)
+std::unique_ptr<CCorvelDoc> makeDocument(const CScanConfiguration& c, const DefaultSettings& d = {},
+                                         int axes = 3)
 {
     auto doc = std::make_unique<CCorvelDoc>(c, d);
     for (int input = 0; input < 2; ++input)
-        FillScanData(doc->scan.input(input), kSamples, 1000.0,
-                     [input](int axis, int i) { return 0.5 + Sine((input + 1.0) * (axis + 1), 0.02 * (axis + 1), i); });
+        FillScanData(doc->scan.input(input), kSamples, 1000.0, [input](int axis, int i) {
+            return 0.5 + Sine((input + 1.0) * (axis + 1), 0.02 * (axis + 1), i);
+        });
     ScanData& first = doc->scan.input(0);
     if (axes < 3) {
         // Fewer axes: the record holds only the first ones.
@@ -63,7 +65,8 @@ TEST(DisplaySeries, TimeRecordInDisplayUnitsWithItsTotal)
             double first10 = 0.0;
             for (std::uint32_t k = 0; k < 10; ++k)
                 first10 += data.timeData[static_cast<std::size_t>(a)].get(k);
-            const double expected = (data.timeData[static_cast<std::size_t>(a)].get(at) - first10 / 10.0) * scale;
+            const double expected =
+                (data.timeData[static_cast<std::size_t>(a)].get(at) - first10 / 10.0) * scale;
             EXPECT_NEAR(s.values(a)[i], expected, 1e-12) << a << " " << i;
             sum += expected * expected;
         }
