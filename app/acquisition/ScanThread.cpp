@@ -660,7 +660,7 @@ bool StartScan(CCorvelDoc& document, ScanEvents& events, ScanConfigurationStore&
         scan.setupFailure.clear();
         scan.lostSamples = 0;
         document.scanActive = 1;
-        scan.acquisitionTime = SystemTime::localNow();
+        scan.acquisitionTime = FenmarlCommonDLL::getLocalTime();
         const int points = scan.configuration.ScanMode == 1 ? 1000 : scan.configuration.NoOfSamples;
         for (ScanData* data : {&scan.input1, &scan.input2}) {
             data->pointCount = std::max(points, 0);
