@@ -1,5 +1,6 @@
 #include "app/settings/gui/CDefaultsSensor.h"
 
+#include "app/settings/gui/ChoiceList.h"
 #include "app/settings/gui/ConfigureRules.h"
 
 #include <QComboBox>
@@ -11,14 +12,6 @@
 namespace R = ConfigureRules;
 
 namespace {
-
-QComboBox* choiceList(const std::vector<std::string>& items, QWidget* parent)
-{
-    auto* list = new QComboBox(parent);
-    for (const auto& item : items)
-        list->addItem(QString::fromStdString(item));
-    return list;
-}
 
 void setIndex(QComboBox* list, int index)
 {
@@ -148,7 +141,8 @@ void CDefaultsSensor::store(DefaultSettings& s) const
         if (magneticUnitsKept && choice == shown_.magneticChoice[i] && (choice != 4 || customMagKept)) {
             *magnetic[i] = wasMagnetic[i];
         } else {
-            const double sensitivity = choice == 4 ? value(customMagnetic[i]) : R::standardScalingValue(choice);
+            const double sensitivity =
+                choice == 4 ? value(customMagnetic[i]) : R::standardScalingValue(choice);
             *magnetic[i] = R::magneticScalingFor(sensitivity, s.MagneticUnits);
         }
         if (vibrationUnitsKept && customVibration[i]->text() == shown_.customVibration[i]) {
