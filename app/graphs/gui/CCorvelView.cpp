@@ -255,31 +255,12 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
     DisplaySeries p = DisplaySeries::time(document, input, window.start, window.count);
     lock.unlock();
     const int components = p.components();
-    const bool total = p.withTotal();
 
     SpecificationSettings& limits = c.Specification;
     const bool tested = limits.applyTimeTest[input] != 0 && inputInUse(c, input);
-    arrangeSeries(p, tested && limits.displayCurves != 0);
-    setTitles(document);
-    if (!visibilityInitialised_) initialiseVisibility(p);
-
+    drawSeries(document, p, tested && limits.displayCurves != 0, window.replace);
     const std::size_t n = p.count();
-    if (n > 0) {
-        const double* x = p.x();
-        auto send = [&](int series, const double* y) {
-            if (window.replace)
-                chart_->setSeriesData(series, x, y, n);
-            else
-                chart_->appendSeriesData(series, x, y, n);
-        };
-        for (int a = 0; a < components; ++a)
-            send(a, p.values(a));
-        if (total) send(totalFieldSeries, p.values(totalFieldSeries));
-        if (window.replace) firstX_ = x[0];
-        if (n > 1) xSpacing_ = x[1] - x[0];
-    }
     drawn_ = window.start + n;
-    applyVisibility();
 
     if (const std::optional<ChartControl::Range> range = manualYRange(document, kind_))
         chart_->setManualYRange(*range);
@@ -314,6 +295,26 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
     chart_->redraw();
 }
 
+void CCorvelView::drawSeries(CCorvelDoc& document, DisplaySeries& shown, bool limits, bool replace)
+{
+    arrangeSeries(shown, limits);
+    setTitles(document);
+    if (!visibilityInitialised_) initialiseVisibility(shown);
+    const std::size_t n = shown.count();
+    if (n > 0) {
+        const double* x = shown.x();
+        for (int series : shown.drawnSeries()) {
+            if (replace)
+                chart_->setSeriesData(series, x, shown.values(series), n);
+            else
+                chart_->appendSeriesData(series, x, shown.values(series), n);
+        }
+        if (replace) firstX_ = x[0];
+        if (n > 1) xSpacing_ = x[1] - x[0];
+    }
+    applyVisibility();
+}
+
 void CCorvelView::markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n,
                                   double reference, double limit, bool fresh)
 {
@@ -341,23 +342,7 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
     DisplaySeries p = DisplaySeries::spectrum(document, input);
     SpecificationSettings& limits = c.Specification;
     const bool tested = limits.applyFrequencyTest[input] != 0 && inputInUse(c, input);
-    const int components = p.components();
-    const bool total = p.withTotal();
-
-    arrangeSeries(p, tested && limits.displayCurves != 0 && !limits.curve[input].empty());
-    setTitles(document);
-    if (!visibilityInitialised_) initialiseVisibility(p);
-
-    const std::size_t n = p.count();
-    if (n > 0) {
-        const double* x = p.x();
-        for (int a = 0; a < components; ++a)
-            chart_->setSeriesData(a, x, p.values(a), n);
-        if (total) chart_->setSeriesData(totalFieldSeries, x, p.values(totalFieldSeries), n);
-        firstX_ = x[0];
-        if (n > 1) xSpacing_ = x[1] - x[0];
-    }
-    applyVisibility();
+    drawSeries(document, p, tested && limits.displayCurves != 0 && !limits.curve[input].empty(), true);
 
     // The document has judged the spectrum (EvaluateSpecification); the view draws the curve.
     const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);

@@ -112,6 +112,8 @@ private:
     void updateSpectrum(CCorvelDoc& document);
     // Series count, labels and colours for the components, total and limit lines in use.
     void arrangeSeries(const DisplaySeries& shown, bool limits);
+    // Layout, titles, first visibility and the values: replacing the drawn ones or appended to them.
+    void drawSeries(CCorvelDoc& document, DisplaySeries& shown, bool limits, bool replace);
     void initialiseVisibility(const DisplaySeries& series);
 
     int kind_;
