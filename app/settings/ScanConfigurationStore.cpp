@@ -220,6 +220,21 @@ bool writeRecord(const std::string& path, const Field<Record> (&fields)[N], cons
     return true;
 }
 
+// The scan template file dialog, opening in the data folder: an existing file
+// to load, or a name to save under (asking before one is replaced).
+UserInteraction::FileRequest templateRequest(bool save, const std::string& folder)
+{
+    UserInteraction::FileRequest request;
+    request.save = save;
+    request.defaultExtension = ScanTemplate::kDefaultExtension;
+    request.filter = ScanTemplate::kFilter;
+    request.hideReadOnly = true;
+    request.fileMustExist = !save;
+    request.overwritePrompt = save;
+    request.initialFolder = folder;
+    return request;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- the one store
@@ -480,28 +495,14 @@ bool ScanConfigurationStore::saveScanTemplate(const std::filesystem::path& path,
 
 bool ScanConfigurationStore::chooseAndLoadScanTemplate(ScanTemplate& out)
 {
-    UserInteraction::FileRequest request;
-    request.save = false;
-    request.defaultExtension = ScanTemplate::kDefaultExtension;
-    request.filter = ScanTemplate::kFilter;
-    request.hideReadOnly = true;
-    request.fileMustExist = true;
-    request.initialFolder = defaults_.FilePath;
-    const auto path = ui_.chooseFile(request);
+    const auto path = ui_.chooseFile(templateRequest(false, defaults_.FilePath));
     if (path.empty()) return false;
     return loadScanTemplate(path, out);
 }
 
 bool ScanConfigurationStore::chooseAndSaveScanTemplate(const ScanTemplate& scanTemplate)
 {
-    UserInteraction::FileRequest request;
-    request.save = true;
-    request.defaultExtension = ScanTemplate::kDefaultExtension;
-    request.filter = ScanTemplate::kFilter;
-    request.hideReadOnly = true;
-    request.overwritePrompt = true;
-    request.initialFolder = defaults_.FilePath;
-    const auto path = ui_.chooseFile(request);
+    const auto path = ui_.chooseFile(templateRequest(true, defaults_.FilePath));
     if (path.empty()) return false;
     return saveScanTemplate(path, scanTemplate);
 }
