@@ -400,7 +400,7 @@ TEST_F(MainFrameTest, ARefusalOnTheSecondInputNamesItAndItsValue)
     build();
     ScriptedSheet sheet;
     sheet.script = [](SettingsSheetValues& v) {
-        v.scanConfiguration.Input2Mode = "Magnetometer";
+        v.scanConfiguration.Input2Mode = SensorTypes::Magnetometer;
         return true;
     };
     FenmarlUsb::InstrumentFault sensor;

@@ -242,7 +242,7 @@ TEST_F(ScanPictureTest, PicturesForReview)
     // Both inputs with totals, and a microphone with the total alone on one input.
     CScanConfiguration c;
     c.UseInput2 = 1;
-    c.Input2Mode = "Magnetometer";
+    c.Input2Mode = SensorTypes::Magnetometer;
     c.ShowTotalField = 1;
     c.Input1AutoScale = 0;
     c.Input1Minimum = -4.0;
@@ -255,7 +255,7 @@ TEST_F(ScanPictureTest, PicturesForReview)
     EXPECT_TRUE(both.savePng(fs::path(shots) / "picture-both.png", &error)) << error;
 
     CScanConfiguration m;
-    m.Input1Mode = "Microphone";
+    m.Input1Mode = SensorTypes::Microphone;
     m.ShowTotalField = 1;
     m.ShowFieldComponents = 0;
     auto microphone = makeDocument(m);

@@ -644,7 +644,7 @@ TEST_F(ScanViewsTest, ScanWindowAndPictureDrawTheSameSeries)
 {
     CScanConfiguration c;
     c.UseInput2 = 1;
-    c.Input2Mode = "Microphone";
+    c.Input2Mode = SensorTypes::Microphone;
     c.ShowTotalField = 1;
     c.ShowFieldComponents = 0;
     c.Input1DisplayMode = "Mean Zero";
