@@ -19,11 +19,16 @@ std::string format(const char* pattern, double value)
     return buf;
 }
 
-bool onlyBlanks(const char* p)
+const char* skipBlanks(const char* p)
 {
     while (*p == ' ' || *p == '\t')
         ++p;
-    return *p == '\0';
+    return p;
+}
+
+bool onlyBlanks(const char* p)
+{
+    return *skipBlanks(p) == '\0';
 }
 
 } // namespace
@@ -148,9 +153,7 @@ std::string numberRangeMessage(double minimum, double maximum)
 
 std::optional<int> readInteger(const std::string& text)
 {
-    const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t')
-        ++p;
+    const char* p = skipBlanks(text.c_str());
     if (*p == '\0') return std::nullopt;
     char* end = nullptr;
     errno = 0;
@@ -162,9 +165,7 @@ std::optional<int> readInteger(const std::string& text)
 
 std::optional<double> readNumber(const std::string& text)
 {
-    const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t')
-        ++p;
+    const char* p = skipBlanks(text.c_str());
     if (*p == '\0') return std::nullopt;
     char* end = nullptr;
     const double v = std::strtod(p, &end);
