@@ -71,8 +71,6 @@ void DisplaySeries::finish(CCorvelDoc& document, int components, std::size_t cou
     showTotalField_ = c.ShowTotalField != 0;
     showFieldComponents_ = c.ShowFieldComponents != 0;
     withTotal_ = showTotalField_ && components > 0;
-    // The total over the converted points only, so every value has its x.
-    if (withTotal_ && count > 0) TotalField(axes(components), static_cast<std::uint32_t>(count), total_);
 }
 
 std::vector<MappedSeries*> DisplaySeries::axes(int count)
@@ -98,7 +96,14 @@ const double* DisplaySeries::values(int series)
 {
     if (count_ == 0 || !has(series)) return nullptr;
     const auto n = static_cast<std::uint32_t>(count_);
-    return series == totalFieldSeries ? total_.span(0, n) : y_[static_cast<std::size_t>(series)].span(0, n);
+    if (series != totalFieldSeries) return y_[static_cast<std::size_t>(series)].span(0, n);
+    // The total over the converted points only, so every value has its x; made
+    // when first asked for, outside any hold of the data lock the caller had.
+    if (!totalMade_) {
+        TotalField(axes(components_), n, total_);
+        totalMade_ = true;
+    }
+    return total_.span(0, n);
 }
 
 std::vector<int> DisplaySeries::drawnSeries() const

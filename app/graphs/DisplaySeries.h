@@ -64,6 +64,7 @@ private:
     int components_ = 0;
     std::size_t count_ = 0;
     bool withTotal_ = false;
+    bool totalMade_ = false;
     bool showTotalField_ = false;
     bool showFieldComponents_ = true;
 };
