@@ -251,8 +251,13 @@ void WriteTwoInputTable(ExportText& out, const ExportInput& input1, const Export
     }
 }
 
-bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started, const ExportInput& input,
-                    UserInteraction* ui, std::string* error)
+namespace {
+
+// Writes the header line and the table `writeTable` gives into a file that
+// replaces `path` only when complete; a failure is reported with its reason.
+template <typename WriteTable>
+bool writeExportFile(const std::filesystem::path& path, const SystemTime& started, UserInteraction* ui,
+                     std::string* error, WriteTable writeTable)
 {
     ReplacingFile file(path);
     if (!file.file()) {
@@ -263,7 +268,7 @@ bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started
     {
         ExportText out(file.file());
         out.append(ExportHeaderLine(started));
-        WriteOneInputTable(out, input, true);
+        writeTable(out);
         ok = out.flush();
     }
     const std::string writeError = ok ? std::string() : std::strerror(errno);
@@ -272,30 +277,26 @@ bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started
     return false;
 }
 
+} // namespace
+
+bool ExportDataFile(const std::filesystem::path& path, const SystemTime& started, const ExportInput& input,
+                    UserInteraction* ui, std::string* error)
+{
+    return writeExportFile(path, started, ui, error,
+                           [&](ExportText& out) { WriteOneInputTable(out, input, true); });
+}
+
 bool ExportAutomaticFile(const std::filesystem::path& path, const SystemTime& started,
                          const ExportInput* input1, const ExportInput* input2, UserInteraction* ui,
                          std::string* error)
 {
     if (!input1 && !input2) return false;
-    ReplacingFile file(path);
-    if (!file.file()) {
-        cannotOpen(ui, path, file.error(), error);
-        return false;
-    }
-    bool ok = false;
-    {
-        ExportText out(file.file());
-        out.append(ExportHeaderLine(started));
+    return writeExportFile(path, started, ui, error, [&](ExportText& out) {
         if (input1 && input2)
             WriteTwoInputTable(out, *input1, *input2);
         else
             WriteOneInputTable(out, input1 ? *input1 : *input2, false);
-        ok = out.flush();
-    }
-    const std::string writeError = ok ? std::string() : std::strerror(errno);
-    if (ok && file.commit()) return true;
-    cannotOpen(ui, path, ok ? file.error() : writeError, error);
-    return false;
+    });
 }
 
 std::string CopyDataText(const ExportInput& input)

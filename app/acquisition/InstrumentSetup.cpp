@@ -27,31 +27,48 @@ std::string DescribeDriverFailure(const std::string& call)
     return failure;
 }
 
+namespace {
+
+std::string argumentText(bool on)
+{
+    return on ? "true" : "false";
+}
+
+std::string argumentText(int value)
+{
+    return std::to_string(value);
+}
+
+// One set-up call for input 1, then input 2; the first refusal, named with its arguments.
+template <typename Value>
+std::string setBoth(const char* name, int (*call)(int, Value), Value first, Value second)
+{
+    const Value values[2] = {first, second};
+    for (int group = 1; group <= 2; ++group) {
+        const Value value = values[group - 1];
+        if (call(group, value) != 0)
+            return DescribeDriverFailure(std::string(name) + "(" + std::to_string(group) + ", " +
+                                         argumentText(value) + ")");
+    }
+    return {};
+}
+
+} // namespace
+
 std::string SendInstrumentSetup(const CScanConfiguration& c)
 {
-    const auto on = [](int flag) { return flag != 0 ? "true" : "false"; };
-    const int gain1 = SensorGainCode(c.Input1SensorGain);
-    const int gain2 = SensorGainCode(c.Input2SensorGain);
-    const int type1 = InputTypeFor(c.Input1Mode);
-    const int type2 = InputTypeFor(c.Input2Mode);
     // A sensor left off or at the wrong gain would measure something else: stop at the first refusal.
-    if (TurnSensorOn(1, c.UseInput1 != 0) != 0)
-        return DescribeDriverFailure(std::string("TurnSensorOn(1, ") + on(c.UseInput1) + ")");
-    if (TurnSensorOn(2, c.UseInput2 != 0) != 0)
-        return DescribeDriverFailure(std::string("TurnSensorOn(2, ") + on(c.UseInput2) + ")");
-    if (SetSensorGain(1, gain1) != 0)
-        return DescribeDriverFailure("SetSensorGain(1, " + std::to_string(gain1) + ")");
-    if (SetSensorGain(2, gain2) != 0)
-        return DescribeDriverFailure("SetSensorGain(2, " + std::to_string(gain2) + ")");
-    if (SetSensorHPFilter(1, c.Input1HPFilter != 0) != 0)
-        return DescribeDriverFailure(std::string("SetSensorHPFilter(1, ") + on(c.Input1HPFilter) + ")");
-    if (SetSensorHPFilter(2, c.Input2HPFilter != 0) != 0)
-        return DescribeDriverFailure(std::string("SetSensorHPFilter(2, ") + on(c.Input2HPFilter) + ")");
-    if (SetInputType(1, type1) != 0)
-        return DescribeDriverFailure("SetInputType(1, " + std::to_string(type1) + ")");
-    if (SetInputType(2, type2) != 0)
-        return DescribeDriverFailure("SetInputType(2, " + std::to_string(type2) + ")");
-    return {};
+    std::string failure = setBoth("TurnSensorOn", TurnSensorOn, c.UseInput1 != 0, c.UseInput2 != 0);
+    if (failure.empty())
+        failure = setBoth("SetSensorGain", SetSensorGain, SensorGainCode(c.Input1SensorGain),
+                          SensorGainCode(c.Input2SensorGain));
+    if (failure.empty())
+        failure =
+            setBoth("SetSensorHPFilter", SetSensorHPFilter, c.Input1HPFilter != 0, c.Input2HPFilter != 0);
+    if (failure.empty())
+        failure =
+            setBoth("SetInputType", SetInputType, InputTypeFor(c.Input1Mode), InputTypeFor(c.Input2Mode));
+    return failure;
 }
 
 std::string SetupFailureMessage(const std::string& failure)

@@ -397,6 +397,80 @@ bool acquisitionFailed(const ReadResult& read, ScanProperties& scan, bool contin
     return scan.input1.samplesAcquired < wanted;
 }
 
+// What one record's acquisition came to: refused at the start, or read to its end (failed or not).
+struct RecordOutcome
+{
+    bool started = false;
+    bool failed = false;
+};
+
+RecordOutcome acquireRecord(ScanProperties& scan, const StoreValues& v, const ScanSetup& setup,
+                            const ReadPacing& pacing, int points, bool continuous)
+{
+    if (!startAcquisition(scan, points)) return {false, true};
+    scanThreadActive = true;
+    sleepMs(10);
+    const ReadResult read =
+        readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
+    addLostSamples(scan);
+    RecordOutcome outcome{true, acquisitionFailed(read, scan, continuous, setup.samples)};
+    if (!read.storageFailure.empty()) {
+        recordFailure(scan, read.storageFailure);
+        outcome.failed = true;
+    }
+    return outcome;
+}
+
+// Both inputs' spectra of the record just read, averaged over the records so far
+// or of this one alone; false when they could not be computed.
+bool computeBothSpectra(ScanProperties& scan, const ScanSetup& setup, const StoreValues& v, bool averaged)
+{
+    return guarded(scan, [&] {
+        computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, averaged);
+        computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, averaged);
+    });
+}
+
+// The views stop drawing while the thread rewrites the data sets, and start again after.
+void holdViews(ScanThreadParams& params)
+{
+    params.events->killGraphTimer();
+    params.dataReady->store(0);
+}
+
+void releaseViews(ScanThreadParams& params, const StoreValues& v)
+{
+    params.dataReady->store(1);
+    params.events->armGraphTimer(v.timerPeriod);
+}
+
+// Before the first record: whether the mean is held apart, and a refused set-up kept for the report.
+void prepareRecords(ScanProperties& scan, const ScanSetup& setup, bool averaged)
+{
+    {
+        ThreadLocker hold(&ScanDataLock(), true);
+        scan.input1.holdsAveragedRecord = scan.input2.holdsAveragedRecord = averaged;
+    }
+    if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
+}
+
+void logFailure()
+{
+    LogToLogFile("Main Frame", "The instrument stopped delivering data before the scan was complete.",
+                 LogError);
+}
+
+// Whether the loop goes on after a record: not once the scan was stopped, nor after a failure (logged).
+bool goOn(bool requested, bool failed)
+{
+    if (!requested) return false;
+    if (failed) {
+        logFailure();
+        return false;
+    }
+    return true;
+}
+
 void finishThread(ScanThreadParams* params, bool failed)
 {
     scanThreadActive = false;
@@ -404,12 +478,6 @@ void finishThread(ScanThreadParams* params, bool failed)
     params->events->scanComplete(failed);
     params->events->killGraphTimer();
     delete params;
-}
-
-void logFailure()
-{
-    LogToLogFile("Main Frame", "The instrument stopped delivering data before the scan was complete.",
-                 LogError);
 }
 
 std::mutex threadSlotMutex;
@@ -483,31 +551,16 @@ void ScanThread(ScanThreadParams* params)
     const ReadPacing pacing{20, 100, continuous};
 
     outputDebugString("TS APP - ScanThread before for loop");
-    {
-        // The mean is held apart only when there is more than one record to average.
-        ThreadLocker hold(&ScanDataLock(), true);
-        scan.input1.holdsAveragedRecord = scan.input2.holdsAveragedRecord = setup.averages > 1;
-    }
+    // The mean is held apart only when there is more than one record to average.
+    prepareRecords(scan, setup, setup.averages > 1);
     bool failed = false;
-    if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
     for (int a = 0; a < std::max(setup.averages, 1) && setup.failure.empty(); ++a) {
         // A count of 0 or less would start the open-ended continuous mode.
-        if (!startAcquisition(scan, continuous ? kContinuousPoints : std::max(setup.samples, 1))) {
-            failed = true;
-            break;
-        }
-        scanThreadActive = true;
-        sleepMs(10);
-        const ReadResult read =
-            readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
-        addLostSamples(scan);
-        failed = acquisitionFailed(read, scan, continuous, setup.samples);
-        if (!read.storageFailure.empty()) {
-            recordFailure(scan, read.storageFailure);
-            failed = true;
-        }
-        events.killGraphTimer();
-        params->dataReady->store(0);
+        const RecordOutcome record = acquireRecord(
+            scan, v, setup, pacing, continuous ? kContinuousPoints : std::max(setup.samples, 1), continuous);
+        failed = record.failed;
+        if (!record.started) break;
+        holdViews(*params);
         guarded(scan, [&] {
             ThreadLocker hold(&ScanDataLock(), true);
             scan.input1.averagesCompleted = a + 1;
@@ -515,19 +568,10 @@ void ScanThread(ScanThreadParams* params)
             averageTimeRecords(scan.input1, a);
             averageTimeRecords(scan.input2, a);
         });
-        if (!guarded(scan, [&] {
-                computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, true);
-                computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, true);
-            }))
-            failed = true;
+        if (!computeBothSpectra(scan, setup, v, true)) failed = true;
         const bool requested = scanRequested.load();
-        params->dataReady->store(1);
-        events.armGraphTimer(v.timerPeriod);
-        if (!requested) break;
-        if (failed) {
-            logFailure();
-            break;
-        }
+        releaseViews(*params, v);
+        if (!goOn(requested, failed)) break;
     }
     finishThread(params, failed);
     outputDebugString("TS APP - Exit ScanThread");
@@ -541,12 +585,8 @@ void MultipleScanThread(ScanThreadParams* params)
     const ScanSetup setup = programInstrument(scan);
     const ReadPacing pacing{50, 200, false};
 
-    {
-        ThreadLocker hold(&ScanDataLock(), true);
-        scan.input1.holdsAveragedRecord = scan.input2.holdsAveragedRecord = false;
-    }
+    prepareRecords(scan, setup, false);
     bool failed = false;
-    if (!setup.failure.empty()) recordSetupFailure(scan, setup.failure);
     for (int r = 0; r < setup.runs && setup.failure.empty(); ++r) {
         if (v.updateGraphs == 0) events.killGraphTimer();
         {
@@ -558,31 +598,14 @@ void MultipleScanThread(ScanThreadParams* params)
             }
         }
         scan.runAcquiring = true;
-        if (!startAcquisition(scan, std::max(setup.samples, 1))) {
-            scan.runAcquiring = false;
-            failed = true;
-            break;
-        }
-        scanThreadActive = true;
-        sleepMs(10);
-        const ReadResult read =
-            readAcquisition(scan, v, setup.differential, setup.filter, pacing, readScanRequested());
-        addLostSamples(scan);
-        failed = acquisitionFailed(read, scan, false, setup.samples);
-        if (!read.storageFailure.empty()) {
-            recordFailure(scan, read.storageFailure);
-            failed = true;
-        }
+        const RecordOutcome record = acquireRecord(scan, v, setup, pacing, std::max(setup.samples, 1), false);
         scan.runAcquiring = false;
-        events.killGraphTimer();
-        params->dataReady->store(0);
+        failed = record.failed;
+        if (!record.started) break;
+        holdViews(*params);
         // No averaging across runs: each run's mean is its own time record
         // (averagedRecord()), so nothing is copied.
-        if (!guarded(scan, [&] {
-                computeSpectra(scan.input1, setup.mode[0], setup.displayMode[0], 0, v, false);
-                computeSpectra(scan.input2, setup.mode[1], setup.displayMode[1], 1, v, false);
-            }))
-            failed = true;
+        if (!computeBothSpectra(scan, setup, v, false)) failed = true;
 
         const bool requested = scanRequested.load();
         const std::string name = RunFileName(setup.fileName, r);
@@ -598,14 +621,9 @@ void MultipleScanThread(ScanThreadParams* params)
             }
             sleepMs(10);
         }
-        params->dataReady->store(1);
-        events.armGraphTimer(v.timerPeriod);
+        releaseViews(*params, v);
         sleepMs(100);
-        if (!requested) break;
-        if (failed) {
-            logFailure();
-            break;
-        }
+        if (!goOn(requested, failed)) break;
     }
     scan.runAcquiring = false;
     finishThread(params, failed);
@@ -643,9 +661,8 @@ bool StartScan(CCorvelDoc& document, ScanEvents& events, ScanConfigurationStore&
         scan.setupFailure.clear();
         scan.lostSamples = 0;
         document.scanActive = 1;
-        scan.acquisitionTime = SystemTime::localNow();
-        const int points =
-            scan.configuration.ScanMode == ScanModes::Continuous ? 1000 : scan.configuration.NoOfSamples;
+        scan.acquisitionTime = FenmarlCommonDLL::getLocalTime();
+        const int points = scan.configuration.ScanMode == ScanModes::Continuous ? 1000 : scan.configuration.NoOfSamples;
         for (ScanData* data : {&scan.input1, &scan.input2}) {
             data->pointCount = std::max(points, 0);
             data->axisCount = ScanData::kAxes;

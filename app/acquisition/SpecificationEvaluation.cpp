@@ -32,6 +32,23 @@ void consider(DomainVerdict& v, int axis, int index, double x, double value, dou
     v.margin = margin;
 }
 
+// A domain with nothing converted fails unjudged; otherwise it is judged. False when there is nothing.
+bool startJudging(DomainVerdict& v, int count, int axes)
+{
+    if (count <= 0 || axes == 0) {
+        v.passed = false;
+        return false;
+    }
+    v.judged = true;
+    return true;
+}
+
+// Limits are set in the unit the input's graphs show.
+double graphUnitFactor(const CCorvelDoc& document, const std::string& sensor)
+{
+    return SensorUnits::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
+}
+
 void judgeTime(CCorvelDoc& document, int input, bool fresh, SpecificationVerdict& verdict)
 {
     CScanConfiguration& c = document.scan.configuration;
@@ -60,14 +77,9 @@ void judgeTime(CCorvelDoc& document, int input, bool fresh, SpecificationVerdict
             ConvertTimeForDisplay(data, mode, 0, SensorTypes::isMicrophone(sensor),
                                   document.inputScale(input), shown.x, shown.axes());
     }
-    if (samples == 0 || axes == 0) {
-        v.passed = false;
-        return;
-    }
-    v.judged = true;
+    if (!startJudging(v, samples, axes)) return;
     const auto n = static_cast<std::uint32_t>(samples);
-    const double f =
-        SensorUnits::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
+    const double f = graphUnitFactor(document, sensor);
     const double limit = limits.maximumExcursion[input] / f;
     if (limits.takeReference[input] == 1) {
         limits.referenceValue[input] = shown.y[0].get(0);
@@ -118,14 +130,9 @@ void judgeFrequency(CCorvelDoc& document, int input, SpecificationVerdict& verdi
         ConvertSpectrumForDisplay(data, mode, false, microphone ? 1.0 : document.inputScale(input), shown.x,
                                   shown.axes(), count);
     }
-    if (count <= 0 || axes == 0) {
-        v.passed = false;
-        return;
-    }
-    v.judged = true;
+    if (!startJudging(v, count, axes)) return;
     const auto n = static_cast<std::uint32_t>(count);
-    const double f =
-        SensorUnits::unitFactor(sensor, document.settings.MagneticUnits, document.settings.VibrationUnits);
+    const double f = graphUnitFactor(document, sensor);
     const double* frequency = shown.x.span(0, n);
     bool failed = false;
     for (int a = 0; a < axes; ++a) {

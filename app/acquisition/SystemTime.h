@@ -1,20 +1,8 @@
 #pragma once
 
-#include <cstdint>
+#include "common/SystemTime.h"
 
-// The Windows local-time record kept with every scan (16-bit fields).
-struct SystemTime
-{
-    std::uint16_t wYear = 0;
-    std::uint16_t wMonth = 0;
-    std::uint16_t wDayOfWeek = 0;
-    std::uint16_t wDay = 0;
-    std::uint16_t wHour = 0;
-    std::uint16_t wMinute = 0;
-    std::uint16_t wSecond = 0;
-    std::uint16_t wMilliseconds = 0;
-
-    bool operator==(const SystemTime&) const = default;
-
-    static SystemTime localNow();
-};
+// The Windows local-time record kept with every scan (16-bit fields): the
+// common library's, so scans, exports and its date texts share one record.
+// The local time now is FenmarlCommonDLL::getLocalTime().
+using SystemTime = FenmarlCommonDLL::SYSTEMTIME;

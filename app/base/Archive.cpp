@@ -32,6 +32,21 @@ template <typename T> T loadLittle(const std::uint8_t* in)
     return static_cast<T>(u);
 }
 
+// Every fixed-size value goes through these, so the byte order is decided once.
+template <typename T> void writeLittle(ArchiveWriter& archive, T value)
+{
+    std::uint8_t b[sizeof(T)];
+    storeLittle(b, value);
+    archive.writeBytes(b, sizeof b);
+}
+
+template <typename T> T readLittle(ArchiveReader& archive)
+{
+    std::uint8_t b[sizeof(T)];
+    archive.readBytes(b, sizeof b);
+    return loadLittle<T>(b);
+}
+
 std::string errnoText(const std::string& what, const std::filesystem::path& path)
 {
     return what + " " + path.string() + ": " + std::strerror(errno);
@@ -95,37 +110,27 @@ void ArchiveWriter::writeBytes(const void* data, std::size_t size)
 
 void ArchiveWriter::writeInt16(std::int16_t value)
 {
-    std::uint8_t b[2];
-    storeLittle(b, value);
-    writeBytes(b, sizeof b);
+    writeLittle(*this, value);
 }
 
 void ArchiveWriter::writeUInt16(std::uint16_t value)
 {
-    std::uint8_t b[2];
-    storeLittle(b, value);
-    writeBytes(b, sizeof b);
+    writeLittle(*this, value);
 }
 
 void ArchiveWriter::writeInt32(std::int32_t value)
 {
-    std::uint8_t b[4];
-    storeLittle(b, value);
-    writeBytes(b, sizeof b);
+    writeLittle(*this, value);
 }
 
 void ArchiveWriter::writeUInt32(std::uint32_t value)
 {
-    std::uint8_t b[4];
-    storeLittle(b, value);
-    writeBytes(b, sizeof b);
+    writeLittle(*this, value);
 }
 
 void ArchiveWriter::writeUInt64(std::uint64_t value)
 {
-    std::uint8_t b[8];
-    storeLittle(b, value);
-    writeBytes(b, sizeof b);
+    writeLittle(*this, value);
 }
 
 void ArchiveWriter::writeDouble(double value)
@@ -279,37 +284,27 @@ std::uint8_t ArchiveReader::readByte()
 
 std::int16_t ArchiveReader::readInt16()
 {
-    std::uint8_t b[2];
-    readBytes(b, sizeof b);
-    return loadLittle<std::int16_t>(b);
+    return readLittle<std::int16_t>(*this);
 }
 
 std::uint16_t ArchiveReader::readUInt16()
 {
-    std::uint8_t b[2];
-    readBytes(b, sizeof b);
-    return loadLittle<std::uint16_t>(b);
+    return readLittle<std::uint16_t>(*this);
 }
 
 std::int32_t ArchiveReader::readInt32()
 {
-    std::uint8_t b[4];
-    readBytes(b, sizeof b);
-    return loadLittle<std::int32_t>(b);
+    return readLittle<std::int32_t>(*this);
 }
 
 std::uint32_t ArchiveReader::readUInt32()
 {
-    std::uint8_t b[4];
-    readBytes(b, sizeof b);
-    return loadLittle<std::uint32_t>(b);
+    return readLittle<std::uint32_t>(*this);
 }
 
 std::uint64_t ArchiveReader::readUInt64()
 {
-    std::uint8_t b[8];
-    readBytes(b, sizeof b);
-    return loadLittle<std::uint64_t>(b);
+    return readLittle<std::uint64_t>(*this);
 }
 
 double ArchiveReader::readDouble()

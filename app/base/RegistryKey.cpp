@@ -13,21 +13,29 @@ namespace platform = FenmarlCommonDLL::platform;
 std::uint32_t CRegistryKey::open(const std::string& path, Root root)
 {
     if (open_) return kKeyAlreadyOpen;
-    const std::uint32_t rc = key_.open(root, path, root == Root::CurrentUser);
+    return opened(key_.open(root, path, root == Root::CurrentUser), path);
+}
+
+std::uint32_t CRegistryKey::create(const std::string& path)
+{
+    if (open_) return kKeyAlreadyOpen;
+    return opened(key_.create(Root::CurrentUser, path), path);
+}
+
+std::uint32_t CRegistryKey::opened(std::uint32_t rc, const std::string& path)
+{
     if (rc != platform::kErrorSuccess) return rc;
     path_ = path;
     open_ = true;
     return rc;
 }
 
-std::uint32_t CRegistryKey::create(const std::string& path)
+std::uint32_t CRegistryKey::query(const std::string& name, bool hasDestination, std::uint32_t* type,
+                                  std::vector<std::uint8_t>* data) const
 {
-    if (open_) return kKeyAlreadyOpen;
-    const std::uint32_t rc = key_.create(Root::CurrentUser, path);
-    if (rc != platform::kErrorSuccess) return rc;
-    path_ = path;
-    open_ = true;
-    return rc;
+    if (!open_) return kKeyNotOpen;
+    if (!hasDestination) return kNotReadable;
+    return key_.queryValue(name, type, data);
 }
 
 std::uint32_t CRegistryKey::close()
@@ -40,11 +48,9 @@ std::uint32_t CRegistryKey::close()
 
 std::uint32_t CRegistryKey::readBinary(const std::string& name, void* value, std::size_t size) const
 {
-    if (!open_) return kKeyNotOpen;
-    if (!value) return kNotReadable;
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    const std::uint32_t rc = key_.queryValue(name, &type, &data);
+    const std::uint32_t rc = query(name, value != nullptr, &type, &data);
     if (rc != platform::kErrorSuccess) return rc;
     if (type != platform::REG_BINARY_) return kWrongType;
     if (data.size() != size) return kWrongSize;
@@ -79,11 +85,9 @@ std::uint32_t CRegistryKey::readDouble(const std::string& name, double* value) c
 
 std::uint32_t CRegistryKey::readText(const std::string& name, std::string* value) const
 {
-    if (!open_) return kKeyNotOpen;
-    if (!value) return kNotReadable;
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    const std::uint32_t rc = key_.queryValue(name, &type, &data);
+    const std::uint32_t rc = query(name, value != nullptr, &type, &data);
     if (rc != platform::kErrorSuccess) return rc;
     if (type != platform::REG_SZ_) return kNotText;
     if (data.size() > kMaxTextBytes) return kWrongSize;

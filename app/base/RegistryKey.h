@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // One open key of the registry store. Results are Win32 error codes (0 is
 // success) or the key's own codes below.
@@ -60,6 +61,12 @@ public:
     std::uint32_t writeText(const std::string& name, const std::string& value);
 
 private:
+    // Records a key that opened (rc success) under `path`; rc either way.
+    std::uint32_t opened(std::uint32_t rc, const std::string& path);
+    // A stored value with its type, when the key is open and the caller gave somewhere to put it.
+    std::uint32_t query(const std::string& name, bool hasDestination, std::uint32_t* type,
+                        std::vector<std::uint8_t>* data) const;
+
     FenmarlCommonDLL::platform::RegistryKey key_;
     std::string path_;
     bool open_ = false;

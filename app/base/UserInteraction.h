@@ -65,3 +65,19 @@ public:
     virtual void setProgressText(const std::string& line1, const std::string& line2) = 0;
     virtual void closeProgress() = 0;
 };
+
+// For the core's own quiet uses (reading a file for its values, exporting):
+// only messages are handled, by the subclass; choosers cancel and progress is
+// not shown.
+class MessageOnlyInteraction : public UserInteraction
+{
+public:
+    std::vector<std::filesystem::path> chooseFiles(const FileRequest&) override { return {}; }
+    std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override
+    {
+        return {};
+    }
+    void showProgress(const std::string&, const std::string&, const std::string&, bool) override {}
+    void setProgressText(const std::string&, const std::string&) override {}
+    void closeProgress() override {}
+};

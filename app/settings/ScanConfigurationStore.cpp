@@ -148,21 +148,13 @@ void logFallback(const std::string& line)
 }
 
 // Messages go to the common library's hook when nobody gave us an interface.
-class HookInteraction : public UserInteraction
+class HookInteraction : public MessageOnlyInteraction
 {
 public:
     int messageBox(const std::string& text, const std::string& caption, unsigned flags) override
     {
         return platform::showMessageBox(text, caption, flags);
     }
-    std::vector<std::filesystem::path> chooseFiles(const FileRequest&) override { return {}; }
-    std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override
-    {
-        return {};
-    }
-    void showProgress(const std::string&, const std::string&, const std::string&, bool) override {}
-    void setProgressText(const std::string&, const std::string&) override {}
-    void closeProgress() override {}
 };
 
 struct Global
@@ -184,6 +176,63 @@ std::string withoutOneTrailingSeparator(std::string path)
 {
     if (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
     return path;
+}
+
+// What a further write under an open key came to: its code, and the name a failure is reported under.
+struct Written
+{
+    std::uint32_t rc;
+    std::string name;
+};
+
+// Writes every field of `record` under `path` in one replacement of the store
+// file, not one per value; `more` writes further values while the key is open.
+// A failure goes to `report` with its code and the value's name (empty: the key).
+template <typename Record, std::size_t N, typename More, typename Report>
+bool writeRecord(const std::string& path, const Field<Record> (&fields)[N], const Record& record, More more,
+                 Report report)
+{
+    platform::RegistryBatch batch;
+    CRegistryKey key;
+    std::uint32_t rc = key.create(path);
+    if (rc != kOk) {
+        report(rc, std::string());
+        return false;
+    }
+    for (const auto& field : fields) {
+        rc = writeField(key, field, record);
+        if (rc != kOk) {
+            key.close();
+            report(rc, field.name);
+            return false;
+        }
+    }
+    const Written further = more();
+    key.close();
+    if (further.rc != kOk) {
+        report(further.rc, further.name);
+        return false;
+    }
+    if ((rc = batch.commit()) != kOk) {
+        report(rc, std::string());
+        return false;
+    }
+    return true;
+}
+
+// The scan template file dialog, opening in the data folder: an existing file
+// to load, or a name to save under (asking before one is replaced).
+UserInteraction::FileRequest templateRequest(bool save, const std::string& folder)
+{
+    UserInteraction::FileRequest request;
+    request.save = save;
+    request.defaultExtension = ScanTemplate::kDefaultExtension;
+    request.filter = ScanTemplate::kFilter;
+    request.hideReadOnly = true;
+    request.fileMustExist = !save;
+    request.overwritePrompt = save;
+    request.initialFolder = folder;
+    return request;
 }
 
 } // namespace
@@ -321,33 +370,15 @@ bool ScanConfigurationStore::readScanConfiguration(bool messages)
 
 bool ScanConfigurationStore::writeScanConfiguration(bool messages)
 {
-    // One replacement of the store file for all the values, not one per value.
-    platform::RegistryBatch batch;
-    CRegistryKey key;
-    std::uint32_t rc = key.create(kScanConfigurationPath);
-    if (rc != kOk) {
-        if (messages) showRegistryError("Error writing scan configuration to registry", rc);
-        return false;
-    }
-    for (const auto& field : kScanConfigurationFields) {
-        rc = writeField(key, field, scanConfiguration_);
-        if (rc != kOk) {
-            key.close();
-            if (messages) showRegistryError("Error writing scan configuration to registry", rc, field.name);
-            return false;
-        }
-    }
-    rc = scanConfiguration_.Specification.writeToRegistry(kScanConfigurationPath);
-    key.close();
-    if (rc != kOk) {
-        if (messages) showRegistryError("Error writing scan configuration to registry", rc, "Specification");
-        return false;
-    }
-    if ((rc = batch.commit()) != kOk) {
-        if (messages) showRegistryError("Error writing scan configuration to registry", rc);
-        return false;
-    }
-    return true;
+    return writeRecord(
+        kScanConfigurationPath, kScanConfigurationFields, scanConfiguration_,
+        [this] {
+            return Written{scanConfiguration_.Specification.writeToRegistry(kScanConfigurationPath),
+                           "Specification"};
+        },
+        [&](std::uint32_t rc, const std::string& name) {
+            if (messages) showRegistryError("Error writing scan configuration to registry", rc, name);
+        });
 }
 
 bool ScanConfigurationStore::readDefaults()
@@ -382,27 +413,14 @@ bool ScanConfigurationStore::readDefaults()
 
 bool ScanConfigurationStore::writeDefaults(bool messages)
 {
-    platform::RegistryBatch batch;
-    CRegistryKey key;
-    std::uint32_t rc = key.create(kDefaultsPath);
-    if (rc != kOk) {
-        if (messages) showRegistryError("Error writing defaults to registry", rc);
-        return false;
-    }
-    for (const auto& field : kDefaultsFields) {
-        rc = writeField(key, field, defaults_);
-        if (rc != kOk) {
-            key.close();
-            if (messages) showRegistryError("Error writing defaults to registry", rc, field.name);
-            return false;
-        }
-    }
-    key.close();
-    if ((rc = batch.commit()) != kOk) {
-        if (messages) showRegistryError("Error writing defaults to registry", rc);
-        return false;
-    }
-    return true;
+    return writeRecord(
+        kDefaultsPath, kDefaultsFields, defaults_,
+        [] {
+            return Written{kOk, std::string()};
+        },
+        [&](std::uint32_t rc, const std::string& name) {
+            if (messages) showRegistryError("Error writing defaults to registry", rc, name);
+        });
 }
 
 void ScanConfigurationStore::saveAll()
@@ -477,28 +495,14 @@ bool ScanConfigurationStore::saveScanTemplate(const std::filesystem::path& path,
 
 bool ScanConfigurationStore::chooseAndLoadScanTemplate(ScanTemplate& out)
 {
-    UserInteraction::FileRequest request;
-    request.save = false;
-    request.defaultExtension = ScanTemplate::kDefaultExtension;
-    request.filter = ScanTemplate::kFilter;
-    request.hideReadOnly = true;
-    request.fileMustExist = true;
-    request.initialFolder = defaults_.FilePath;
-    const auto path = ui_.chooseFile(request);
+    const auto path = ui_.chooseFile(templateRequest(false, defaults_.FilePath));
     if (path.empty()) return false;
     return loadScanTemplate(path, out);
 }
 
 bool ScanConfigurationStore::chooseAndSaveScanTemplate(const ScanTemplate& scanTemplate)
 {
-    UserInteraction::FileRequest request;
-    request.save = true;
-    request.defaultExtension = ScanTemplate::kDefaultExtension;
-    request.filter = ScanTemplate::kFilter;
-    request.hideReadOnly = true;
-    request.overwritePrompt = true;
-    request.initialFolder = defaults_.FilePath;
-    const auto path = ui_.chooseFile(request);
+    const auto path = ui_.chooseFile(templateRequest(true, defaults_.FilePath));
     if (path.empty()) return false;
     return saveScanTemplate(path, scanTemplate);
 }

@@ -10,7 +10,7 @@
 namespace {
 
 // Collects what the document would show in a message box.
-class CollectingInteraction : public UserInteraction
+class CollectingInteraction : public MessageOnlyInteraction
 {
 public:
     std::string text;
@@ -20,14 +20,6 @@ public:
         text += message;
         return 1;
     }
-    std::vector<std::filesystem::path> chooseFiles(const FileRequest&) override { return {}; }
-    std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override
-    {
-        return {};
-    }
-    void showProgress(const std::string&, const std::string&, const std::string&, bool) override {}
-    void setProgressText(const std::string&, const std::string&) override {}
-    void closeProgress() override {}
 };
 
 bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b)

@@ -192,7 +192,7 @@ bool MainFrameControl::checkScanFolder(const std::string& folder)
 
 fs::path MainFrameControl::automaticFilePath() const
 {
-    const SystemTime now = SystemTime::localNow();
+    const SystemTime now = FenmarlCommonDLL::getLocalTime();
     // Without -o a silent run saves into the data folder rather than the root.
     const bool silent = switches_.silentMode && switches_.isOutputFolderSet();
     const std::string folder = silent ? switches_.outputFolder : store_.defaultSettings().FilePath;
@@ -439,18 +439,7 @@ void MainFrameControl::stop()
     if (yes) {
         ui_.showProgress(continuous ? "Stopping scan" : "Aborting scan", continuous ? "Stopping" : "Aborting",
                          "Please wait...", true);
-        {
-            ThreadLocker hold(&ScanDataLock(), true);
-            scanRequested = false;
-        }
-        waitPumping([] { return scanThreadActive.load(); });
-        if (!scanThreadActive.load()) {
-            // The thread has done its work and only posts its last notices:
-            // collect them now, so the scan is completed (and saved) before
-            // a silent run closes the window below.
-            WaitForScanThreadExit();
-            frame_.pumpMessages();
-        }
+        endScanThread();
         bool scanning;
         {
             ThreadLocker hold(&ScanDataLock(), true);
@@ -484,6 +473,22 @@ void MainFrameControl::stop()
     if (switches_.silentMode) frame_.closeMainWindow();
 }
 
+void MainFrameControl::endScanThread()
+{
+    {
+        ThreadLocker hold(&ScanDataLock(), true);
+        scanRequested = false;
+    }
+    waitPumping([] { return scanThreadActive.load(); });
+    if (!scanThreadActive.load()) {
+        // The thread has done its work and only posts its last notices:
+        // collect them now, so the scan is completed (and saved) before
+        // a silent run closes the window.
+        WaitForScanThreadExit();
+        frame_.pumpMessages();
+    }
+}
+
 void MainFrameControl::endOnSignal(const std::string& signalName)
 {
     if (!scanRequested.load() && !switches_.silentMode) {
@@ -494,16 +499,8 @@ void MainFrameControl::endOnSignal(const std::string& signalName)
     }
     failRun("The run was ended by " + signalName + " before its scan completed.");
     if (scanRequested.load()) {
-        {
-            ThreadLocker hold(&ScanDataLock(), true);
-            scanRequested = false;
-        }
         // The thread ends its acquisition; its completion saves the data.
-        waitPumping([] { return scanThreadActive.load(); });
-        if (!scanThreadActive.load()) {
-            WaitForScanThreadExit();
-            frame_.pumpMessages();
-        }
+        endScanThread();
         ThreadLocker hold(&ScanDataLock(), true);
         RunScan(false, 0);
     }

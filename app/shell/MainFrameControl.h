@@ -20,7 +20,7 @@ class UserInteraction;
 // What a run reports to a test rig beside Success.
 struct RunOutcome
 {
-    int passed = -1;          // -1 nothing tested, 0 a tested limit failed, 1 every tested limit held
+    int passed = -1;           // -1 nothing tested, 0 a tested limit failed, 1 every tested limit held
     long long lostSamples = 0; // samples the instrument dropped during the scan
     std::string reason;        // why the run failed (the first reason given); empty while nothing did
 };
@@ -133,6 +133,8 @@ private:
     // The fresh pass/fail judgement of a completed scan or run, folded into the run's outcome.
     void judgeRun(CCorvelDoc& document);
     template <typename Condition> void waitPumping(Condition busy);
+    // Asks the scan thread to end and waits, pumping, until it has.
+    void endScanThread();
 
     UserInteraction& ui_;
     FrameServices& frame_;

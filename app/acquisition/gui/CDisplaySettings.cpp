@@ -1,6 +1,7 @@
 #include "app/acquisition/gui/CDisplaySettings.h"
 
 #include "app/settings/ConfigureRules.h"
+#include "app/settings/gui/ChoiceList.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,9 +14,7 @@ CDisplaySettings::CDisplaySettings(QWidget* parent) : CSettingsPage(tr("Display"
     auto* box = new QGroupBox(tr("Display Mode"), this);
     auto* form = new QFormLayout(box);
     for (int i = 0; i < 2; ++i) {
-        displayMode[i] = new QComboBox(box);
-        for (const auto& m : ConfigureRules::displayModes())
-            displayMode[i]->addItem(QString::fromStdString(m));
+        displayMode[i] = choiceList(ConfigureRules::displayModes(), box);
         form->addRow(tr("Input %1").arg(i + 1), displayMode[i]);
     }
     layout->addWidget(box);

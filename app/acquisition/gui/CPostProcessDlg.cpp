@@ -1,6 +1,7 @@
 #include "app/acquisition/gui/CPostProcessDlg.h"
 
 #include "app/acquisition/PostProcessing.h"
+#include "app/settings/gui/ChoiceList.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,13 +20,7 @@ CPostProcessDlg::CPostProcessDlg(const PostProcessOptions& o, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* box = new QGroupBox(tr("Digital Filtering"), this);
     auto* form = new QFormLayout(box);
-    filter = new QButtonGroup(this);
-    auto* none = new QRadioButton(tr("None"), box);
-    auto* lowPass = new QRadioButton(tr("Low Pass"), box);
-    filter->addButton(none, 0);
-    filter->addButton(lowPass, 1);
-    form->addRow(none);
-    form->addRow(lowPass);
+    filter = filterChoice(form, box, this);
     rollingPoints = new QSpinBox(box);
     rollingPoints->setRange(2, 60);
     form->addRow(tr("Number of Rolling Points"), rollingPoints);

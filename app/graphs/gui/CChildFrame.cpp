@@ -221,13 +221,18 @@ void CChildFrame::copyBottomTitle(int kind, DefaultSettings& defaults) const
         (differential ? defaults.Input2FDifGradTitle : defaults.Input2FTitle) = title;
 }
 
+void CChildFrame::applyConfiguredPanes(const CScanConfiguration& c)
+{
+    applyPaneLayout(GraphTables::panesForConfiguration(c.UseInput1 != 0, c.Input1DisplayType,
+                                                       c.UseInput2 != 0, c.Input2DisplayType));
+    setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
+}
+
 void CChildFrame::prepareScanViews()
 {
     if (!document_) return;
     const CScanConfiguration& c = document_->scan.configuration;
-    applyPaneLayout(GraphTables::panesForConfiguration(c.UseInput1 != 0, c.Input1DisplayType,
-                                                       c.UseInput2 != 0, c.Input2DisplayType));
-    setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
+    applyConfiguredPanes(c);
     for (CCorvelView* view : views_) {
         view->setUpForData(c.NoOfSamples);
         view->setTitles(*document_);
@@ -243,10 +248,7 @@ void CChildFrame::prepareScanViews()
 void CChildFrame::showLoadedDocument()
 {
     if (!document_) return;
-    const CScanConfiguration& c = document_->scan.configuration;
-    applyPaneLayout(GraphTables::panesForConfiguration(c.UseInput1 != 0, c.Input1DisplayType,
-                                                       c.UseInput2 != 0, c.Input2DisplayType));
-    setInputsInUse(c.UseInput1 != 0, c.UseInput2 != 0);
+    applyConfiguredPanes(document_->scan.configuration);
     int points = 0;
     for (int input = 0; input < 2; ++input)
         points = std::max(points, document_->scan.input(input).samplesAcquired);

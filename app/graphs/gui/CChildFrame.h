@@ -15,6 +15,7 @@
 
 class CCorvelDoc;
 class CCorvelView;
+class CScanConfiguration;
 class QSplitter;
 struct DefaultSettings;
 
@@ -67,6 +68,8 @@ public:
 
     // The inputs in use decide what the graph chooser offers.
     void setInputsInUse(bool useInput1, bool useInput2);
+    // Panes and graph chooser as a scan's configuration asks.
+    void applyConfiguredPanes(const CScanConfiguration& c);
     // Which graph a command is for: the chooser dialog unless replaced (tests).
     using GraphChooser = std::function<int(bool useInput1, bool useInput2)>;
     void setGraphChooser(GraphChooser chooser) { chooser_ = std::move(chooser); }

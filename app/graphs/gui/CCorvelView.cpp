@@ -4,8 +4,10 @@
 
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
+#include "app/graphs/DisplaySeries.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
+#include "app/settings/ConfigurationValues.h"
 #include "app/specification/ExcursionReport.h"
 #include "app/specification/SpecificationTest.h"
 #include "common/Locker.h"
@@ -19,37 +21,17 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <random>
 
 using namespace GraphTables;
 
 namespace {
 
-const std::string& sensorTypeOf(const CScanConfiguration& c, int input)
-{
-    return c.inputMode(input);
-}
-
 bool inputInUse(const CScanConfiguration& c, int input)
 {
     return c.usesInput(input);
 }
-
-// One input's displayed values: x, one series per axis and the total field over the same points.
-struct Plotted
-{
-    MappedSeries x;
-    std::array<MappedSeries, 3> y;
-    MappedSeries total;
-    std::vector<MappedSeries*> axes(int count)
-    {
-        std::vector<MappedSeries*> used;
-        for (int a = 0; a < count; ++a)
-            used.push_back(&y[static_cast<std::size_t>(a)]);
-        return used;
-    }
-};
-
 } // namespace
 
 class CCorvelView::ChartEvents : public ChartControl::Listener
@@ -188,20 +170,17 @@ void CCorvelView::customMenuClicked(int index)
     }
 }
 
-void CCorvelView::arrangeSeries(int components, bool total, bool limits)
+void CCorvelView::arrangeSeries(const DisplaySeries& shown, bool limits)
 {
     std::mt19937 random(std::random_device{}());
+    const int components = shown.components();
+    const bool total = shown.withTotal();
     const int count = limits ? seriesWithLimits : (total ? totalFieldSeries + 1 : components);
     const int before = chart_->seriesCount();
     chart_->setSeriesCount(count);
     for (int i = 0; i < count; ++i) {
-        std::string label;
-        if (i < totalFieldSeries)
-            label = i < components ? seriesLabel(i) : std::string();
-        else if (i == totalFieldSeries)
-            label = total ? seriesLabel(i) : std::string();
-        else
-            label = seriesLabel(i);
+        // Missing axes and an undrawn total keep their places, unlabelled.
+        const std::string label = i <= totalFieldSeries ? shown.label(i) : seriesLabel(i);
         if (chart_->seriesLabel(i) != label || i >= before) {
             chart_->setSeriesLabel(i, label);
             chart_->setSeriesColour(i, seriesColour(i, random));
@@ -215,10 +194,9 @@ void CCorvelView::arrangeSeries(int components, bool total, bool limits)
     limitLinesShown_ = limits;
 }
 
-void CCorvelView::initialiseVisibility(const CScanConfiguration& c, bool total)
+void CCorvelView::initialiseVisibility(const DisplaySeries& series)
 {
-    const std::array<bool, 4> shown = initialVisibility(total ? totalFieldSeries + 1 : totalFieldSeries,
-                                                        c.ShowTotalField != 0, c.ShowFieldComponents != 0);
+    const std::array<bool, 4> shown = series.initialVisibility();
     for (int i = 0; i < std::min(chart_->seriesCount(), 4); ++i)
         chart_->setSeriesVisible(i, shown[static_cast<std::size_t>(i)]);
     visibilityInitialised_ = true;
@@ -226,17 +204,10 @@ void CCorvelView::initialiseVisibility(const CScanConfiguration& c, bool total)
 
 void CCorvelView::setTitles(CCorvelDoc& document)
 {
-    const CScanConfiguration& c = document.scan.configuration;
-    const DefaultSettings& d = document.settings;
-    const int input = isInput2(kind_) ? 1 : 0;
-    const bool spectrum = isSpectrum(kind_);
-    const TitleSettings titles{d.Input1TTitle, d.Input1FTitle,        d.Input2TTitle,
-                               d.Input2FTitle, d.Input2TDifGradTitle, d.Input2FDifGradTitle};
-    chart_->setTitle(
-        graphTitle(kind_, titles, c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode));
-    chart_->setXAxisTitle(xAxisTitle(spectrum));
-    chart_->setYAxisTitle(yAxisTitle(sensorTypeOf(c, input), d.MagneticUnits, d.VibrationUnits, spectrum,
-                                     d.spectrumUnit(input)));
+    const PaneTitles titles = paneTitles(document, kind_);
+    chart_->setTitle(titles.graph);
+    chart_->setXAxisTitle(titles.x);
+    chart_->setYAxisTitle(titles.y);
 }
 
 void CCorvelView::onDocumentUpdate(CCorvelDoc& document)
@@ -265,55 +236,29 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
     // start a new record in between, and a converted window must match its count.
     FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
     const auto available = static_cast<std::size_t>(std::max(data.samplesAcquired, 0));
-    const int components = std::clamp(data.allocatedAxes(), 0, 3);
-    const std::string& sensor = sensorTypeOf(c, input);
-    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
+    const std::string& sensor = c.inputMode(input);
+    const std::string& mode = c.displayMode(input);
     const bool running = document.scanActive != 0;
     // Asked only when the answer matters: in continuous mode the driver's answer takes a while.
     bool driverScanning = false;
-    if (running && c.ScanMode == 1 && available > continuousWindowPoints)
+    if (running && c.ScanMode == ScanModes::Continuous && available > continuousWindowPoints)
         driverScanning = scanningQuery_ ? scanningQuery_() : IsScanning();
     const TimeWindow window =
         timeGraphWindow(running, c.ScanMode, driverScanning, available, drawn_, mode == "Mean Zero");
     if (window.setUpAgain) setUpForData(c.NoOfSamples);
 
-    Plotted p;
-    const std::size_t n = window.count;
-    if (n > 0)
-        ConvertTimeForDisplay(data, mode, static_cast<int>(window.start), sensor == "Microphone",
-                              document.inputScale(input), p.x, p.axes(3));
+    DisplaySeries p = DisplaySeries::time(document, input, window.start, window.count);
     lock.unlock();
-    const bool total = c.ShowTotalField != 0 && components > 0;
-    if (total && n > 0) TotalField(p.axes(components), static_cast<std::uint32_t>(n), p.total);
+    const int components = p.components();
 
     SpecificationSettings& limits = c.Specification;
     const bool tested = limits.applyTimeTest[input] != 0 && inputInUse(c, input);
-    arrangeSeries(components, total, tested && limits.displayCurves != 0);
-    setTitles(document);
-    if (!visibilityInitialised_) initialiseVisibility(c, total);
-
-    const auto count = static_cast<std::uint32_t>(n);
-    if (n > 0) {
-        const double* x = p.x.span(0, count);
-        auto send = [&](int series, const double* y) {
-            if (window.replace)
-                chart_->setSeriesData(series, x, y, n);
-            else
-                chart_->appendSeriesData(series, x, y, n);
-        };
-        for (int a = 0; a < components; ++a)
-            send(a, p.y[static_cast<std::size_t>(a)].span(0, count));
-        if (total) send(totalFieldSeries, p.total.span(0, count));
-        if (window.replace) firstX_ = x[0];
-        if (n > 1) xSpacing_ = x[1] - x[0];
-    }
+    drawSeries(document, p, tested && limits.displayCurves != 0, window.replace);
+    const std::size_t n = p.count();
     drawn_ = window.start + n;
-    applyVisibility();
 
-    const int autoScale = input == 0 ? c.Input1AutoScale : c.Input2AutoScale;
-    if (autoScale == 0)
-        chart_->setManualYRange(
-            {input == 0 ? c.Input1Minimum : c.Input2Minimum, input == 0 ? c.Input1Maximum : c.Input2Maximum});
+    if (const std::optional<ChartControl::Range> range = manualYRange(document, kind_))
+        chart_->setManualYRange(*range);
     else
         chart_->setAutomaticYRange();
 
@@ -324,7 +269,7 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
             // Reference ± excursion over the drawn record, one pair per component.
             const double excursion = limits.maximumExcursion[input] / f;
             const double reference = limits.referenceValue[input];
-            const double lineX[2] = {firstX_, p.x.span(0, count)[n - 1]};
+            const double lineX[2] = {firstX_, p.x()[n - 1]};
             for (int c3 = 0; c3 < 3; ++c3)
                 for (int side = 0; side < 2; ++side) {
                     const double level = reference + (side == 0 ? -excursion : excursion);
@@ -335,14 +280,34 @@ void CCorvelView::updateTimeGraph(CCorvelDoc& document)
         if (limits.takeReference[input] == 0) {
             std::vector<const double*> axes;
             for (int a = 0; a < components; ++a)
-                axes.push_back(p.y[static_cast<std::size_t>(a)].span(0, count));
-            markExceedances(p.x.span(0, count), axes, n, limits.referenceValue[input],
-                            limits.maximumExcursion[input] / f, window.replace);
+                axes.push_back(p.values(a));
+            markExceedances(p.x(), axes, n, limits.referenceValue[input], limits.maximumExcursion[input] / f,
+                            window.replace);
         }
     } else if (!tested) {
         chart_->clearMarks();
     }
     chart_->redraw();
+}
+
+void CCorvelView::drawSeries(CCorvelDoc& document, DisplaySeries& shown, bool limits, bool replace)
+{
+    arrangeSeries(shown, limits);
+    setTitles(document);
+    if (!visibilityInitialised_) initialiseVisibility(shown);
+    const std::size_t n = shown.count();
+    if (n > 0) {
+        const double* x = shown.x();
+        for (int series : shown.drawnSeries()) {
+            if (replace)
+                chart_->setSeriesData(series, x, shown.values(series), n);
+            else
+                chart_->appendSeriesData(series, x, shown.values(series), n);
+        }
+        if (replace) firstX_ = x[0];
+        if (n > 1) xSpacing_ = x[1] - x[0];
+    }
+    applyVisibility();
 }
 
 void CCorvelView::markExceedances(const double* x, const std::vector<const double*>& axes, std::size_t n,
@@ -367,43 +332,18 @@ void CCorvelView::updateSpectrum(CCorvelDoc& document)
     const int input = isInput2(kind_) ? 1 : 0;
     CScanConfiguration& c = document.scan.configuration;
     const DefaultSettings& d = document.settings;
-    ScanData& data = document.scan.input(input);
-    const std::string& sensor = sensorTypeOf(c, input);
-    const bool microphone = sensor == "Microphone";
-    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
+    const std::string& sensor = c.inputMode(input);
 
-    // A microphone's spectrum is in pascals and shown as sound pressure level.
-    Plotted p;
-    int count = 0;
-    FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
-    const int components = std::clamp(data.allocatedAxes(), 0, 3);
-    ConvertSpectrumForDisplay(data, mode, microphone, microphone ? 1.0 : document.inputScale(input), p.x,
-                              p.axes(3), count);
+    DisplaySeries p = DisplaySeries::spectrum(document, input);
     SpecificationSettings& limits = c.Specification;
     const bool tested = limits.applyFrequencyTest[input] != 0 && inputInUse(c, input);
-    lock.unlock();
-    count = std::max(count, 0);
-    const auto n = static_cast<std::uint32_t>(count);
-    const bool total = c.ShowTotalField != 0 && components > 0;
-    if (total && n > 0) TotalField(p.axes(components), n, p.total);
-
-    arrangeSeries(components, total, tested && limits.displayCurves != 0 && !limits.curve[input].empty());
-    setTitles(document);
-    if (!visibilityInitialised_) initialiseVisibility(c, total);
-
-    if (n > 0) {
-        const double* x = p.x.span(0, n);
-        for (int a = 0; a < components; ++a)
-            chart_->setSeriesData(a, x, p.y[static_cast<std::size_t>(a)].span(0, n), n);
-        if (total) chart_->setSeriesData(totalFieldSeries, x, p.total.span(0, n), n);
-        firstX_ = x[0];
-        if (n > 1) xSpacing_ = x[1] - x[0];
-    }
-    applyVisibility();
+    drawSeries(document, p, tested && limits.displayCurves != 0 && !limits.curve[input].empty(), true);
 
     // The document has judged the spectrum (EvaluateSpecification); the view draws the curve.
     const double f = unitFactor(sensor, d.MagneticUnits, d.VibrationUnits);
     if (limitLinesShown_) {
+        // A microphone's spectrum is shown as sound pressure level: so is its curve.
+        const bool microphone = SensorTypes::isMicrophone(sensor);
         const std::vector<CurvePoint>& curve = limits.curve[input];
         std::vector<double> cx, cy;
         for (const CurvePoint& point : curve) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class DisplaySeries;
 class QcpChartControl;
 class QMenu;
 
@@ -110,8 +111,10 @@ private:
     void updateTimeGraph(CCorvelDoc& document);
     void updateSpectrum(CCorvelDoc& document);
     // Series count, labels and colours for the components, total and limit lines in use.
-    void arrangeSeries(int components, bool total, bool limits);
-    void initialiseVisibility(const CScanConfiguration& c, bool total);
+    void arrangeSeries(const DisplaySeries& shown, bool limits);
+    // Layout, titles, first visibility and the values: replacing the drawn ones or appended to them.
+    void drawSeries(CCorvelDoc& document, DisplaySeries& shown, bool limits, bool replace);
+    void initialiseVisibility(const DisplaySeries& series);
 
     int kind_;
     QcpChartControl* chart_ = nullptr;

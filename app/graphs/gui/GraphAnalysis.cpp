@@ -45,22 +45,24 @@ QString number(double v)
     return QString::number(v, 'g', 6);
 }
 
-std::vector<double> keys(const QCPGraph* g)
+// One coordinate of every point of a graph, in order.
+template <typename Coordinate> std::vector<double> column(const QCPGraph* g, Coordinate coordinate)
 {
     std::vector<double> out;
     out.reserve(static_cast<std::size_t>(g->data()->size()));
     for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
-        out.push_back(it->key);
+        out.push_back(coordinate(*it));
     return out;
+}
+
+std::vector<double> keys(const QCPGraph* g)
+{
+    return column(g, [](const QCPGraphData& d) { return d.key; });
 }
 
 std::vector<double> values(const QCPGraph* g)
 {
-    std::vector<double> out;
-    out.reserve(static_cast<std::size_t>(g->data()->size()));
-    for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
-        out.push_back(it->value);
-    return out;
+    return column(g, [](const QCPGraphData& d) { return d.value; });
 }
 
 // The input a pane shows and the sensor type of that input.
@@ -597,7 +599,7 @@ void GraphAnalysis::updateReferenceVisibility()
 bool GraphAnalysis::overlayReferenceFile(CCorvelView* view, const std::filesystem::path& path, QString* error)
 {
     auto reference = std::make_shared<CCorvelDoc>();
-    struct Collect : UserInteraction
+    struct Collect : MessageOnlyInteraction
     {
         std::string text;
         int messageBox(const std::string& t, const std::string&, unsigned) override
@@ -605,14 +607,6 @@ bool GraphAnalysis::overlayReferenceFile(CCorvelView* view, const std::filesyste
             text = t;
             return 1;
         }
-        std::vector<std::filesystem::path> chooseFiles(const FileRequest&) override { return {}; }
-        std::filesystem::path chooseFolder(const std::string&, const std::filesystem::path&) override
-        {
-            return {};
-        }
-        void showProgress(const std::string&, const std::string&, const std::string&, bool) override {}
-        void setProgressText(const std::string&, const std::string&) override {}
-        void closeProgress() override {}
     } ui;
     if (!reference->OnOpenDocument(path, &ui)) {
         if (error)

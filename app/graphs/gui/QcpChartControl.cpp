@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -77,7 +78,8 @@ public:
     }
 
 protected:
-    void getOptimizedLineData(QVector<QCPGraphData>* lineData, const QCPGraphDataContainer::const_iterator& begin,
+    void getOptimizedLineData(QVector<QCPGraphData>* lineData,
+                              const QCPGraphDataContainer::const_iterator& begin,
                               const QCPGraphDataContainer::const_iterator& end) const override
     {
         QCPAxis* keyAxis = mKeyAxis.data();
@@ -346,8 +348,8 @@ void QcpChartControl::addPoints(Series& s, const double* x, const double* y, std
         s.graph->data()->set(points, sorted);
     } else {
         // New points after the last ones extend the envelope; points in between start it afresh.
-        const bool atEnd = s.graph->data()->isEmpty() || count == 0 ||
-                           x[0] > (s.graph->data()->constEnd() - 1)->key;
+        const bool atEnd =
+            s.graph->data()->isEmpty() || count == 0 || x[0] > (s.graph->data()->constEnd() - 1)->key;
         graph->syncEnvelope();
         if (!sorted || !atEnd) graph->restartEnvelope();
         s.graph->data()->add(points, sorted);
@@ -491,32 +493,36 @@ ChartControl::Range QcpChartControl::yRange() const
     return {plot_->yAxis->range().lower, plot_->yAxis->range().upper};
 }
 
+std::optional<ChartControl::Range> QcpChartControl::extent(bool logarithmic, bool Series::*anyPositive,
+                                                           double Series::*minimum,
+                                                           double Series::*minPositive,
+                                                           double Series::*maximum) const
+{
+    // The visible series' running extents; a logarithmic axis counts positive values only.
+    std::optional<Range> r;
+    for (const Series& s : series_) {
+        if (!s.visible || !s.any || (logarithmic && !(s.*anyPositive))) continue;
+        const double lo = logarithmic ? s.*minPositive : s.*minimum;
+        r = r ? Range{std::min(r->lower, lo), std::max(r->upper, s.*maximum)} : Range{lo, s.*maximum};
+    }
+    return r;
+}
+
 ChartControl::Range QcpChartControl::automaticXRange() const
 {
     const bool logarithmic = settings_[LogXAxis] != 0;
-    bool any = false;
-    Range r;
-    for (const Series& s : series_) {
-        if (!s.visible || !s.any || (logarithmic && !s.anyXPositive)) continue;
-        const double lo = logarithmic ? s.xMinPositive : s.xMin;
-        r = any ? Range{std::min(r.lower, lo), std::max(r.upper, s.xMax)} : Range{lo, s.xMax};
-        any = true;
-    }
-    return any ? r : (logarithmic ? Range{0.1, 1.0} : Range{0.0, 1.0});
+    const std::optional<Range> r =
+        extent(logarithmic, &Series::anyXPositive, &Series::xMin, &Series::xMinPositive, &Series::xMax);
+    return r ? *r : (logarithmic ? Range{0.1, 1.0} : Range{0.0, 1.0});
 }
 
 ChartControl::Range QcpChartControl::automaticYRange() const
 {
     const bool logarithmic = settings_[LogYAxis] != 0;
-    bool any = false;
-    Range r;
-    for (const Series& s : series_) {
-        if (!s.visible || !s.any || (logarithmic && !s.anyYPositive)) continue;
-        const double lo = logarithmic ? s.yMinPositive : s.yMin;
-        r = any ? Range{std::min(r.lower, lo), std::max(r.upper, s.yMax)} : Range{lo, s.yMax};
-        any = true;
-    }
-    if (!any) return logarithmic ? Range{0.1, 1.0} : Range{0.0, 1.0};
+    const std::optional<Range> found =
+        extent(logarithmic, &Series::anyYPositive, &Series::yMin, &Series::yMinPositive, &Series::yMax);
+    if (!found) return logarithmic ? Range{0.1, 1.0} : Range{0.0, 1.0};
+    const Range r = *found;
     // A little head room so the extreme points do not sit on the frame.
     if (logarithmic) return {r.lower / 1.2, r.upper * 1.2};
     const double pad = (r.upper - r.lower) * 0.05;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QCustomPlot;
@@ -142,6 +143,9 @@ private:
     void applyLegendEntries();
     void showIfHidden();
     void addPoints(Series& s, const double* x, const double* y, std::size_t count, bool replace);
+    // The extent of the visible series along one axis; none when nothing is drawn there.
+    std::optional<Range> extent(bool logarithmic, bool Series::*anyPositive, double Series::*minimum,
+                                double Series::*minPositive, double Series::*maximum) const;
     Range automaticXRange() const;
     Range automaticYRange() const;
     void onMouseMove(QMouseEvent* event);

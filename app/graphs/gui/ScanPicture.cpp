@@ -1,17 +1,14 @@
 #include "app/graphs/gui/ScanPicture.h"
 
 #include "app/acquisition/CCorvelDoc.h"
-#include "app/acquisition/ScanDataLock.h"
-#include "app/acquisition/Spectrum.h"
+#include "app/graphs/DisplaySeries.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "common/Locker.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <random>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -20,36 +17,26 @@ using namespace GraphTables;
 
 namespace {
 
-const std::string& sensorType(const CCorvelDoc& document, int input)
+// Hands the drawn series, packed in order, to a chart.
+void plotSeries(QcpChartControl& chart, DisplaySeries& s, const std::vector<int>& drawn)
 {
-    const CScanConfiguration& c = document.scan.configuration;
-    return c.inputMode(input);
+    chart.setSeriesCount(static_cast<int>(drawn.size()));
+    if (s.count() == 0) return;
+    const auto n = static_cast<std::uint32_t>(s.count());
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        chart.setSeriesData(static_cast<int>(i), s.x(), s.values(drawn[i]), n);
 }
 
-// The displayed values: x plus one series per axis and, when asked, the total field.
-struct DisplaySeries
+// Their labels, colours and first visibility.
+void styleSeries(QcpChartControl& chart, const DisplaySeries& s, const std::vector<int>& drawn)
 {
-    MappedSeries x;
-    std::array<MappedSeries, 3> y;
-    MappedSeries total;
-    std::vector<MappedSeries*> axes() { return {&y[0], &y[1], &y[2]}; }
-};
-
-// Hands the converted axes (and their total field, over the same points) to a chart.
-void plotSeries(QcpChartControl& chart, DisplaySeries& s, int axes, bool withTotal, int count)
-{
-    if (withTotal) {
-        std::vector<MappedSeries*> used = s.axes();
-        used.resize(static_cast<std::size_t>(axes));
-        TotalField(used, static_cast<std::uint32_t>(count), s.total);
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        chart.setSeriesLabel(static_cast<int>(i), s.label(drawn[i]));
+        chart.setSeriesColour(static_cast<int>(i), DisplaySeries::colour(drawn[i]));
     }
-    chart.setSeriesCount(axes + (withTotal ? 1 : 0));
-    if (count <= 0) return;
-    const auto n = static_cast<std::uint32_t>(count);
-    const double* x = s.x.span(0, n);
-    for (int a = 0; a < axes; ++a)
-        chart.setSeriesData(a, x, s.y[static_cast<std::size_t>(a)].span(0, n), n);
-    if (withTotal) chart.setSeriesData(axes, x, s.total.span(0, n), n);
+    const std::array<bool, 4> visible = s.initialVisibility();
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        chart.setSeriesVisible(static_cast<int>(i), visible[static_cast<std::size_t>(drawn[i])]);
 }
 
 } // namespace
@@ -84,10 +71,7 @@ ScanPicture::ScanPicture(CCorvelDoc& document, int width, int height, QWidget* p
     shown_ =
         panesForConfiguration(c.UseInput1 != 0, c.Input1DisplayType, c.UseInput2 != 0, c.Input2DisplayType);
     for (int kind = 0; kind < paneCount; ++kind) {
-        if (isSpectrum(kind))
-            fillSpectrum(document, kind);
-        else
-            fillTime(document, kind);
+        fillPane(document, kind);
         charts_[static_cast<std::size_t>(kind)]->setVisible(shown_[static_cast<std::size_t>(kind)]);
     }
     // A row without a shown pane collapses, as in the scan window's splitter.
@@ -99,89 +83,23 @@ ScanPicture::ScanPicture(CCorvelDoc& document, int width, int height, QWidget* p
 
 ScanPicture::~ScanPicture() = default;
 
-void ScanPicture::fillTime(CCorvelDoc& document, int kind)
+void ScanPicture::fillPane(CCorvelDoc& document, int kind)
 {
     const int input = isInput2(kind) ? 1 : 0;
-    const CScanConfiguration& c = document.scan.configuration;
-    ScanData& data = document.scan.input(input);
-    const bool microphone = sensorType(document, input) == "Microphone";
-    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
-
-    int count = 0;
-    int axes = 0;
-    {
-        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
-        count = std::max(data.samplesAcquired, 0);
-        axes = std::clamp(data.allocatedAxes(), 0, 3);
-    }
-    DisplaySeries s;
-    ConvertTimeForDisplay(data, mode, 0, microphone, document.inputScale(input), s.x, s.axes());
-    const bool withTotal = c.ShowTotalField != 0 && axes > 0;
+    DisplaySeries s =
+        isSpectrum(kind) ? DisplaySeries::spectrum(document, input) : DisplaySeries::time(document, input);
+    const std::vector<int> drawn = s.drawnSeries();
     QcpChartControl& chart = *charts_[static_cast<std::size_t>(kind)];
-    plotSeries(chart, s, axes, withTotal, count);
-
-    const int autoScale = input == 0 ? c.Input1AutoScale : c.Input2AutoScale;
-    const double minimum = input == 0 ? c.Input1Minimum : c.Input2Minimum;
-    const double maximum = input == 0 ? c.Input1Maximum : c.Input2Maximum;
-    if (autoScale == 0)
-        chart.setManualYRange({minimum, maximum});
+    plotSeries(chart, s, drawn);
+    if (const std::optional<ChartControl::Range> range = manualYRange(document, kind))
+        chart.setManualYRange(*range);
     else
         chart.setAutomaticYRange();
-    finishPane(document, kind, axes, withTotal);
-}
-
-void ScanPicture::fillSpectrum(CCorvelDoc& document, int kind)
-{
-    const int input = isInput2(kind) ? 1 : 0;
-    const CScanConfiguration& c = document.scan.configuration;
-    ScanData& data = document.scan.input(input);
-    const bool microphone = sensorType(document, input) == "Microphone";
-    const std::string& mode = input == 0 ? c.Input1DisplayMode : c.Input2DisplayMode;
-
-    int axes = 0;
-    {
-        FenmarlCommonDLL::ThreadLocker lock(&ScanDataLock(), true);
-        axes = std::clamp(data.allocatedAxes(), 0, 3);
-    }
-    DisplaySeries s;
-    int count = 0;
-    // A microphone's spectrum is already in pascals: it is shown in dB.
-    ConvertSpectrumForDisplay(data, mode, microphone, microphone ? 1.0 : document.inputScale(input), s.x,
-                              s.axes(), count);
-    const bool withTotal = c.ShowTotalField != 0 && axes > 0;
-    // The total over the shown points only, so every value has its frequency.
-    QcpChartControl& chart = *charts_[static_cast<std::size_t>(kind)];
-    plotSeries(chart, s, axes, withTotal, count);
-    chart.setAutomaticYRange();
-    finishPane(document, kind, axes, withTotal);
-}
-
-void ScanPicture::finishPane(CCorvelDoc& document, int kind, int components, bool withTotal)
-{
-    const CScanConfiguration& c = document.scan.configuration;
-    const DefaultSettings& d = document.settings;
-    const int input = isInput2(kind) ? 1 : 0;
-    const bool spectrum = isSpectrum(kind);
-    QcpChartControl& chart = *charts_[static_cast<std::size_t>(kind)];
-
-    std::mt19937 random(1);
-    const int count = components + (withTotal ? 1 : 0);
-    for (int i = 0; i < count; ++i) {
-        const int index = i < components ? i : totalFieldSeries;
-        chart.setSeriesLabel(i, seriesLabel(index));
-        chart.setSeriesColour(i, seriesColour(index, random));
-    }
-    const std::array<bool, 4> visible =
-        initialVisibility(withTotal ? 4 : 3, c.ShowTotalField != 0, c.ShowFieldComponents != 0);
-    for (int i = 0; i < count; ++i)
-        chart.setSeriesVisible(i, visible[static_cast<std::size_t>(i < components ? i : totalFieldSeries)]);
-
-    const TitleSettings titles{d.Input1TTitle, d.Input1FTitle,        d.Input2TTitle,
-                               d.Input2FTitle, d.Input2TDifGradTitle, d.Input2FDifGradTitle};
-    chart.setTitle(graphTitle(kind, titles, c.DiffGrad != 0, c.UseInput1 != 0, c.Input1Mode, c.Input2Mode));
-    chart.setXAxisTitle(xAxisTitle(spectrum));
-    chart.setYAxisTitle(yAxisTitle(sensorType(document, input), d.MagneticUnits, d.VibrationUnits, spectrum,
-                                   input == 0 ? d.Input1Scaling : d.Input2Scaling));
+    styleSeries(chart, s, drawn);
+    const PaneTitles titles = paneTitles(document, kind);
+    chart.setTitle(titles.graph);
+    chart.setXAxisTitle(titles.x);
+    chart.setYAxisTitle(titles.y);
     chart.setAutomaticXRange();
     chart.redraw();
 }

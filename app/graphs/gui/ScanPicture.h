@@ -45,9 +45,8 @@ public:
                                                 std::filesystem::file_time_type since);
 
 private:
-    void fillTime(CCorvelDoc& document, int kind);
-    void fillSpectrum(CCorvelDoc& document, int kind);
-    void finishPane(CCorvelDoc& document, int kind, int components, bool withTotal);
+    // Series, scale and titles of one pane.
+    void fillPane(CCorvelDoc& document, int kind);
 
     std::array<QcpChartControl*, GraphTables::paneCount> charts_{};
     std::array<bool, GraphTables::paneCount> shown_{};

@@ -1,6 +1,7 @@
 #include "app/settings/gui/CConfigureDlg.h"
 
 #include "app/settings/ConfigureRules.h"
+#include "app/settings/gui/ChoiceList.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -23,14 +24,6 @@
 namespace R = ConfigureRules;
 
 namespace {
-
-QComboBox* choiceList(const std::vector<std::string>& items, QWidget* parent)
-{
-    auto* list = new QComboBox(parent);
-    for (const auto& item : items)
-        list->addItem(QString::fromStdString(item));
-    return list;
-}
 
 int indexOf(const std::vector<std::string>& items, const std::string& text, int fallback)
 {
@@ -132,13 +125,7 @@ CConfigureDlg::CConfigureDlg(QWidget* parent) : CSettingsPage(tr("Scan Configura
 
     auto* filterBox = new QGroupBox(tr("Digital Filtering"), this);
     auto* filterLayout = new QFormLayout(filterBox);
-    filter = new QButtonGroup(this);
-    auto* none = new QRadioButton(tr("None"), filterBox);
-    auto* lowPass = new QRadioButton(tr("Low Pass"), filterBox);
-    filter->addButton(none, 0);
-    filter->addButton(lowPass, 1);
-    filterLayout->addRow(none);
-    filterLayout->addRow(lowPass);
+    filter = filterChoice(filterLayout, filterBox, this);
     rollingPoints = spin(R::kMinRollingPoints, R::kMaxRollingPoints, filterBox);
     filterLayout->addRow(tr("Number of Rolling Points"), rollingPoints);
     cutOff = new QLineEdit(filterBox);

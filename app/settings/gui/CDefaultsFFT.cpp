@@ -1,6 +1,7 @@
 #include "app/settings/gui/CDefaultsFFT.h"
 
 #include "app/settings/ConfigureRules.h"
+#include "app/settings/gui/ChoiceList.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -45,9 +46,7 @@ CDefaultsFFT::CDefaultsFFT(QWidget* parent) : CSettingsPage(tr("FFT"), parent)
     auto* unitsBox = new QGroupBox(tr("Amplitude and Power Spectrum Units"), this);
     auto* unitsForm = new QFormLayout(unitsBox);
     for (int i = 0; i < 2; ++i) {
-        spectrumUnits[i] = new QComboBox(unitsBox);
-        for (const auto& u : R::spectrumUnits())
-            spectrumUnits[i]->addItem(QString::fromStdString(u));
+        spectrumUnits[i] = choiceList(R::spectrumUnits(), unitsBox);
         unitsForm->addRow(tr("Input %1").arg(i + 1), spectrumUnits[i]);
     }
     grid->addWidget(unitsBox, 1, 1, Qt::AlignTop);

@@ -1,6 +1,7 @@
 #include "app/settings/gui/CDefaultsSensor.h"
 
 #include "app/settings/ConfigureRules.h"
+#include "app/settings/gui/ChoiceList.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -11,14 +12,6 @@
 namespace R = ConfigureRules;
 
 namespace {
-
-QComboBox* choiceList(const std::vector<std::string>& items, QWidget* parent)
-{
-    auto* list = new QComboBox(parent);
-    for (const auto& item : items)
-        list->addItem(QString::fromStdString(item));
-    return list;
-}
 
 void setIndex(QComboBox* list, int index)
 {
@@ -148,7 +141,8 @@ void CDefaultsSensor::store(DefaultSettings& s) const
         if (magneticUnitsKept && choice == shown_.magneticChoice[i] && (choice != 4 || customMagKept)) {
             *magnetic[i] = wasMagnetic[i];
         } else {
-            const double sensitivity = choice == 4 ? value(customMagnetic[i]) : R::standardScalingValue(choice);
+            const double sensitivity =
+                choice == 4 ? value(customMagnetic[i]) : R::standardScalingValue(choice);
             *magnetic[i] = R::magneticScalingFor(sensitivity, s.MagneticUnits);
         }
         if (vibrationUnitsKept && customVibration[i]->text() == shown_.customVibration[i]) {

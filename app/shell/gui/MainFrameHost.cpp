@@ -309,7 +309,8 @@ int MainFrameHost::runRepeatTest(const RepeatTestPlan& plan, const std::function
         const std::string text = "The repeat test stopped in round " + std::to_string(round + 1) + " of " +
                                  std::to_string(plan.rounds) + ": a scan could not be started.";
         LogToLogFile(MainFrameControl::kSource, text, LogError);
-        ui_.messageBox(text, "Test", FenmarlCommonDLL::platform::MB_OK_ | FenmarlCommonDLL::platform::MB_ICONERROR_);
+        ui_.messageBox(text, "Test",
+                       FenmarlCommonDLL::platform::MB_OK_ | FenmarlCommonDLL::platform::MB_ICONERROR_);
         return round;
     }
     LogToLogFile(MainFrameControl::kSource, "Repeat test finished.", LogInformation);
@@ -526,13 +527,7 @@ bool MainFrameHost::eventFilter(QObject* watched, QEvent* event)
     for (auto& [child, entry] : documents_) {
         if (entry.window != watched) continue;
         bool keep = !entry.closeEnabled;
-        if (!keep && entry.document->isModified()) {
-            const int answer =
-                ui_.messageBox("Save changes to " + documentName(entry).toStdString() + "?", "Tesselon-6",
-                               platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
-            keep = answer == platform::IDCANCEL_ ||
-                   (answer == platform::IDYES_ && !saveDocumentAs(*entry.document));
-        }
+        if (!keep && entry.document->isModified()) keep = askToSaveChanges(entry) == platform::IDCANCEL_;
         if (keep) {
             event->ignore();
             return true;
@@ -577,14 +572,20 @@ bool MainFrameHost::saveModifiedDocuments()
 {
     for (auto& [child, entry] : documents_) {
         if (!entry.document->isModified()) continue;
-        const int answer =
-            ui_.messageBox("Save changes to " + documentName(entry).toStdString() + "?", "Tesselon-6",
-                           platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
+        const int answer = askToSaveChanges(entry);
         if (answer == platform::IDCANCEL_) return false;
-        if (answer == platform::IDYES_ && !saveDocumentAs(*entry.document)) return false;
         if (answer == platform::IDNO_) entry.document->setModified(false);
     }
     return true;
+}
+
+int MainFrameHost::askToSaveChanges(Entry& entry)
+{
+    const int answer =
+        ui_.messageBox("Save changes to " + documentName(entry).toStdString() + "?", "Tesselon-6",
+                       platform::MB_YESNOCANCEL_ | platform::MB_ICONEXCLAMATION_);
+    if (answer == platform::IDYES_ && !saveDocumentAs(*entry.document)) return platform::IDCANCEL_;
+    return answer;
 }
 
 void MainFrameHost::layoutPanes(CCorvelDoc& document)

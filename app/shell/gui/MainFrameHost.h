@@ -152,6 +152,9 @@ private:
     void windowDestroyed(CChildFrame* child);
     // Saves to the document's own file, or asks for one when it has none (or always, when asked).
     bool saveDocumentAs(CCorvelDoc& document, bool askForName = false);
+    // "Save changes to …?" for a changed document; Yes saves it. The answer
+    // (IDYES_, IDNO_ or IDCANCEL_), a save that failed counting as Cancel.
+    int askToSaveChanges(Entry& entry);
     void rememberRecentFile(const std::filesystem::path& path);
     void loadRecentFiles();
     void connectCommands();

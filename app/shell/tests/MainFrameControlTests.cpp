@@ -393,6 +393,37 @@ TEST_F(MainFrameTest, ARefusedSetupInConfigureIsShownAndNoScanFollows)
     EXPECT_TRUE(loop.documents().empty());
 }
 
+// Each set-up call goes to input 1, then input 2; a refusal on input 2 names
+// that input and the value sent, and stops the calls after it.
+TEST_F(MainFrameTest, ARefusalOnTheSecondInputNamesItAndItsValue)
+{
+    build();
+    ScriptedSheet sheet;
+    sheet.script = [](SettingsSheetValues& v) {
+        v.scanConfiguration.Input2Mode = SensorTypes::Magnetometer;
+        return true;
+    };
+    FenmarlUsb::InstrumentFault sensor;
+    sensor.request = 0xA3;
+    sensor.after = 5; // TurnSensorOn ×2, SetSensorGain ×2, SetSensorHPFilter(1) go through
+    instrument->setFaults({sensor});
+    ASSERT_TRUE(control->configure(sheet));
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text.rfind("The instrument could not be set up.\nSetSensorHPFilter(2, ", 0),
+              0u)
+        << ui.messages()[0].text;
+
+    FenmarlUsb::InstrumentFault input;
+    input.request = 0xA9;
+    input.after = 1; // SetInputType(1) goes through; a magnetometer on input 2 is type 0
+    instrument->setFaults({input});
+    ASSERT_TRUE(control->configure(sheet));
+    ASSERT_EQ(ui.messages().size(), 2u);
+    EXPECT_EQ(
+        ui.messages()[1].text.rfind("The instrument could not be set up.\nSetInputType(2, 0) failed", 0), 0u)
+        << ui.messages()[1].text;
+}
+
 TEST_F(MainFrameTest, MultipleModeNamesAreCheckedBeforeTheScan)
 {
     build();
@@ -464,7 +495,8 @@ TEST_F(MainFrameTest, ResultFileAndItsFailure)
     control->writeResultFile(true);
     EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Success", "", out / "SuccessFailure.ini"), "Yes");
     EXPECT_EQ(getPrivateProfileString("Tesselon-6", "LostSamples", "", out / "SuccessFailure.ini"), "0");
-    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Passed", "absent", out / "SuccessFailure.ini"), "absent");
+    EXPECT_EQ(getPrivateProfileString("Tesselon-6", "Passed", "absent", out / "SuccessFailure.ini"),
+              "absent");
     control->runOutcome().passed = 0;
     control->runOutcome().lostSamples = 127;
     control->writeResultFile(false, "First reason\nsecond line");

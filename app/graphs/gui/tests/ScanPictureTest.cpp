@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -230,6 +231,36 @@ TEST_F(ScanPictureTest, PictureOfASavedScanFile)
 
     // An unwritable picture path is reported, not taken for success.
     EXPECT_FALSE(ScanPicture::saveScanFile(scan, folder / "missing" / "x.png", &error));
+}
+
+// ---- pictures for review ----
+
+TEST_F(ScanPictureTest, PicturesForReview)
+{
+    const char* shots = std::getenv("TESSELON_GUI_SHOTS");
+    if (!shots) GTEST_SKIP() << "TESSELON_GUI_SHOTS names the folder for pictures";
+    // Both inputs with totals, and a microphone with the total alone on one input.
+    CScanConfiguration c;
+    c.UseInput2 = 1;
+    c.Input2Mode = SensorTypes::Magnetometer;
+    c.ShowTotalField = 1;
+    c.Input1AutoScale = 0;
+    c.Input1Minimum = -4.0;
+    c.Input1Maximum = 4.0;
+    DefaultSettings d;
+    d.MagneticUnits = 1;
+    auto doc = makeDocument(c, d);
+    ScanPicture both(*doc);
+    std::string error;
+    EXPECT_TRUE(both.savePng(fs::path(shots) / "picture-both.png", &error)) << error;
+
+    CScanConfiguration m;
+    m.Input1Mode = SensorTypes::Microphone;
+    m.ShowTotalField = 1;
+    m.ShowFieldComponents = 0;
+    auto microphone = makeDocument(m);
+    ScanPicture single(*microphone);
+    EXPECT_TRUE(single.savePng(fs::path(shots) / "picture-microphone.png", &error)) << error;
 }
 
 TEST_F(ScanPictureTest, NewestScanFileOfARun)

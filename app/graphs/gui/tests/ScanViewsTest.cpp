@@ -8,6 +8,7 @@
 #include "app/graphs/gui/CCorvelView.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/base/Archive.h"
+#include "app/graphs/gui/ScanPicture.h"
 #include "app/graphs/gui/tests/ChildFrameTestSupport.h"
 #include "testsupport/QtTestApp.h"
 #include "common/platform/Hooks.h"
@@ -605,6 +606,52 @@ TEST_F(ScanViewsTest, PropertiesCopiesTheTitlesSavesEveryGraphAndClearsTheReadou
     }
     EXPECT_EQ(fs::file_size(work / "GraphSettings.bin"), 4 * kGraphLegacyBlockSize);
     EXPECT_EQ(cleared, 1);
+}
+
+// ---- one series builder for the window and the picture ----
+
+// The scan window and the unattended picture draw the same values, labels,
+// colours and first visibility for the same scan, pane by pane.
+TEST_F(ScanViewsTest, ScanWindowAndPictureDrawTheSameSeries)
+{
+    CScanConfiguration c;
+    c.UseInput2 = 1;
+    c.Input2Mode = SensorTypes::Microphone;
+    c.ShowTotalField = 1;
+    c.ShowFieldComponents = 0;
+    c.Input1DisplayMode = "Mean Zero";
+    DefaultSettings d;
+    d.VibrationUnits = 2;
+    doc = makeDocument(c, d, 1500);
+    frame->attachDocument(doc.get());
+    frame->prepareScanViews();
+    doc->UpdateAllViews();
+    ScanPicture picture(*doc, 640, 400);
+
+    for (int kind = 0; kind < paneCount; ++kind) {
+        SCOPED_TRACE(kind);
+        const QcpChartControl& window = chart(kind);
+        const QcpChartControl& still = picture.chart(kind);
+        // The picture packs the drawn series; the window keeps the total at its own place.
+        const std::vector<int> drawn{0, 1, 2, totalFieldSeries};
+        ASSERT_EQ(still.seriesCount(), 4);
+        EXPECT_EQ(window.title(), still.title());
+        EXPECT_EQ(window.yAxisTitle(), still.yAxisTitle());
+        for (int i = 0; i < still.seriesCount(); ++i) {
+            const int series = drawn[static_cast<std::size_t>(i)];
+            EXPECT_EQ(window.seriesLabel(series), still.seriesLabel(i));
+            EXPECT_EQ(window.isSeriesVisible(series), still.isSeriesVisible(i)) << series;
+            EXPECT_EQ(window.plot()->graph(series)->pen().color(), still.plot()->graph(i)->pen().color());
+            const auto* a = window.plot()->graph(series)->data().data();
+            const auto* b = still.plot()->graph(i)->data().data();
+            ASSERT_EQ(a->size(), b->size()) << series;
+            ASSERT_GT(a->size(), 0);
+            for (int j : {0, a->size() / 2, a->size() - 1}) {
+                EXPECT_DOUBLE_EQ(a->at(j)->key, b->at(j)->key) << series << " " << j;
+                EXPECT_DOUBLE_EQ(a->at(j)->value, b->at(j)->value) << series << " " << j;
+            }
+        }
+    }
 }
 
 // ---- picture for review ----
