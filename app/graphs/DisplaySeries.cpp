@@ -4,7 +4,7 @@
 #include "app/acquisition/ScanDataLock.h"
 #include "app/acquisition/Spectrum.h"
 #include "app/graphs/GraphTables.h"
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 #include "common/Locker.h"
 
 #include <algorithm>

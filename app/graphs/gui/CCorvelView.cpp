@@ -7,7 +7,7 @@
 #include "app/graphs/DisplaySeries.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 #include "app/specification/ExcursionReport.h"
 #include "app/specification/SpecificationTest.h"
 #include "common/Locker.h"

@@ -3,7 +3,7 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/graphs/GraphTables.h"
-#include "app/settings/ConfigurationValues.h"
+#include "app/base/ConfigurationValues.h"
 
 #include <gtest/gtest.h>
 
