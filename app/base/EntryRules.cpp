@@ -11,21 +11,35 @@ namespace EntryRules {
 
 namespace {
 
-std::string format(const char* pattern, double value)
+const char* skipBlanks(const char* p)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p;
+}
+
+// The whole text, blanks around it allowed, read by parse (strtol, strtod);
+// nothing when anything else is there. errno is as parse left it.
+template <class Parse>
+auto readWhole(const std::string& text, Parse parse) -> std::optional<decltype(parse("", nullptr))>
+{
+    const char* p = skipBlanks(text.c_str());
+    if (*p == '\0') return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const auto v = parse(p, &end);
+    if (end == p || *skipBlanks(end) != '\0') return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+std::string formatNumber(const char* pattern, double value)
 {
     char buf[64];
     std::snprintf(buf, sizeof buf, pattern, value);
     return buf;
 }
-
-bool onlyBlanks(const char* p)
-{
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    return *p == '\0';
-}
-
-} // namespace
 
 std::string integerRangeMessage(int minimum, int maximum)
 {
@@ -36,33 +50,21 @@ std::string integerRangeMessage(int minimum, int maximum)
 std::string numberRangeMessage(double minimum, double maximum)
 {
     const std::string pattern = "%." + std::to_string(DBL_DIG) + "g";
-    return "Please enter a number between " + format(pattern.c_str(), minimum) + " and " +
-           format(pattern.c_str(), maximum) + ".";
+    return "Please enter a number between " + formatNumber(pattern.c_str(), minimum) + " and " +
+           formatNumber(pattern.c_str(), maximum) + ".";
 }
 
 std::optional<int> readInteger(const std::string& text)
 {
-    const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    if (*p == '\0') return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(p, &end, 10);
-    if (end == p || errno == ERANGE || v < INT32_MIN || v > INT32_MAX || !onlyBlanks(end))
-        return std::nullopt;
-    return static_cast<int>(v);
+    const auto v = readWhole(text, [](const char* p, char** end) { return std::strtol(p, end, 10); });
+    if (!v || errno == ERANGE || *v < INT32_MIN || *v > INT32_MAX) return std::nullopt;
+    return static_cast<int>(*v);
 }
 
 std::optional<double> readNumber(const std::string& text)
 {
-    const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    if (*p == '\0') return std::nullopt;
-    char* end = nullptr;
-    const double v = std::strtod(p, &end);
-    if (end == p || !onlyBlanks(end) || !std::isfinite(v)) return std::nullopt;
+    const auto v = readWhole(text, [](const char* p, char** end) { return std::strtod(p, end); });
+    if (!v || !std::isfinite(*v)) return std::nullopt;
     return v;
 }
 

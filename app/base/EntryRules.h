@@ -9,6 +9,9 @@ namespace EntryRules {
 
 inline constexpr const char* kCaption = "Tesselon-6";
 
+// printf of one number into a string.
+std::string formatNumber(const char* pattern, double value);
+
 // The framework's range and number messages.
 std::string integerRangeMessage(int minimum, int maximum);
 std::string numberRangeMessage(double minimum, double maximum);

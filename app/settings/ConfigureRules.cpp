@@ -14,12 +14,7 @@ namespace ConfigureRules {
 
 namespace {
 
-std::string format(const char* pattern, double value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
-}
+using EntryRules::formatNumber;
 
 } // namespace
 
@@ -92,24 +87,24 @@ bool intervalCharactersValid(const std::string& text)
 
 std::string sampleIntervalText(double t)
 {
-    if (t >= 1 && t < 1000) return format("%gs", t);
-    if (t * 1000 >= 1 && t * 1000 < 1000) return format("%gms", t * 1000);
-    if (t * 1000000 >= 1 && t * 1000000 < 1000) return format("%gus", t * 1000000);
-    return format("%g", t);
+    if (t >= 1 && t < 1000) return formatNumber("%gs", t);
+    if (t * 1000 >= 1 && t * 1000 < 1000) return formatNumber("%gms", t * 1000);
+    if (t * 1000000 >= 1 && t * 1000000 < 1000) return formatNumber("%gus", t * 1000000);
+    return formatNumber("%g", t);
 }
 
 std::string maximumFrequencyText(double t)
 {
-    return format("%.6g", 0.5 / t);
+    return formatNumber("%.6g", 0.5 / t);
 }
 
 std::string intervalTextForFrequency(double f)
 {
     if (!(f > 1e-20)) return {};
     const double interval = 1.0 / (2.0 * f);
-    if (interval < 0.001) return format("%5gus", interval * 1000000);
-    if (interval < 1) return format("%5gms", interval * 1000);
-    return format("%5gs", interval);
+    if (interval < 0.001) return formatNumber("%5gus", interval * 1000000);
+    if (interval < 1) return formatNumber("%5gms", interval * 1000);
+    return formatNumber("%5gs", interval);
 }
 
 std::string cutOffText(int rollingPoints, double t)
@@ -119,7 +114,7 @@ std::string cutOffText(int rollingPoints, double t)
     if (!(t > 0.0) || !std::isfinite(t) || rollingPoints < 1) return {};
     const double cutOff = std::pow(static_cast<double>(rollingPoints), -1.0206) * 0.4776 / t;
     if (!std::isfinite(cutOff)) return {};
-    return format("%.6g", cutOff);
+    return formatNumber("%.6g", cutOff);
 }
 
 bool isIntervalChoice(const std::string& text)
@@ -162,7 +157,7 @@ std::optional<Refusal> validateYRange(int input, bool autoScale, double minimum,
     if (autoScale || minimum < maximum) return std::nullopt;
     return Refusal{input == 0 ? Refusal::YRange1 : Refusal::YRange2,
                    "Input " + std::to_string(input + 1) + " Y Maximum must be greater than Y Minimum (" +
-                       format("%g", minimum) + ")."};
+                       formatNumber("%g", minimum) + ")."};
 }
 
 bool validGain(int gain)

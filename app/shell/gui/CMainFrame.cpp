@@ -44,33 +44,6 @@ std::int32_t get32(const std::uint8_t* p)
         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// The menus and the command table name the same commands.
-namespace Id = CommandRules::Id;
-static_assert(CMainFrame::ID_FILE_NEW == Id::FileNew && CMainFrame::ID_FILE_OPEN == Id::FileOpen &&
-              CMainFrame::ID_FILE_CLOSE == Id::FileClose && CMainFrame::ID_FILE_SAVE_AS == Id::FileSaveAs &&
-              CMainFrame::ID_FILE_PRINT == Id::FilePrint &&
-              CMainFrame::ID_FILE_MRU_FIRST == Id::FileMruFirst && CMainFrame::ID_APP_ABOUT == Id::AppAbout &&
-              CMainFrame::ID_APP_EXIT == Id::AppExit && CMainFrame::ID_VIEW_TOOLBAR == Id::ViewToolBar &&
-              CMainFrame::ID_VIEW_STATUS_BAR == Id::ViewStatusBar &&
-              CMainFrame::ID_WINDOW_CASCADE == Id::WindowCascade &&
-              CMainFrame::ID_WINDOW_TILE == Id::WindowTile && CMainFrame::ID_PROPERTIES == Id::Properties &&
-              CMainFrame::ID_CONFIGURE == Id::Configure && CMainFrame::ID_RUN == Id::Run &&
-              CMainFrame::ID_STOP == Id::Stop && CMainFrame::ID_DETECT_INSTRUMENTS == Id::DetectInstruments &&
-              CMainFrame::ID_WINDOW_TOP_TIME == Id::WindowTopTime &&
-              CMainFrame::ID_WINDOW_TOP_FREQUENCY == Id::WindowTopFrequency &&
-              CMainFrame::ID_WINDOW_BOTTOM_TIME == Id::WindowBottomTime &&
-              CMainFrame::ID_WINDOW_BOTTOM_FREQUENCY == Id::WindowBottomFrequency &&
-              CMainFrame::ID_EXPORT_GRAPHICS == Id::ExportGraphics &&
-              CMainFrame::ID_EXPORT_DATA == Id::ExportData && CMainFrame::ID_EXPORT_CSV == Id::ExportCsv &&
-              CMainFrame::ID_EXPORT_WAV == Id::ExportWav && CMainFrame::ID_CLOSE_ALL == Id::CloseAll &&
-              CMainFrame::ID_COPY_GRAPHICS == Id::CopyGraphics && CMainFrame::ID_COPY_DATA == Id::CopyData &&
-              CMainFrame::ID_DATA_SETTINGS == Id::DataSettings && CMainFrame::ID_MUTE == Id::Mute &&
-              CMainFrame::ID_INPUT1_MEAN == Id::Input1Mean && CMainFrame::ID_INPUT2_MEAN == Id::Input2Mean &&
-              CMainFrame::ID_POST_PROCESS == Id::PostProcess &&
-              CMainFrame::ID_SHOW_DEBUG_WINDOW == Id::ShowDebugWindow &&
-              CMainFrame::ID_OPEN_LOG_FOLDER == Id::OpenLogFolder &&
-              CMainFrame::recentFileCount == Id::RecentFileCount);
-
 // Room around a status pane's text for its sunken frame.
 constexpr int paneMargin = 8;
 

@@ -572,19 +572,4 @@ TEST_F(SettingsSheetTest, RefusalsOfTheScanPageStateWhatIsAccepted)
     EXPECT_TRUE(page.validate());
 }
 
-// Typed numbers: blanks around them are allowed, anything else refuses the field.
-TEST_F(SettingsSheetTest, TypedNumbersAllowBlanksAroundAndNothingElse)
-{
-    EXPECT_EQ(R::readInteger(" \t42 "), 42);
-    EXPECT_EQ(R::readInteger("-7"), -7);
-    EXPECT_EQ(R::readInteger("2147483647"), 2147483647);
-    for (const char* refused : {"", "  \t", "4 2", "42x", "2147483648", "-2147483649", "1.5"})
-        EXPECT_FALSE(R::readInteger(refused).has_value()) << '"' << refused << '"';
-
-    EXPECT_EQ(R::readNumber("\t 0.25\t"), 0.25);
-    EXPECT_EQ(R::readNumber("-1e3"), -1000.0);
-    for (const char* refused : {"", " ", "1,5", "0.5 Hz", "inf", "nan", "1e999"})
-        EXPECT_FALSE(R::readNumber(refused).has_value()) << '"' << refused << '"';
-}
-
 } // namespace
