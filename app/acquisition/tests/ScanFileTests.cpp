@@ -3,7 +3,7 @@
 #include "app/acquisition/ScanFile.h"
 #include "app/base/Archive.h"
 #include "app/base/ScriptedUserInteraction.h"
-#include "app/settings/tests/ByteBuilder.h"
+#include "app/settings/tests/DataSettingsRecord.h"
 
 #include "TestSignals.h"
 
@@ -110,16 +110,12 @@ ByteBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& 
     }
     addInput(b, version, in1);
     addInput(b, version, in2);
-    b.text("/data/scans/").i32(1);
-    if (version <= -6) b.i32(1);
-    b.text("T1").text("F1").text("T2").text("F2");
-    if (version <= -7) b.text("DT").text("DF");
-    b.i32(1).i32(3).i32(0);
-    b.f64(11).f64(12).f64(13).f64(14).f64(0.02).f64(0.03);
-    b.i32(0).i32(1).i32(0); // window None, FFTK 1, no overlap
-    if (version <= -2) b.i32(2).i32(3);
-    if (version <= -4) b.f64(21).f64(22);
-    if (version <= -6) b.f64(23).f64(24);
+    addDataSettings(b, version,
+                    {.filePath = "/data/scans/",
+                     .units = {1, 3, 0},
+                     .scalings = {11, 12, 13, 14, 0.02, 0.03},
+                     .fft = {0, 1, 0}, // window None, FFTK 1, no overlap
+                     .inputScalings = {2, 3}});
     return b;
 }
 
