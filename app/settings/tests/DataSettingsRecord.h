@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/settings/DefaultSettings.h"
 #include "app/settings/tests/ByteBuilder.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
@@ -35,4 +38,24 @@ inline void addDataSettings(ByteBuilder& b, int version, const DataSettingsRecor
     if (version <= -2) b.i32(r.inputScalings[0]).i32(r.inputScalings[1]);
     if (version <= -4) b.f64(21).f64(22); // custom vibration scalings
     if (version <= -6) b.f64(23).f64(24); // custom magnetic scalings
+}
+
+// What a reader of that version took from the record; a field the version
+// does not hold keeps its built-in value.
+inline void expectDataSettings(const DefaultSettings& d, int version, const DataSettingsRecord& r = {})
+{
+    EXPECT_EQ(d.FilePath, r.filePath);
+    EXPECT_EQ(d.ScanOnExit, 1);
+    EXPECT_EQ(d.ExportMultiASCII, version <= -6 ? 1 : 0);
+    EXPECT_EQ(d.Input2FTitle, "F2");
+    EXPECT_EQ(d.Input2TDifGradTitle, version <= -7 ? "DT" : "Input 2 - Input 1 Time");
+    EXPECT_EQ(d.VibrationUnits, r.units[1]);
+    EXPECT_EQ(d.MicrophoneUnits, r.units[2]);
+    EXPECT_EQ(d.Input2MicrophoneScaling, r.scalings[5]);
+    EXPECT_EQ(d.FFTWindowing, r.fft[0]);
+    EXPECT_EQ(d.FFTK, r.fft[1]);
+    EXPECT_EQ(d.Input2Scaling, version <= -2 ? r.inputScalings[1] : 0);
+    EXPECT_EQ(d.Input1CustomVibrationScaling, version <= -4 ? 21.0 : 1.0);
+    EXPECT_EQ(d.Input2CustomVibrationScaling, version <= -4 ? 22.0 : 1.0);
+    EXPECT_EQ(d.Input2CustomMagneticScaling, version <= -6 ? 24.0 : 1.0);
 }

@@ -23,17 +23,7 @@ TEST(DefaultSettingsBlock, EveryVersionReadsItsFields)
         ArchiveReader r(b.bytes);
         d.load(r, version);
         EXPECT_TRUE(r.atEnd());
-        EXPECT_EQ(d.FilePath, "D:\\Data\\");
-        EXPECT_EQ(d.ScanOnExit, 1);
-        EXPECT_EQ(d.ExportMultiASCII, version <= -6 ? 1 : 0);
-        EXPECT_EQ(d.Input2FTitle, "F2");
-        EXPECT_EQ(d.Input2TDifGradTitle, version <= -7 ? "DT" : "Input 2 - Input 1 Time");
-        EXPECT_EQ(d.MicrophoneUnits, 1);
-        EXPECT_EQ(d.Input2MicrophoneScaling, 0.15);
-        EXPECT_EQ(d.FFTWindowing, 6);
-        EXPECT_EQ(d.Input2Scaling, version <= -2 ? 2 : 0);
-        EXPECT_EQ(d.Input2CustomVibrationScaling, version <= -4 ? 22.0 : 1.0);
-        EXPECT_EQ(d.Input2CustomMagneticScaling, version <= -6 ? 24.0 : 1.0);
+        expectDataSettings(d, version);
     }
 
     ByteBuilder newest;
