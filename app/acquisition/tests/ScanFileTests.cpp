@@ -73,10 +73,10 @@ void addInput(ByteBuilder& b, int version, const InputLayout& in)
 }
 
 const DataSettingsRecord kFileSettings{.filePath = "/data/scans/",
-                                      .units = {1, 3, 0},
-                                      .scalings = {11, 12, 13, 14, 0.02, 0.03},
-                                      .fft = {0, 1, 0}, // window None, FFTK 1, no overlap
-                                      .inputScalings = {2, 3}};
+                                       .units = {1, 3, 0},
+                                       .scalings = {11, 12, 13, 14, 0.02, 0.03},
+                                       .fft = {0, 1, 0}, // window None, FFTK 1, no overlap
+                                       .inputScalings = {2, 3}};
 
 // A complete file of the given version with distinctive values.
 ByteBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& in2)

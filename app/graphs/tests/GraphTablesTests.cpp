@@ -75,6 +75,7 @@ TEST(GraphTables, TimeWindowSendsOnlyWhatIsNew)
         std::optional<bool> replace;
         std::optional<bool> setUpAgain;
     };
+    // clang-format off
     const Case cases[] = {
         {"a running continuous scan shows its newest thousand points", true, 1, true, 5000, 3000, false, 4000,
          1000, true, {}},
@@ -89,6 +90,7 @@ TEST(GraphTables, TimeWindowSendsOnlyWhatIsNew)
         {"Mean Zero resends everything", true, 0, true, 500, 100, true, 0, 500, {}, {}},
         {"a finished scan resends everything", false, 1, true, 5000, 0, false, 0, 5000, {}, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const TimeWindow w =

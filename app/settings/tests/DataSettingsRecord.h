@@ -25,7 +25,7 @@ struct DataSettingsRecord
 // the version, the fewer of the later fields.
 inline void addDataSettings(ByteBuilder& b, int version, const DataSettingsRecord& r = {})
 {
-    b.text(r.filePath).i32(1); // ScanOnExit
+    b.text(r.filePath).i32(1);   // ScanOnExit
     if (version <= -6) b.i32(1); // ExportMultiASCII
     b.text("T1").text("F1").text("T2").text("F2");
     if (version <= -7) b.text("DT").text("DF");

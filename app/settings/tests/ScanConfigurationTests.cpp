@@ -188,7 +188,10 @@ TEST(ScanConfiguration, VersionsSixAndSevenHaveNoOversampleNorAudioAlert)
         before.Specification.audioAlert = 1;
         const auto c = loaded(b.bytes, version, before);
         expectHead(c);
-        expectModeFields(c, {.filter = 1, .cutOffFrequency = 6, .scanMode = ScanModes::Multiple, .runs = 12,
+        expectModeFields(c, {.filter = 1,
+                             .cutOffFrequency = 6,
+                             .scanMode = ScanModes::Multiple,
+                             .runs = 12,
                              .oversample = 0});
         expectSpecification(c.Specification, 0);
     }
@@ -221,8 +224,11 @@ TEST(ScanConfiguration, VersionsOneToFourHaveSingleFilterAndScanModeFlags)
             before.ScanMode = ScanModes::Multiple;
             const auto c = loaded(b.bytes, version, before);
             expectHead(c);
-            expectModeFields(c, {.filter = flag ? 1 : 0, .cutOffFrequency = 2, .scanMode = flag ? 1 : 0,
-                                 .runs = 5, .oversample = 0});
+            expectModeFields(c, {.filter = flag ? 1 : 0,
+                                 .cutOffFrequency = 2,
+                                 .scanMode = flag ? 1 : 0,
+                                 .runs = 5,
+                                 .oversample = 0});
             expectSpecification(c.Specification, 0);
         }
     }

@@ -17,8 +17,7 @@
 #include <memory>
 #include <type_traits>
 
-template <class Interaction>
-class HostedFrameTest : public QtTest
+template <class Interaction> class HostedFrameTest : public QtTest
 {
 protected:
     // A store for short magnetometer scans saved into `folder`.
