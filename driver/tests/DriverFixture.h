@@ -156,6 +156,16 @@ protected:
         return waitFor([this] { return !driver->IsScanning(); }, limit);
     }
 
+    // Runs a block scan of `points` points to its end.
+    ::testing::AssertionResult scanToEnd(int points,
+                                         std::chrono::milliseconds limit = std::chrono::seconds(120))
+    {
+        if (const int started = driver->RunScan(true, points); started != 0)
+            return ::testing::AssertionFailure() << "RunScan(true, " << points << ") returned " << started;
+        if (!waitScanEnd(limit)) return ::testing::AssertionFailure() << "the scan did not end";
+        return ::testing::AssertionSuccess();
+    }
+
     struct Points
     {
         std::vector<double> time, x, y, z;

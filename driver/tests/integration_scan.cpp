@@ -25,14 +25,21 @@ protected:
         config.fifoRecords = fifoRecords;
         return config;
     }
+
+    // Plugs the instrument in again at another speed and opens it.
+    void reopenAt(double speedFactor)
+    {
+        speed = speedFactor;
+        replug();
+        open();
+    }
 };
 
 TEST_F(RampScanTest, FullRateScanOf700000PointsLosesAndRepeatsNoSample)
 {
     open();
     ASSERT_EQ(driver->SetMeasurementRate(20833, false), 0);
-    ASSERT_EQ(driver->RunScan(true, 700000), 0);
-    ASSERT_TRUE(waitScanEnd(std::chrono::minutes(5)));
+    ASSERT_TRUE(scanToEnd(700000, std::chrono::minutes(5)));
     ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 700000);
 
     std::vector<double> time;
@@ -56,13 +63,10 @@ TEST_F(RampScanTest, FullRateScanOf700000PointsLosesAndRepeatsNoSample)
 
 TEST_F(RampScanTest, ScansLongerThanOneChunkAreSplitAt700000Samples)
 {
-    speed = 50.0;
-    replug();
-    open();
+    reopenAt(50.0);
     ASSERT_EQ(driver->SetMeasurementRate(20833, false), 0);
     // 1,399,960 points: 1,400,000 samples, two full chunks and an empty third.
-    ASSERT_EQ(driver->RunScan(true, 1399960), 0);
-    ASSERT_TRUE(waitScanEnd(std::chrono::minutes(5)));
+    ASSERT_TRUE(scanToEnd(1399960, std::chrono::minutes(5)));
     EXPECT_EQ(valuesSent(0xA2), (std::vector<int>{700000 & 0xFFFF, 700000 & 0xFFFF, 0}));
     EXPECT_EQ(valuesSent(0xA1), (std::vector<int>{700001 & 0xFFFF, 700001 & 0xFFFF, 1}));
     EXPECT_EQ(valuesSent(0xA5).size(), 3u);
@@ -75,8 +79,7 @@ TEST_F(RampScanTest, ArraysGrowInWholeBlocksOf40Points)
 {
     open();
     for (const auto& [points, capacity] : {std::pair{1, 80u}, std::pair{40, 80u}, std::pair{41, 120u}}) {
-        ASSERT_EQ(driver->RunScan(true, points), 0);
-        ASSERT_TRUE(waitScanEnd());
+        ASSERT_TRUE(scanToEnd(points));
         EXPECT_EQ(driver->blockCapacity(), capacity) << points;
         EXPECT_EQ(driver->GetCurrentNumberOfPoints(), points);
     }
@@ -88,8 +91,7 @@ TEST_F(RampScanTest, DecimationAveragesNSamplesIntoEachPoint)
     ASSERT_EQ(driver->SetMeasurementRate(250, true), 0);
     ASSERT_EQ(driver->decimationFactor(), 4);
     EXPECT_EQ(instrument->state().divider, 21u);
-    ASSERT_EQ(driver->RunScan(true, 50), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(50));
     ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 50);
     const Points p = fetch(1, 0, 50);
     ASSERT_EQ(p.count, 50);
@@ -108,8 +110,7 @@ TEST_F(RampScanTest, DecimationAveragesNSamplesIntoEachPoint)
 TEST_F(RampScanTest, FilterIsOneCausalMovingAverageAcrossFetches)
 {
     open();
-    ASSERT_EQ(driver->RunScan(true, 20), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(20));
     const Points raw = fetch(2, 0, 20);
     ASSERT_EQ(raw.count, 20);
 
@@ -125,8 +126,7 @@ TEST_F(RampScanTest, FilterIsOneCausalMovingAverageAcrossFetches)
     driver->SetLowpassFilterSize(0);
     const Points stillTwo = fetch(2, 4, 1, 1);
     EXPECT_DOUBLE_EQ(stillTwo.x[0], (raw.x[3] + raw.x[4]) / 2);
-    ASSERT_EQ(driver->RunScan(true, 20), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(20));
     const Points plain = fetch(1, 0, 20);
     const Points filtered = fetch(1, 0, 20, 1);
     for (int i = 0; i < 20; ++i)
@@ -136,8 +136,7 @@ TEST_F(RampScanTest, FilterIsOneCausalMovingAverageAcrossFetches)
 TEST_F(RampScanTest, FetchesStayWithinThePointsMeasured)
 {
     open();
-    ASSERT_EQ(driver->RunScan(true, 10), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(10));
     EXPECT_EQ(fetch(1, 11, 5).status, 1);
     const Points tail = fetch(1, 8, 5);
     EXPECT_EQ(tail.status, 0);
@@ -156,11 +155,9 @@ TEST_F(RampScanTest, FetchesStayWithinThePointsMeasured)
 TEST_F(RampScanTest, BytesOfAnEarlierScanAreNeverDecodedIntoTheNext)
 {
     open();
-    ASSERT_EQ(driver->RunScan(true, 100), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(100));
     // Whatever the instrument sends beyond a chunk is dropped, not carried over.
-    ASSERT_EQ(driver->RunScan(true, 100), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(100));
     ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 100);
     const Points p = fetch(1, 0, 100);
     for (int i = 1; i < 100; ++i)
@@ -171,9 +168,7 @@ TEST_F(RampScanTest, BytesOfAnEarlierScanAreNeverDecodedIntoTheNext)
 
 TEST_F(RampScanTest, StopWhileScanningEndsTheScanAndStopsTheInstrument)
 {
-    speed = 1.0;
-    replug();
-    open();
+    reopenAt(1.0);
     ASSERT_EQ(driver->RunScan(true, 400000), 0);
     ASSERT_TRUE(waitFor([this] { return driver->GetCurrentNumberOfPoints() > 2000; }));
     instrument->clearControlRequests();
@@ -220,8 +215,7 @@ TEST_F(FullSpeedTest, AFullSpeedConnectionStartsNoReadingAndMeasuresNothing)
 {
     open();
     EXPECT_FALSE(driver->IsUSBTwo());
-    ASSERT_EQ(driver->RunScan(true, 100), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(100));
     EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
     EXPECT_TRUE(valuesSent(0xA5).empty());
     EXPECT_EQ(fetch(1, 0, 10).count, 0);
@@ -229,12 +223,9 @@ TEST_F(FullSpeedTest, AFullSpeedConnectionStartsNoReadingAndMeasuresNothing)
 
 TEST_F(RampScanTest, FifoOverflowIsCountedAndLogged)
 {
-    speed = 50.0;
     fifoRecords = 1;
-    replug();
-    open();
-    ASSERT_EQ(driver->RunScan(true, 2000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    reopenAt(50.0);
+    ASSERT_TRUE(scanToEnd(2000));
     EXPECT_GT(instrument->state().overflows, 0u);
     EXPECT_GT(driver->usb().fifoOverflows(), 0u);
     EXPECT_NE(logText().find("[WARNING] TorvaneDLL::ProcessThread: The instrument's FIFO overflowed"),
@@ -245,8 +236,7 @@ TEST_F(RampScanTest, ABulkReadFailureEndsTheScan)
 {
     open();
     instrument->setFaults({failBulkRead(31, 20)});
-    ASSERT_EQ(driver->RunScan(true, 200000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(200000));
     const int points = driver->GetCurrentNumberOfPoints();
     EXPECT_GT(points, 0);
     EXPECT_LT(points, 200000);
@@ -260,8 +250,7 @@ TEST_F(RampScanTest, ABulkReadTimeOutEndsTheScan)
 {
     open();
     instrument->setFaults({failBulkRead(121, 5, 1)});
-    ASSERT_EQ(driver->RunScan(true, 200000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(200000));
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 200000);
     EXPECT_NE(logText().find("WinUsb_ReadPipe failed"), std::string::npos);
 }
@@ -270,8 +259,7 @@ TEST_F(RampScanTest, AFailedStartOfSamplingEndsTheScanWithoutPoints)
 {
     open();
     instrument->setFaults({failRequest(0xA5)});
-    ASSERT_EQ(driver->RunScan(true, 1000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(1000));
     EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
     EXPECT_NE(logText().find("[ERROR] TorvaneDLL::USB2_ReadThread: VEND_STARTSCAN failed"),
               std::string::npos);
@@ -291,8 +279,7 @@ protected:
 TEST_F(UnplugTest, UnplugMidScanEndsTheScanAndLaterCallsFailCleanly)
 {
     open();
-    ASSERT_EQ(driver->RunScan(true, 300000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(300000));
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 300000);
     EXPECT_EQ(driver->FindDevices(), 0);
     // Another scan on the gone instrument fails to start, and the stop and close still work.
@@ -323,13 +310,10 @@ TEST_F(RampScanTest, ClosingDuringAScanDoesNotPullTheDeviceFromUnderTheReader)
 
 TEST_F(RampScanTest, IntervalsBeyondTheDividerAreMeasuredOnePointPerInterval)
 {
-    speed = 4000.0;
-    replug();
-    open();
+    reopenAt(4000.0);
     // 5 s needs a divider of 104165, more than its 16 bits hold.
     ASSERT_EQ(driver->SetMeasurementRate(0.2, false), 0);
-    ASSERT_EQ(driver->RunScan(true, 3), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(3));
     ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 3);
     const Points p = fetch(1, 0, 3);
     ASSERT_EQ(p.count, 3);
@@ -343,12 +327,9 @@ TEST_F(RampScanTest, IntervalsBeyondTheDividerAreMeasuredOnePointPerInterval)
 
 TEST_F(RampScanTest, LostSamplesAreCountedPerScan)
 {
-    speed = 50.0;
     fifoRecords = 1;
-    replug();
-    open();
-    ASSERT_EQ(driver->RunScan(true, 2000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    reopenAt(50.0);
+    ASSERT_TRUE(scanToEnd(2000));
     const int lost = driver->GetLostSampleCount();
     EXPECT_GT(lost, 0);
     EXPECT_EQ(static_cast<std::uint32_t>(lost), driver->usb().fifoOverflows());
@@ -362,8 +343,7 @@ TEST_F(RampScanTest, LostSamplesAreCountedPerScan)
 
     // The next scan counts only its own losses.
     const std::uint32_t before = driver->usb().fifoOverflows();
-    ASSERT_EQ(driver->RunScan(true, 200), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(200));
     EXPECT_EQ(static_cast<std::uint32_t>(driver->GetLostSampleCount()),
               driver->usb().fifoOverflows() - before);
 }

@@ -94,8 +94,7 @@ TEST_F(LibusbDriver, BlockScanOf100000PointsLosesAndRepeatsNoSample)
 {
     ASSERT_EQ(driver->OpenDevice(0), 0);
     ASSERT_EQ(driver->SetMeasurementRate(20833, false), 0);
-    ASSERT_EQ(driver->RunScan(true, 100000), 0);
-    ASSERT_TRUE(waitScanEnd(std::chrono::minutes(5)));
+    ASSERT_TRUE(scanToEnd(100000, std::chrono::minutes(5)));
     ASSERT_EQ(driver->GetCurrentNumberOfPoints(), 100000);
     expectRamp(100000);
     EXPECT_EQ(driver->usb().fifoOverflows(), 0u);
@@ -151,14 +150,12 @@ TEST_F(LibusbDriver, BulkReadTimeOutAndFailureEndTheScan)
 {
     ASSERT_EQ(driver->OpenDevice(0), 0);
     instrument->setFaults({failBulkRead(121, 5, 1)});
-    ASSERT_EQ(driver->RunScan(true, 200000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(200000));
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 200000);
     EXPECT_NE(logText().find("[ERROR] TorvaneDLL::USB2_ReadThread: WinUsb_ReadPipe failed"), std::string::npos) << logText();
 
     instrument->setFaults({failBulkRead(31, 20)});
-    ASSERT_EQ(driver->RunScan(true, 200000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(200000));
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 200000);
     const std::string log = logText();
     const std::string failed = "[ERROR] TorvaneDLL::USB2_ReadThread: WinUsb_ReadPipe failed";
@@ -173,8 +170,7 @@ TEST_F(LibusbDriver, UnplugMidScanEndsTheScanAndLaterCallsFailCleanly)
     unplugAfterBytes = 24 * 20000;
     replug();
     ASSERT_EQ(driver->OpenDevice(0), 0);
-    ASSERT_EQ(driver->RunScan(true, 300000), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(300000));
     EXPECT_LT(driver->GetCurrentNumberOfPoints(), 300000);
     EXPECT_NE(logText().find("WinUsb_ReadPipe failed"), std::string::npos) << logText();
     EXPECT_TRUE(waitFor([this] { return driver->FindDevices() == 0; }));
@@ -219,8 +215,7 @@ TEST_F(LibusbDriver, EveryPluggedInstrumentIsListedAndAFullSpeedOneMeasuresNothi
     EXPECT_EQ(products, (std::vector<std::string>{"TS6SIM1", "TS6TWO"}));
     ASSERT_EQ(driver->OpenDevice(0), 0);
     EXPECT_FALSE(driver->IsUSBTwo());
-    ASSERT_EQ(driver->RunScan(true, 100), 0);
-    ASSERT_TRUE(waitScanEnd());
+    ASSERT_TRUE(scanToEnd(100));
     EXPECT_EQ(driver->GetCurrentNumberOfPoints(), 0);
 }
 

@@ -3,6 +3,7 @@
 #include "app/acquisition/Spectrum.h"
 #include "app/base/ScriptedUserInteraction.h"
 
+#include "ExportedText.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -22,38 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> fields(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-        out.push_back(line.substr(start, tab - start));
-        start = tab + 1;
-    }
-    out.push_back(line.substr(start)); // what follows the last tab
-    return out;
-}
-
 std::string printfG(double v)
 {
     char b[64];
     std::snprintf(b, sizeof b, "%g\t", v);
     return b;
-}
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A document whose input groups hold `samples` rows with spectra computed.
@@ -132,14 +106,14 @@ TEST(DataExport, RowsCarryFrequencyBlocksOnlyWhileSpectrumPointsLast)
                   "\tz (nT / sqrt(Hz))");
         int withBlocks = 0;
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            const auto f = fields(lines[i]);
+            const auto f = tabFields(lines[i]);
             ASSERT_TRUE(f.size() == 5 || f.size() == 9) << lines[i];
             EXPECT_EQ(f.back(), ""); // every field is followed by a tab
             withBlocks += f.size() == 9;
         }
         EXPECT_EQ(withBlocks, std::min(samples, 1022));
         // Row 7: scaled time values and the third spectrum point.
-        const auto row = fields(lines[8]);
+        const auto row = tabFields(lines[8]);
         const ScanData& d = doc.scan.input1;
         EXPECT_EQ(row[0] + "\t", printfG(d.timeAxis.get(7)));
         EXPECT_EQ(row[2] + "\t", printfG(2.0 * d.timeData[1].get(7)));
@@ -157,7 +131,7 @@ TEST(DataExport, MicrophoneColumnsSayPascalsWhileSpectraAreDecibels)
     fillDocument(doc, 3000, 10);
     const auto lines = splitLines(doc.CopyData(0));
     EXPECT_EQ(lines[0], "Time (s)\tx (Pa)\ty (Pa)\tz (Pa)\tFrequency (Hz)\tx (Pa)\ty (Pa)\tz (Pa)");
-    const auto row = fields(lines[1]);
+    const auto row = tabFields(lines[1]);
     const ScanData& d = doc.scan.input1;
     // Time in pascals (volts ÷ V/Pa), spectrum as sound pressure level.
     EXPECT_EQ(row[1] + "\t", printfG(d.timeData[0].get(0) / 0.05));
@@ -176,7 +150,7 @@ TEST(DataExport, ExportFileHasHeaderAndPreciseTimes)
     const auto lines = splitLines(readText(path));
     ASSERT_EQ(lines.size(), 52u);
     EXPECT_EQ(lines[0], "Scan started at 03:04:05 02/01/2026");
-    EXPECT_EQ(fields(lines[3])[0], "0.0010000000"); // row 1
+    EXPECT_EQ(tabFields(lines[3])[0], "0.0010000000"); // row 1
     EXPECT_TRUE(ui.messages().empty());
 
     EXPECT_FALSE(doc.ExportData(fs::temp_directory_path() / "missing" / "x.Dat", 0, &ui));
@@ -204,12 +178,12 @@ TEST(DataExport, AutomaticExportPicksTheInputsInUseAndKeepsColumnsAligned)
     EXPECT_EQ(lines[1],
               "Input1Time (s)\tx (ug)\ty (ug)\tz (ug)\tInput1Frequency (Hz)\tx (ug)\ty (ug)\tz (ug)\t"
               "Input2Time (s)\tx (uT)\ty (uT)\tz (uT)\tInput2Frequency (Hz)\tx (uT)\ty (uT)\tz (uT)");
-    const auto full = fields(lines[2]);
+    const auto full = tabFields(lines[2]);
     EXPECT_EQ(full.size(), 17u);
     EXPECT_EQ(full[0], "0.0000000000");
     EXPECT_EQ(full[8], "0.0000000000");
     // Past the spectrum: input 1's frequency block is four tabs, input 2's is left out.
-    const auto late = fields(lines[1100]);
+    const auto late = tabFields(lines[1100]);
     ASSERT_EQ(late.size(), 13u);
     EXPECT_EQ(late[4], "");
     EXPECT_EQ(late[7], "");
@@ -220,7 +194,7 @@ TEST(DataExport, AutomaticExportPicksTheInputsInUseAndKeepsColumnsAligned)
     ASSERT_TRUE(doc.AutomaticExport(scan, nullptr));
     const auto single = splitLines(readText(fs::temp_directory_path() / "Data_1.dat"));
     EXPECT_EQ(single.size(), 1502u);
-    EXPECT_EQ(fields(single[3])[0], "0.001");
+    EXPECT_EQ(tabFields(single[3])[0], "0.001");
     doc.scan.configuration.UseInput2 = 0;
     EXPECT_FALSE(doc.AutomaticExport(scan, nullptr));
 }
@@ -236,7 +210,7 @@ TEST(DataExport, ShorterSecondInputKeepsAlignmentAndLosesNoRows)
     WriteTwoInputTable(out, a, b);
     const auto lines = splitLines(out.text());
     ASSERT_EQ(lines.size(), 31u);
-    const auto row = fields(lines[25]); // input 1 has no row 24
+    const auto row = tabFields(lines[25]); // input 1 has no row 24
     ASSERT_EQ(row.size(), 17u);
     EXPECT_EQ(row[0], "");
     EXPECT_EQ(row[8], "0.0240000000");
@@ -275,7 +249,7 @@ TEST(DataExport, RowsStreamedInBlocksMatchTheWholeRecordConversion)
             const auto lines = splitLines(out.text());
             ASSERT_EQ(lines.size(), 20001u);
             for (std::size_t i = 0; i < 20000; i += 997) {
-                const auto row = fields(lines[i + 1]);
+                const auto row = tabFields(lines[i + 1]);
                 ASSERT_GE(row.size(), i < 17000 ? 13u : 9u);
                 EXPECT_EQ(row[1 + i % 3] + "\t", printfG(expected[0][i])) << mode << " row " << i;
                 if (i < 17000) {
@@ -284,7 +258,7 @@ TEST(DataExport, RowsStreamedInBlocksMatchTheWholeRecordConversion)
             }
             // Rows on both sides of the block boundary.
             for (std::size_t i : {8191u, 8192u, 16383u, 16384u}) {
-                const auto row = fields(lines[i + 1]);
+                const auto row = tabFields(lines[i + 1]);
                 EXPECT_EQ(row[1 + i % 3] + "\t", printfG(expected[0][i])) << mode << " row " << i;
             }
             EXPECT_EQ(a.data->displayOffset, offsets[0]) << mode;

@@ -2,6 +2,7 @@
 #include "app/acquisition/DataExport.h"
 #include "app/acquisition/ScanExportFormats.h"
 
+#include "ExportedText.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A minimal RFC 4180 reader for the checks: fields of each record.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text)
@@ -53,17 +48,6 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text)
     }
     if (records.back().size() == 1 && records.back()[0].empty()) records.pop_back();
     return records;
-}
-
-std::vector<std::string> tabFields(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-        out.push_back(line.substr(start, tab - start));
-        start = tab + 1;
-    }
-    return out;
 }
 
 std::string printfG(double v)
@@ -133,7 +117,7 @@ TEST(ScanExportFormats, CsvHoldsTheHeaderBlockAndTheDatNumbersAtFullPrecision)
     ASSERT_TRUE(ExportCsvFile(doc, csv, &error)) << error;
     ASSERT_TRUE(doc.AutomaticExport(dir / "scan.ts6", nullptr));
 
-    const std::string text = readFile(csv);
+    const std::string text = readText(csv);
     const auto records = parseCsv(text);
     // Header block: key, value rows up to the blank record.
     std::map<std::string, std::string> header;
@@ -176,16 +160,14 @@ TEST(ScanExportFormats, CsvHoldsTheHeaderBlockAndTheDatNumbersAtFullPrecision)
         char t[64];
         std::snprintf(t, sizeof t, "%.10f", std::strtod(records[i][0].c_str(), nullptr));
         EXPECT_EQ(dat[0], t);
-        for (int c = 1; c < 4; ++c)
-            EXPECT_EQ(dat[static_cast<std::size_t>(c)],
-                      printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
+        const auto expectSameNumbers = [&](std::size_t from, std::size_t to) {
+            for (std::size_t c = from; c < to; ++c)
+                EXPECT_EQ(dat[c], printfG(std::strtod(records[i][c].c_str(), nullptr)));
+        };
+        expectSameNumbers(1, 4);
         if (!records[i][4].empty()) {
-            for (int c = 4; c < 8; ++c)
-                EXPECT_EQ(dat[static_cast<std::size_t>(c)],
-                          printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
-            for (int c = 12; c < 16; ++c)
-                EXPECT_EQ(dat[static_cast<std::size_t>(c)],
-                          printfG(std::strtod(records[i][static_cast<std::size_t>(c)].c_str(), nullptr)));
+            expectSameNumbers(4, 8);
+            expectSameNumbers(12, 16);
         } else {
             EXPECT_TRUE(records[i][12].empty());
         }
@@ -201,7 +183,7 @@ TEST(ScanExportFormats, WavIsFloatWithOneChannelPerAxisAndItsScalingInTheComment
     const fs::path wav = fs::temp_directory_path() / "scan.wav";
     std::string error;
     ASSERT_TRUE(ExportWavFile(doc, wav, &error)) << error;
-    const std::string b = readFile(wav);
+    const std::string b = readText(wav);
     ASSERT_GE(b.size(), 44u);
     EXPECT_EQ(b.substr(0, 4), "RIFF");
     EXPECT_EQ(le32(b, 4), b.size() - 8);
@@ -269,5 +251,5 @@ TEST(ScanExportFormats, FailuresNameTheFileAndKeepWhatWasThere)
     EXPECT_FALSE(ExportCsvFile(doc, keep, &error));
     EXPECT_NE(error.find("no input group"), std::string::npos);
     EXPECT_FALSE(ExportWavFile(doc, keep, &error));
-    EXPECT_EQ(readFile(keep), "old");
+    EXPECT_EQ(readText(keep), "old");
 }

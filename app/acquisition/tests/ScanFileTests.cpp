@@ -3,7 +3,7 @@
 #include "app/acquisition/ScanFile.h"
 #include "app/base/Archive.h"
 #include "app/base/ScriptedUserInteraction.h"
-#include "app/settings/tests/ByteBuilder.h"
+#include "app/settings/tests/DataSettingsRecord.h"
 
 #include "TestSignals.h"
 
@@ -72,6 +72,12 @@ void addInput(ByteBuilder& b, int version, const InputLayout& in)
     }
 }
 
+const DataSettingsRecord kFileSettings{.filePath = "/data/scans/",
+                                       .units = {1, 3, 0},
+                                       .scalings = {11, 12, 13, 14, 0.02, 0.03},
+                                       .fft = {0, 1, 0}, // window None, FFTK 1, no overlap
+                                       .inputScalings = {2, 3}};
+
 // A complete file of the given version with distinctive values.
 ByteBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& in2)
 {
@@ -110,16 +116,7 @@ ByteBuilder buildLayout(int version, const InputLayout& in1, const InputLayout& 
     }
     addInput(b, version, in1);
     addInput(b, version, in2);
-    b.text("/data/scans/").i32(1);
-    if (version <= -6) b.i32(1);
-    b.text("T1").text("F1").text("T2").text("F2");
-    if (version <= -7) b.text("DT").text("DF");
-    b.i32(1).i32(3).i32(0);
-    b.f64(11).f64(12).f64(13).f64(14).f64(0.02).f64(0.03);
-    b.i32(0).i32(1).i32(0); // window None, FFTK 1, no overlap
-    if (version <= -2) b.i32(2).i32(3);
-    if (version <= -4) b.f64(21).f64(22);
-    if (version <= -6) b.f64(23).f64(24);
+    addDataSettings(b, version, kFileSettings);
     return b;
 }
 
@@ -208,17 +205,7 @@ TEST(ScanFile, LayoutsOfEveryVersionFamilyReadToTheirValues)
         EXPECT_EQ(a.timeData[2].get(1), 21.0);
         EXPECT_EQ(b.timeData[0].get(2), 1002.0);
 
-        const DefaultSettings& s = doc.settings;
-        EXPECT_EQ(s.FilePath, "/data/scans/");
-        EXPECT_EQ(s.ExportMultiASCII, version <= -6 ? 1 : 0);
-        EXPECT_EQ(s.Input2FTitle, "F2");
-        EXPECT_EQ(s.Input2TDifGradTitle, version <= -7 ? "DT" : DefaultSettings().Input2TDifGradTitle);
-        EXPECT_EQ(s.VibrationUnits, 3);
-        EXPECT_EQ(s.Input2MicrophoneScaling, 0.03);
-        EXPECT_EQ(s.FFTK, 1);
-        EXPECT_EQ(s.Input2Scaling, version <= -2 ? 3 : 0);
-        EXPECT_EQ(s.Input1CustomVibrationScaling, version <= -4 ? 21.0 : 1.0);
-        EXPECT_EQ(s.Input2CustomMagneticScaling, version <= -6 ? 24.0 : 1.0);
+        expectDataSettings(doc.settings, version, kFileSettings);
 
         EXPECT_EQ(view.loadedPoints, 3);
         if (version <= -3) {

@@ -90,6 +90,14 @@ inline void shortMagnetometerScan(CScanConfiguration& c)
     c.NoOfAverages = 1;
 }
 
+// Makes `c` a scan of `runs` runs, each saved to its own file.
+inline CScanConfiguration& multipleRuns(CScanConfiguration& c, int runs)
+{
+    c.ScanMode = ScanModes::Multiple;
+    c.NumberofRuns = runs;
+    return c;
+}
+
 inline std::string scratchFolder()
 {
     const char* scratch = std::getenv("TESSELON_TEST_SCRATCH");

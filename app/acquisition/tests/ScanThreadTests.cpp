@@ -129,6 +129,12 @@ protected:
         EXPECT_FALSE(scanThreadActive.load());
     }
 
+    void runToCompletion(CCorvelDoc& doc)
+    {
+        start(doc);
+        waitForCompletion();
+    }
+
     ScriptedUserInteraction ui;
     std::unique_ptr<ScanConfigurationStore> store;
     RecordingEvents events;
@@ -194,8 +200,7 @@ TEST_F(ScanThreadTest, AveragesAreTheMeanOfTheAcquisitions)
         // The next acquisition sees ten times the signal (the thread still divides by gain 1).
         SetSensorGain(1, times.size() == 1 ? 2 : 1);
     };
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
 
     ASSERT_EQ(records.size(), 3u);
     ScanData& d = doc.scan.input1;
@@ -257,8 +262,7 @@ TEST_F(ScanThreadTest, GraphUpdatesOnKeepTheTimerRunningAtTheStart)
     plugInstrument();
     store->scanConfiguration().NoOfSamples = 200;
     CCorvelDoc doc(store->scanConfiguration(), store->defaultSettings());
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
     const auto n = events.notices();
     ASSERT_FALSE(n.empty());
     EXPECT_EQ(n[0].kind, Kind::KillGraphTimer) << "only the reading kills it";
@@ -282,8 +286,7 @@ TEST_F(ScanThreadTest, DifferentialModeStoresInputTwoMinusInputOne)
     c.Input1SensorGain = c.Input2SensorGain = 10;
     c.NoOfSamples = 400;
     CCorvelDoc doc(c, store->defaultSettings());
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
 
     ScanData& one = doc.scan.input1;
     ScanData& two = doc.scan.input2;
@@ -351,9 +354,7 @@ TEST_F(ScanThreadTest, StoppingAContinuousScanKeepsEverySample)
 TEST_F(ScanThreadTest, MultipleRunsAreHandedOverOneByOne)
 {
     plugInstrument();
-    CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = ScanModes::Multiple;
-    c.NumberofRuns = 3;
+    CScanConfiguration& c = multipleRuns(store->scanConfiguration(), 3);
     c.NoOfSamples = 300;
     c.FileName = scratchFolder() + "/scan.ts6";
     CCorvelDoc doc(c, store->defaultSettings());
@@ -369,8 +370,7 @@ TEST_F(ScanThreadTest, MultipleRunsAreHandedOverOneByOne)
         }
         doc.scan.savePending = false;
     };
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
 
     std::vector<std::string> names;
     for (const auto& n : events.notices())
@@ -388,15 +388,12 @@ TEST_F(ScanThreadTest, MultipleRunsAreHandedOverOneByOne)
 TEST_F(ScanThreadTest, AnUnansweredSaveDoesNotHangTheScan)
 {
     plugInstrument();
-    CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = ScanModes::Multiple;
-    c.NumberofRuns = 2;
+    CScanConfiguration& c = multipleRuns(store->scanConfiguration(), 2);
     c.NoOfSamples = 200;
     c.FileName = scratchFolder() + "/lost.ts6";
     saveWait = std::chrono::milliseconds(300);
     CCorvelDoc doc(c, store->defaultSettings());
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
     EXPECT_EQ(events.count(Kind::SaveRun), 2);
     EXPECT_FALSE(doc.scan.savePending.load());
 }
@@ -412,8 +409,7 @@ TEST_F(ScanThreadTest, AnInstrumentLostMidScanEndsTheScanAsAFailure)
     c.NoOfSamples = 20000;
     c.NoOfAverages = 3;
     CCorvelDoc doc(c, store->defaultSettings());
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
     EXPECT_TRUE(events.failed());
     ScanData& d = doc.scan.input1;
     EXPECT_GT(d.samplesAcquired, 0);
@@ -427,8 +423,7 @@ TEST_F(ScanThreadTest, ASingleScanOfNoSamplesStillEnds)
     plugInstrument();
     store->scanConfiguration().NoOfSamples = 0;
     CCorvelDoc doc(store->scanConfiguration(), store->defaultSettings());
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
     EXPECT_FALSE(events.failed());
     EXPECT_LE(doc.scan.input1.samplesAcquired, 1);
 }
@@ -508,8 +503,7 @@ TEST_F(ScanThreadTest, ARefusedRateStopsTheScanAndSaysWhich)
     instrument->setFaults({fault});
     instrument->clearControlRequests();
     CCorvelDoc doc(store->scanConfiguration(), store->defaultSettings());
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
     FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
     EXPECT_EQ(doc.scan.setupFailure.rfind("SetMeasurementRate failed: ", 0), 0u) << doc.scan.setupFailure;
     EXPECT_EQ(doc.scan.input1.samplesAcquired, 0);
@@ -533,8 +527,7 @@ TEST_F(ScanThreadTest, SamplesTheInstrumentLostAreAddedUpOverTheAverages)
             afterFirst = doc.scan.lostSamples;
         }
     };
-    start(doc);
-    waitForCompletion();
+    runToCompletion(doc);
     FenmarlCommonDLL::ThreadLocker hold(&ScanDataLock(), true);
     EXPECT_GT(afterFirst, 0);
     EXPECT_GT(doc.scan.lostSamples, afterFirst) << "the second acquisition lost samples of its own";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace GraphTables;
 
 TEST(GraphTables, ValueAxisTitlesFollowSensorUnitsAndSpectrumUnit)
@@ -58,40 +60,54 @@ TEST(GraphTables, ChooserListsOnlyTheInputsInUse)
 
 TEST(GraphTables, TimeWindowSendsOnlyWhatIsNew)
 {
-    // A running continuous scan shows its newest thousand points.
-    TimeWindow w = timeGraphWindow(true, 1, true, 5000, 3000, false);
-    EXPECT_EQ(w.start, 4000u);
-    EXPECT_EQ(w.count, 1000u);
-    EXPECT_TRUE(w.replace);
-    // ...also in Mean Zero, rather than falling back to the oldest points.
-    w = timeGraphWindow(true, 1, true, 5000, 3000, true);
-    EXPECT_EQ(w.start, 4000u);
-    // Once the driver has stopped, the whole record.
-    w = timeGraphWindow(true, 1, false, 5000, 3000, false);
-    EXPECT_EQ(w.start, 3000u);
-    EXPECT_EQ(w.count, 2000u);
-    EXPECT_FALSE(w.replace);
-    // A single scan appends the new points.
-    w = timeGraphWindow(true, 0, true, 65536, 32768, false);
-    EXPECT_EQ(w.start, 32768u);
-    EXPECT_EQ(w.count, 32768u);
-    EXPECT_FALSE(w.replace);
-    // Nothing new: nothing sent.
-    w = timeGraphWindow(true, 0, true, 100, 100, false);
-    EXPECT_EQ(w.count, 0u);
-    // The record shrank (a new average began): rebuild and send from the start.
-    w = timeGraphWindow(true, 0, true, 10, 100, false);
-    EXPECT_TRUE(w.setUpAgain);
-    EXPECT_EQ(w.start, 0u);
-    EXPECT_EQ(w.count, 10u);
-    EXPECT_TRUE(w.replace);
-    // Mean Zero and finished scans resend everything.
-    w = timeGraphWindow(true, 0, true, 500, 100, true);
-    EXPECT_EQ(w.start, 0u);
-    EXPECT_EQ(w.count, 500u);
-    w = timeGraphWindow(false, 1, true, 5000, 0, false);
-    EXPECT_EQ(w.start, 0u);
-    EXPECT_EQ(w.count, 5000u);
+    // What a case leaves empty it does not check.
+    struct Case
+    {
+        const char* what;
+        bool scanRunning;
+        int scanMode;
+        bool driverScanning;
+        std::size_t available;
+        std::size_t drawn;
+        bool meanZero;
+        std::optional<std::size_t> start;
+        std::optional<std::size_t> count;
+        std::optional<bool> replace;
+        std::optional<bool> setUpAgain;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"a running continuous scan shows its newest thousand points", true, 1, true, 5000, 3000, false, 4000,
+         1000, true, {}},
+        {"also in Mean Zero, rather than falling back to the oldest points", true, 1, true, 5000, 3000, true,
+         4000, {}, {}, {}},
+        {"once the driver has stopped, the whole record", true, 1, false, 5000, 3000, false, 3000, 2000, false,
+         {}},
+        {"a single scan appends the new points", true, 0, true, 65536, 32768, false, 32768, 32768, false, {}},
+        {"nothing new: nothing sent", true, 0, true, 100, 100, false, {}, 0, {}, {}},
+        {"the record shrank (a new average began): rebuild and send from the start", true, 0, true, 10, 100,
+         false, 0, 10, true, true},
+        {"Mean Zero resends everything", true, 0, true, 500, 100, true, 0, 500, {}, {}},
+        {"a finished scan resends everything", false, 1, true, 5000, 0, false, 0, 5000, {}, {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TimeWindow w =
+            timeGraphWindow(c.scanRunning, c.scanMode, c.driverScanning, c.available, c.drawn, c.meanZero);
+        if (c.setUpAgain) {
+            EXPECT_EQ(w.setUpAgain, *c.setUpAgain);
+        }
+        if (c.start) {
+            EXPECT_EQ(w.start, *c.start);
+        }
+        if (c.count) {
+            EXPECT_EQ(w.count, *c.count);
+        }
+        if (c.replace) {
+            EXPECT_EQ(w.replace, *c.replace);
+        }
+    }
 }
 
 TEST(GraphTables, PanesAndVisibilityFollowTheConfiguration)

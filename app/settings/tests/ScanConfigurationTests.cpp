@@ -63,6 +63,25 @@ void expectHead(const CScanConfiguration& c)
     EXPECT_EQ(c.UseFrequency, 1);
 }
 
+// The filter and scan-mode fields that follow the head, as a version stores them.
+struct ModeFields
+{
+    int filter;
+    int cutOffFrequency;
+    int scanMode;
+    int runs;
+    int oversample;
+};
+
+void expectModeFields(const CScanConfiguration& c, const ModeFields& m)
+{
+    EXPECT_EQ(c.Filter, m.filter);
+    EXPECT_EQ(c.CutOffFrequency, m.cutOffFrequency);
+    EXPECT_EQ(c.ScanMode, m.scanMode);
+    EXPECT_EQ(c.NumberofRuns, m.runs);
+    EXPECT_EQ(c.Oversample, m.oversample);
+}
+
 void expectSpecification(const SpecificationSettings& s, int audioAlert)
 {
     EXPECT_EQ(s.applyTimeTest[0], 1);
@@ -169,11 +188,11 @@ TEST(ScanConfiguration, VersionsSixAndSevenHaveNoOversampleNorAudioAlert)
         before.Specification.audioAlert = 1;
         const auto c = loaded(b.bytes, version, before);
         expectHead(c);
-        EXPECT_EQ(c.Filter, 1);
-        EXPECT_EQ(c.CutOffFrequency, 6);
-        EXPECT_EQ(c.ScanMode, ScanModes::Multiple);
-        EXPECT_EQ(c.NumberofRuns, 12);
-        EXPECT_EQ(c.Oversample, 0);
+        expectModeFields(c, {.filter = 1,
+                             .cutOffFrequency = 6,
+                             .scanMode = ScanModes::Multiple,
+                             .runs = 12,
+                             .oversample = 0});
         expectSpecification(c.Specification, 0);
     }
 }
@@ -205,11 +224,11 @@ TEST(ScanConfiguration, VersionsOneToFourHaveSingleFilterAndScanModeFlags)
             before.ScanMode = ScanModes::Multiple;
             const auto c = loaded(b.bytes, version, before);
             expectHead(c);
-            EXPECT_EQ(c.Filter, flag ? 1 : 0);
-            EXPECT_EQ(c.CutOffFrequency, 2);
-            EXPECT_EQ(c.ScanMode, flag ? 1 : 0);
-            EXPECT_EQ(c.NumberofRuns, 5);
-            EXPECT_EQ(c.Oversample, 0);
+            expectModeFields(c, {.filter = flag ? 1 : 0,
+                                 .cutOffFrequency = 2,
+                                 .scanMode = flag ? 1 : 0,
+                                 .runs = 5,
+                                 .oversample = 0});
             expectSpecification(c.Specification, 0);
         }
     }

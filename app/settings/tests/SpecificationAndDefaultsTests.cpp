@@ -1,7 +1,7 @@
 #include "app/base/Archive.h"
 #include "app/settings/DefaultSettings.h"
 #include "app/base/RegistryKey.h"
-#include "app/settings/tests/ByteBuilder.h"
+#include "app/settings/tests/DataSettingsRecord.h"
 #include "app/specification/SpecificationSettings.h"
 #include "common/platform/KnownFolders.h"
 
@@ -11,21 +11,6 @@ namespace {
 
 const std::string kScanKey = "Software\\Fenmarl\\Tesselon-6\\ScanConfiguration";
 
-// The data-settings block up to the version-dependent tail.
-void dataSettingsHead(ByteBuilder& b, int version)
-{
-    b.text("D:\\Data\\").i32(1);
-    if (version <= -6) b.i32(1);
-    b.text("T1").text("F1").text("T2").text("F2");
-    if (version <= -7) b.text("DT").text("DF");
-    b.i32(2).i32(3).i32(1);
-    b.f64(10).f64(11).f64(12).f64(13).f64(0.14).f64(0.15);
-    b.i32(6).i32(4).i32(0);
-    if (version <= -2) b.i32(1).i32(2);
-    if (version <= -4) b.f64(21).f64(22);
-    if (version <= -6) b.f64(23).f64(24);
-}
-
 } // namespace
 
 TEST(DefaultSettingsBlock, EveryVersionReadsItsFields)
@@ -33,26 +18,16 @@ TEST(DefaultSettingsBlock, EveryVersionReadsItsFields)
     for (int version : {-9, -7, -6, -4, -2, -1, 0}) {
         SCOPED_TRACE(version);
         ByteBuilder b;
-        dataSettingsHead(b, version);
+        addDataSettings(b, version);
         DefaultSettings d;
         ArchiveReader r(b.bytes);
         d.load(r, version);
         EXPECT_TRUE(r.atEnd());
-        EXPECT_EQ(d.FilePath, "D:\\Data\\");
-        EXPECT_EQ(d.ScanOnExit, 1);
-        EXPECT_EQ(d.ExportMultiASCII, version <= -6 ? 1 : 0);
-        EXPECT_EQ(d.Input2FTitle, "F2");
-        EXPECT_EQ(d.Input2TDifGradTitle, version <= -7 ? "DT" : "Input 2 - Input 1 Time");
-        EXPECT_EQ(d.MicrophoneUnits, 1);
-        EXPECT_EQ(d.Input2MicrophoneScaling, 0.15);
-        EXPECT_EQ(d.FFTWindowing, 6);
-        EXPECT_EQ(d.Input2Scaling, version <= -2 ? 2 : 0);
-        EXPECT_EQ(d.Input2CustomVibrationScaling, version <= -4 ? 22.0 : 1.0);
-        EXPECT_EQ(d.Input2CustomMagneticScaling, version <= -6 ? 24.0 : 1.0);
+        expectDataSettings(d, version);
     }
 
     ByteBuilder newest;
-    dataSettingsHead(newest, -9);
+    addDataSettings(newest, -9);
     DefaultSettings d;
     ArchiveReader r(newest.bytes);
     d.load(r, -9);

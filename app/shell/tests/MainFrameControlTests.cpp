@@ -427,9 +427,7 @@ TEST_F(MainFrameTest, ARefusalOnTheSecondInputNamesItAndItsValue)
 TEST_F(MainFrameTest, MultipleModeNamesAreCheckedBeforeTheScan)
 {
     build();
-    CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = ScanModes::Multiple;
-    c.NumberofRuns = 3;
+    multipleRuns(store->scanConfiguration(), 3);
     const fs::path dir = fs::path(folder) / "runs";
     const fs::path locked = fs::path(folder) / "locked";
     fs::create_directories(dir);
@@ -462,9 +460,7 @@ TEST_F(MainFrameTest, MultipleModeNamesAreCheckedBeforeTheScan)
 TEST_F(MainFrameTest, MultipleScanSavesEveryRun)
 {
     build();
-    CScanConfiguration& c = store->scanConfiguration();
-    c.ScanMode = ScanModes::Multiple;
-    c.NumberofRuns = 2;
+    CScanConfiguration& c = multipleRuns(store->scanConfiguration(), 2);
     c.NoOfSamples = 200;
     store->defaultSettings().ExportMultiASCII = 1;
     const fs::path dir = fs::path(folder) / "multi";

@@ -68,6 +68,14 @@ protected:
     {
         return chart(kind).plot()->graph(series)->data()->at(index)->value;
     }
+    // Shows a new document of `samples` rows in the frame's scan views.
+    void showDocument(const CScanConfiguration& c, const DefaultSettings& d, int samples, bool spectra = true)
+    {
+        doc = makeDocument(c, d, samples, spectra);
+        frame->attachDocument(doc.get());
+        frame->prepareScanViews();
+        doc->UpdateAllViews();
+    }
     static fs::path graphFile(int kind)
     {
         return GraphSettingsStore::settingsPath(
@@ -250,10 +258,7 @@ TEST_F(ScanViewsTest, TotalFieldAloneWhenComponentsAreOffAndGreyedWithoutIt)
     CScanConfiguration c;
     c.ShowTotalField = 1;
     c.ShowFieldComponents = 0;
-    doc = makeDocument(c, {}, 2048);
-    frame->attachDocument(doc.get());
-    frame->prepareScanViews();
-    doc->UpdateAllViews();
+    showDocument(c, {}, 2048);
 
     for (int kind : {TopTime, TopFrequency}) {
         SCOPED_TRACE(kind);
@@ -313,10 +318,7 @@ TEST_F(ScanViewsTest, TitlesFollowSensorUnitsAndDifferentialMode)
     d.VibrationUnits = 0;
     d.Input1Scaling = 3;
     d.Input2Scaling = 2;
-    doc = makeDocument(c, d, 2048);
-    frame->attachDocument(doc.get());
-    frame->prepareScanViews();
-    doc->UpdateAllViews();
+    showDocument(c, d, 2048);
     EXPECT_EQ(chart(TopTime).yAxisTitle(), "Pressure (Pa)");
     EXPECT_EQ(chart(TopFrequency).yAxisTitle(), "Pressure (PaPkPK / sqrt(Hz))");
     EXPECT_EQ(chart(TopTime).xAxisTitle(), "Time (s)");
@@ -344,10 +346,7 @@ TEST_F(ScanViewsTest, ManualScaleOnTimeGraphsOnly)
     c.Input1AutoScale = 0;
     c.Input1Minimum = -5.0;
     c.Input1Maximum = 5.0;
-    doc = makeDocument(c, {}, 2048);
-    frame->attachDocument(doc.get());
-    frame->prepareScanViews();
-    doc->UpdateAllViews();
+    showDocument(c, {}, 2048);
     EXPECT_TRUE(chart(TopTime).isYRangeManual());
     EXPECT_EQ(chart(TopTime).yRange(), (ChartControl::Range{-5.0, 5.0}));
     EXPECT_FALSE(chart(TopFrequency).isYRangeManual());
@@ -477,10 +476,7 @@ TEST_F(ScanViewsTest, MicrophoneSpectrumIsJudgedInPascals)
     // A sine of 1 V peak at 0.05 V/Pa has well under 100 Pa rms at every frequency,
     // but its level in dB is far above 100.
     c.Specification.curve[0] = {{1.0, 100.0}, {499.0, 100.0}};
-    doc = makeDocument(c, {}, 4096);
-    frame->attachDocument(doc.get());
-    frame->prepareScanViews();
-    doc->UpdateAllViews();
+    showDocument(c, {}, 4096);
     EXPECT_GT(chart(TopFrequency).yRange().upper, 100.0); // decibels on screen
     EXPECT_TRUE(frame->passed()) << frame->passFailText().toStdString();
     // The curve is drawn as a level: 100 Pa is 134 dB.

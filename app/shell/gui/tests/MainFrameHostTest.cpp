@@ -11,6 +11,7 @@
 #include "app/shell/MainFrameControl.h"
 #include "app/base/ScriptedUserInteraction.h"
 #include "app/shell/gui/CMainFrame.h"
+#include "app/shell/gui/tests/HostedFrameTest.h"
 #include "testsupport/QtTestApp.h"
 
 #include <QAction>
@@ -39,7 +40,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class MainFrameHostTest : public QtTest
+class MainFrameHostTest : public HostedFrameTest<ScriptedUserInteraction>
 {
 protected:
     void SetUp() override
@@ -54,15 +55,10 @@ protected:
             instrument = plugInstrument();
         else
             plugInstruments({}, false);
-        store = std::make_unique<ScanConfigurationStore>(ui, switches);
-        shortMagnetometerScan(store->scanConfiguration());
+        makeStore(folder);
         store->defaultSettings().ZeroAndStabilise = 0;
-        store->defaultSettings().FilePath = folder.string() + "/";
         store->defaultSettings().ExportMultiASCII = 0;
-        frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<MainFrameHost>(*frame, ui, *store, switches);
-        frame->resize(1200, 800);
-        frame->show();
+        showFrame(1200, 800);
     }
 
     void TearDown() override
@@ -93,12 +89,6 @@ protected:
     }
 
     fs::path folder;
-    CommandLineSwitches switches;
-    ScriptedUserInteraction ui;
-    std::shared_ptr<FenmarlUsb::Instrument> instrument;
-    std::unique_ptr<ScanConfigurationStore> store;
-    std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<MainFrameHost> host;
 };
 
 } // namespace

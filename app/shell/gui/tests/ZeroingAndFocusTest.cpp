@@ -6,6 +6,7 @@
 #include "app/shell/gui/CProgressDlg.h"
 #include "app/shell/gui/MainFrameHost.h"
 #include "app/shell/gui/QtUserInteraction.h"
+#include "app/shell/gui/tests/HostedFrameTest.h"
 #include "testsupport/QtTestApp.h"
 
 #include <QAction>
@@ -46,24 +47,18 @@ protected:
     }
 };
 
-class ZeroingAndFocusTest : public QtTest
+class ZeroingAndFocusTest : public HostedFrameTest<QtUserInteraction>
 {
 protected:
     void SetUp() override
     {
         instrument = plugInstrument();
-        store = std::make_unique<ScanConfigurationStore>(ui, switches);
-        shortMagnetometerScan(store->scanConfiguration());
         const fs::path folder = fs::path(scratchFolder()) / "zeroing";
         fs::create_directories(folder);
-        store->defaultSettings().FilePath = folder.string() + "/";
+        makeStore(folder);
         store->defaultSettings().ZeroAndStabilise = 1;
         store->defaultSettings().ScanOnExit = 0;
-        frame = std::make_unique<CMainFrame>();
-        ui.setOwner(frame.get());
-        host = std::make_unique<MainFrameHost>(*frame, ui, *store, switches);
-        frame->resize(1100, 700);
-        frame->show();
+        showFrame(1100, 700);
         frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
@@ -75,13 +70,6 @@ protected:
         frame.reset();
         CloseDevice();
     }
-
-    CommandLineSwitches switches;
-    QtUserInteraction ui{nullptr};
-    std::shared_ptr<FenmarlUsb::Instrument> instrument;
-    std::unique_ptr<ScanConfigurationStore> store;
-    std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<MainFrameHost> host;
 };
 
 } // namespace

@@ -34,6 +34,18 @@ protected:
     {
         return getPrivateProfileString("Tesselon-6", key, "(absent)", out / "SuccessFailure.ini");
     }
+
+    // Plugs in an instrument that refuses the vendor request `request` once
+    // `after` of them have gone through.
+    void plugRefusing(int request, int after = 0)
+    {
+        auto config = instrumentConfig();
+        FenmarlUsb::InstrumentFault fault;
+        fault.request = request;
+        fault.after = after;
+        config.faults = {fault};
+        plugInstruments({config}, false);
+    }
 };
 
 } // namespace
@@ -183,11 +195,7 @@ TEST_F(UnattendedRun, MultipleRunsAreSavedUnderTheAutomaticName)
 TEST_F(UnattendedRun, ARefusedSetupCallEndsTheRunAndNamesTheCall)
 {
     writeSettings();
-    auto config = instrumentConfig();
-    FenmarlUsb::InstrumentFault fault;
-    fault.request = 0xA3; // sensor control: TurnSensorOn is the first to send it
-    config.faults = {fault};
-    plugInstruments({config}, false);
+    plugRefusing(0xA3); // sensor control: TurnSensorOn is the first to send it
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
 
     EXPECT_EQ(result(), "No");
@@ -207,21 +215,14 @@ TEST_F(UnattendedRun, ARefusedSetupCallEndsTheRunAndNamesTheCall)
 TEST_F(UnattendedRun, ARefusedRateStopsTheScan)
 {
     writeSettings();
-    auto config = instrumentConfig();
-    FenmarlUsb::InstrumentFault fault;
-    fault.request = 0xA4;
-    fault.after = 1; // zeroing's own rate goes through
-    config.faults = {fault};
-    plugInstruments({config}, false);
+    plugRefusing(0xA4, 1); // zeroing's own rate goes through
     EXPECT_EQ(RunUnattendedProgram(arguments(), ui), 1);
 
     EXPECT_EQ(result(), "No");
     EXPECT_NE(resultKey("Reason").find("SetMeasurementRate failed"), std::string::npos)
         << resultKey("Reason");
-    const auto scans = filesWithExtension(out, ".ts6");
-    ASSERT_EQ(scans.size(), 1u);
     CCorvelDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
+    ASSERT_TRUE(openTheOnlyScan(out, reopened));
     EXPECT_EQ(reopened.scan.input1.samplesAcquired, 0) << "nothing measured at a wrong rate";
 }
 
@@ -265,10 +266,8 @@ TEST_F(UnattendedRun, AnUnpluggedContinuousScanEndsAndKeepsItsData)
 
     EXPECT_EQ(result(), "No");
     EXPECT_NE(resultKey("Reason").find("stopped delivering"), std::string::npos) << resultKey("Reason");
-    const auto scans = filesWithExtension(out, ".ts6");
-    ASSERT_EQ(scans.size(), 1u);
     CCorvelDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(scans[0], nullptr));
+    ASSERT_TRUE(openTheOnlyScan(out, reopened));
     EXPECT_EQ(reopened.scan.input1.samplesAcquired, 1) << "the interval read before the unplug is kept";
 }
 

@@ -3,6 +3,7 @@
 // What the unattended-run tests share: a folder and a settings file of their
 // own, the run's switches and a look at the files a run left.
 
+#include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/ScanThread.h"
 #include "app/acquisition/tests/ScanThreadTestSupport.h"
 #include "app/base/ConfigurationValues.h"
@@ -43,6 +44,19 @@ inline std::vector<std::filesystem::path> filesWithExtension(const std::filesyst
             if (entry.path().extension() == extension) found.push_back(entry.path());
     }
     return found;
+}
+
+// Opens the one scan file a run left in the folder (or below it) into `doc`:
+// a failed run still keeps what it acquired.
+inline ::testing::AssertionResult openTheOnlyScan(const std::filesystem::path& folder, CCorvelDoc& doc,
+                                                  bool below = false)
+{
+    const auto scans = filesWithExtension(folder, ".ts6", below);
+    if (scans.size() != 1u)
+        return ::testing::AssertionFailure() << scans.size() << " scan files in " << folder << ", not one";
+    if (!doc.OnOpenDocument(scans[0], nullptr))
+        return ::testing::AssertionFailure() << scans[0] << " does not open";
+    return ::testing::AssertionSuccess();
 }
 
 // A settings file for input 1 (a magnetometer) with every key a scan reads.
