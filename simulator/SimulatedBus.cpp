@@ -26,9 +26,7 @@ class SimulatedHandle final : public Device
 public:
     SimulatedHandle(std::shared_ptr<SimulatedDevice> device, std::string path)
         : device_(std::move(device)), path_(std::move(path))
-    {
-        timeouts_[0] = kDefaultControlTimeoutMs;
-    }
+    {}
 
     bool controlTransfer(const SetupPacket& setup, std::uint8_t* data, std::uint32_t* transferred) override
     {
@@ -67,8 +65,7 @@ public:
     {
         if (!connected()) return fail(kErrorDeviceNotConnected);
         if (pipeId != 0 && !hasPipe(pipeId)) return fail(kErrorInvalidParameter);
-        std::lock_guard<std::mutex> hold(lock_);
-        timeouts_[pipeId] = milliseconds;
+        timeouts_.set(pipeId, milliseconds);
         return true;
     }
 
@@ -119,12 +116,7 @@ private:
                            [&](const PipeInformation& p) { return p.pipeId == pipeId; });
     }
 
-    std::uint32_t timeout(std::uint8_t pipeId)
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        const auto it = timeouts_.find(pipeId);
-        return it == timeouts_.end() ? 0 : it->second;
-    }
+    std::uint32_t timeout(std::uint8_t pipeId) const { return timeouts_.get(pipeId); }
 
     bool fail(std::uint32_t code)
     {
@@ -141,8 +133,7 @@ private:
 
     std::shared_ptr<SimulatedDevice> device_;
     const std::string path_;
-    std::mutex lock_;
-    std::map<std::uint8_t, std::uint32_t> timeouts_;
+    PipeTimeouts timeouts_;
 };
 
 std::mutex factoryLock;

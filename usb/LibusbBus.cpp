@@ -86,10 +86,7 @@ void LIBUSB_CALL transferDone(libusb_transfer* transfer)
 class LibusbDevice final : public Device
 {
 public:
-    LibusbDevice(libusb_device_handle* handle, std::string path) : handle_(handle), path_(std::move(path))
-    {
-        timeouts_[0] = kDefaultControlTimeoutMs;
-    }
+    LibusbDevice(libusb_device_handle* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
 
     ~LibusbDevice() override
     {
@@ -141,8 +138,7 @@ public:
 
     bool setPipeTransferTimeout(std::uint8_t pipeId, std::uint32_t milliseconds) override
     {
-        std::lock_guard<std::mutex> hold(lock_);
-        timeouts_[pipeId] = milliseconds;
+        timeouts_.set(pipeId, milliseconds);
         return true;
     }
 
@@ -205,12 +201,7 @@ public:
     std::string path() const override { return path_; }
 
 private:
-    unsigned timeout(std::uint8_t pipeId)
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        const auto it = timeouts_.find(pipeId);
-        return it == timeouts_.end() ? 0u : it->second;
-    }
+    unsigned timeout(std::uint8_t pipeId) { return timeouts_.get(pipeId); }
 
     bool fail(std::uint32_t code)
     {
@@ -235,7 +226,7 @@ private:
     libusb_device_handle* handle_;
     const std::string path_;
     std::mutex lock_;
-    std::map<std::uint8_t, std::uint32_t> timeouts_;
+    PipeTimeouts timeouts_;
     std::set<libusb_transfer*> inFlight_;
 };
 

@@ -346,10 +346,10 @@ ScanSetup programInstrument(ScanProperties& scan)
         setup.averages = c.NoOfAverages;
         setup.runs = c.NumberofRuns;
         setup.filter = c.Filter;
-        setup.mode[0] = c.Input1Mode;
-        setup.mode[1] = c.Input2Mode;
-        setup.displayMode[0] = c.Input1DisplayMode;
-        setup.displayMode[1] = c.Input2DisplayMode;
+        for (int input = 0; input < 2; ++input) {
+            setup.mode[input] = c.inputMode(input);
+            setup.displayMode[input] = c.displayMode(input);
+        }
         setup.fileName = c.FileName;
         setup.differential = c.UseInput2 != 0 && c.DiffGrad != 0 &&
                              SensorTypes::isMagnetometer(c.Input1Mode) &&

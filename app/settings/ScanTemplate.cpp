@@ -14,28 +14,23 @@ ScanTemplate ScanTemplate::fromSettings(const CScanConfiguration& c, const Defau
         t.applyFrequency[i] = s.applyFrequencyTest[i];
         t.maximumExcursion[i] = s.maximumExcursion[i];
         t.curve[i] = s.curve[i];
+        t.sensorGain[i] = c.sensorGain(i);
+        t.magneticScaling[i] = d.magneticScaling(i);
+        t.microphoneScaling[i] = d.microphoneScaling(i);
+        t.vibrationScaling[i] = d.vibrationScaling(i);
+        t.spectrumUnits[i] = d.spectrumUnit(i);
     }
     t.displayCurves = s.displayCurves;
     t.audioAlert = s.audioAlert;
-    t.sensorGain[0] = c.Input1SensorGain;
-    t.sensorGain[1] = c.Input2SensorGain;
     t.dataFolder = d.FilePath;
     t.scanOnExit = d.ScanOnExit;
     t.exportAscii = d.ExportMultiASCII;
-    t.magneticScaling[0] = d.Input1MagneticScaling;
-    t.magneticScaling[1] = d.Input2MagneticScaling;
-    t.microphoneScaling[0] = d.Input1MicrophoneScaling;
-    t.microphoneScaling[1] = d.Input2MicrophoneScaling;
-    t.vibrationScaling[0] = d.Input1VibrationScaling;
-    t.vibrationScaling[1] = d.Input2VibrationScaling;
     t.magneticUnits = d.MagneticUnits;
     t.microphoneUnits = d.MicrophoneUnits;
     t.vibrationUnits = d.VibrationUnits;
     t.window = d.FFTWindowing;
     t.discreteFrequencies = d.FFTK;
     t.overlap = d.FFTOverlap;
-    t.spectrumUnits[0] = d.Input1Scaling;
-    t.spectrumUnits[1] = d.Input2Scaling;
     return t;
 }
 

@@ -213,11 +213,9 @@ void MainFrameControl::applySheet(const SettingsSheetValues& v)
     // Tests of an input that is not used are switched off.
     SpecificationSettings& s = c.Specification;
     s = previous;
-    s.applyTimeTest[0] = (v.specification.applyTimeTest[0] && c.UseInput1) ? 1 : 0;
-    s.applyTimeTest[1] = (v.specification.applyTimeTest[1] && c.UseInput2) ? 1 : 0;
-    s.applyFrequencyTest[0] = (v.specification.applyFrequencyTest[0] && c.UseInput1) ? 1 : 0;
-    s.applyFrequencyTest[1] = (v.specification.applyFrequencyTest[1] && c.UseInput2) ? 1 : 0;
     for (int i = 0; i < 2; ++i) {
+        s.applyTimeTest[i] = (v.specification.applyTimeTest[i] && c.usesInput(i)) ? 1 : 0;
+        s.applyFrequencyTest[i] = (v.specification.applyFrequencyTest[i] && c.usesInput(i)) ? 1 : 0;
         s.maximumExcursion[i] = v.specification.maximumExcursion[i];
         s.curve[i] = v.specification.curve[i];
     }
