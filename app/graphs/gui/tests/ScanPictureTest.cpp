@@ -1,6 +1,7 @@
 #include "app/graphs/gui/ScanPicture.h"
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/tests/TestSignals.h"
+#include "app/graphs/tests/SineDocument.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "testsupport/QtTestApp.h"
@@ -23,19 +24,9 @@ namespace {
 constexpr int kSamples = 2048;
 constexpr double kRate = 1000.0;
 
-// A document as a finished scan leaves it: time records on the inputs in use,
-// their spectra computed.
 std::unique_ptr<CCorvelDoc> makeDocument(const CScanConfiguration& c, const DefaultSettings& d = {})
 {
-    auto doc = std::make_unique<CCorvelDoc>(c, d);
-    for (int input = 0; input < 2; ++input) {
-        const double amplitude = input == 0 ? 1.0 : 0.5;
-        FillScanData(doc->scan.input(input), kSamples, kRate, [amplitude](int axis, int i) {
-            return Sine(amplitude * (axis + 1), 0.01 * (axis + 1), i);
-        });
-    }
-    doc->RecomputeSpectra();
-    return doc;
+    return SineDocument(c, d, kSamples, kRate);
 }
 
 bool reddish(QRgb p)

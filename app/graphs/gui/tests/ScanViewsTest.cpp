@@ -2,6 +2,7 @@
 #include "app/acquisition/GraphLegacyBlock.h"
 #include "app/acquisition/gui/CPropertiesDlg.h"
 #include "app/acquisition/tests/TestSignals.h"
+#include "app/graphs/tests/SineDocument.h"
 #include "app/graphs/GraphSettingsStore.h"
 #include "app/graphs/GraphTables.h"
 #include "app/graphs/gui/CChildFrame.h"
@@ -34,19 +35,10 @@ namespace {
 
 constexpr double kRate = 1000.0;
 
-// A scan document with both data sets filled as the scan thread leaves them.
 std::unique_ptr<CCorvelDoc> makeDocument(const CScanConfiguration& c, const DefaultSettings& d, int samples,
                                          bool spectra = true)
 {
-    auto doc = std::make_unique<CCorvelDoc>(c, d);
-    for (int input = 0; input < 2; ++input) {
-        const double amplitude = input == 0 ? 1.0 : 0.5;
-        FillScanData(doc->scan.input(input), samples, kRate, [amplitude](int axis, int i) {
-            return Sine(amplitude * (axis + 1), 0.01 * (axis + 1), i);
-        });
-    }
-    if (spectra) doc->RecomputeSpectra();
-    return doc;
+    return SineDocument(c, d, samples, kRate, spectra);
 }
 
 QAction* findAction(QMenu& menu, const QString& text)
