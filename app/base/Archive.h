@@ -65,6 +65,18 @@ public:
     void writeUInt64(std::uint64_t value);
     void writeDouble(double value);
     void writeDoubles(const double* values, std::size_t count);
+    // A value per input (or per curve), in index order.
+    template <std::size_t N>
+    void writeInt32s(const std::int32_t (&values)[N])
+    {
+        for (const std::int32_t v : values)
+            writeInt32(v);
+    }
+    template <std::size_t N>
+    void writeDoubles(const double (&values)[N])
+    {
+        writeDoubles(values, N);
+    }
     // UTF-8 text, stored in code page 1252 (characters without a 1252 form become '?').
     void writeText(const std::string& utf8);
 
@@ -110,6 +122,18 @@ public:
     std::uint64_t readUInt64();
     double readDouble();
     void readDoubles(double* values, std::size_t count);
+    // A value per input (or per curve), in index order.
+    template <std::size_t N>
+    void readInt32s(std::int32_t (&values)[N])
+    {
+        for (std::int32_t& v : values)
+            v = readInt32();
+    }
+    template <std::size_t N>
+    void readDoubles(double (&values)[N])
+    {
+        readDoubles(values, N);
+    }
     // Returns UTF-8.
     std::string readText();
 

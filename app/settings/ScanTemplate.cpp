@@ -81,21 +81,16 @@ void ScanTemplate::store(ArchiveWriter& a) const
 {
     a.writeInt32(kVersion);
     configuration.store(a);
-    a.writeInt32(reserved[0]);
-    a.writeInt32(reserved[1]);
+    a.writeInt32s(reserved);
     a.writeText(sampleIntervalText);
-    a.writeInt32(applyTime[0]);
-    a.writeInt32(applyTime[1]);
-    a.writeInt32(applyFrequency[0]);
-    a.writeInt32(applyFrequency[1]);
+    a.writeInt32s(applyTime);
+    a.writeInt32s(applyFrequency);
     a.writeInt32(displayCurves);
     a.writeInt32(audioAlert);
-    a.writeDouble(maximumExcursion[0]);
-    a.writeDouble(maximumExcursion[1]);
+    a.writeDoubles(maximumExcursion);
     StoreCurve(a, curve[0]);
     StoreCurve(a, curve[1]);
-    a.writeInt32(sensorGain[0]);
-    a.writeInt32(sensorGain[1]);
+    a.writeInt32s(sensorGain);
     a.writeText(dataFolder);
     a.writeInt32(scanOnExit);
     a.writeInt32(exportAscii);
@@ -111,8 +106,7 @@ void ScanTemplate::store(ArchiveWriter& a) const
     a.writeInt32(window);
     a.writeInt32(discreteFrequencies);
     a.writeInt32(overlap);
-    a.writeInt32(spectrumUnits[0]);
-    a.writeInt32(spectrumUnits[1]);
+    a.writeInt32s(spectrumUnits);
 }
 
 void ScanTemplate::loadBody(ArchiveReader& a, int version)
@@ -124,21 +118,16 @@ void ScanTemplate::loadBody(ArchiveReader& a, int version)
     ScanTemplate t = *this;
     // Templates of version −4 already hold the record in its −5 layout.
     t.configuration.load(a, version == -4 ? -5 : version);
-    t.reserved[0] = a.readInt32();
-    t.reserved[1] = a.readInt32();
+    a.readInt32s(t.reserved);
     t.sampleIntervalText = a.readText();
-    t.applyTime[0] = a.readInt32();
-    t.applyTime[1] = a.readInt32();
-    t.applyFrequency[0] = a.readInt32();
-    t.applyFrequency[1] = a.readInt32();
+    a.readInt32s(t.applyTime);
+    a.readInt32s(t.applyFrequency);
     t.displayCurves = a.readInt32();
     t.audioAlert = version <= -8 ? a.readInt32() : 0;
-    t.maximumExcursion[0] = a.readDouble();
-    t.maximumExcursion[1] = a.readDouble();
+    a.readDoubles(t.maximumExcursion);
     t.curve[0] = LoadCurve(a);
     t.curve[1] = LoadCurve(a);
-    t.sensorGain[0] = a.readInt32();
-    t.sensorGain[1] = a.readInt32();
+    a.readInt32s(t.sensorGain);
     t.dataFolder = a.readText();
     if (version <= -6) {
         t.scanOnExit = a.readInt32();
@@ -160,8 +149,7 @@ void ScanTemplate::loadBody(ArchiveReader& a, int version)
     t.discreteFrequencies = a.readInt32();
     t.overlap = a.readInt32();
     if (version < -1) {
-        t.spectrumUnits[0] = a.readInt32();
-        t.spectrumUnits[1] = a.readInt32();
+        a.readInt32s(t.spectrumUnits);
     }
     *this = std::move(t);
 }

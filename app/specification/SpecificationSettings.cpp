@@ -165,16 +165,11 @@ std::uint32_t SpecificationSettings::writeToRegistry(const std::string& scanConf
 
 void SpecificationSettings::store(ArchiveWriter& archive) const
 {
-    archive.writeInt32(applyTimeTest[0]);
-    archive.writeInt32(applyTimeTest[1]);
-    archive.writeInt32(applyFrequencyTest[0]);
-    archive.writeInt32(applyFrequencyTest[1]);
-    archive.writeDouble(maximumExcursion[0]);
-    archive.writeDouble(maximumExcursion[1]);
-    archive.writeInt32(passedTime[0]);
-    archive.writeInt32(passedTime[1]);
-    archive.writeInt32(passedFrequency[0]);
-    archive.writeInt32(passedFrequency[1]);
+    archive.writeInt32s(applyTimeTest);
+    archive.writeInt32s(applyFrequencyTest);
+    archive.writeDoubles(maximumExcursion);
+    archive.writeInt32s(passedTime);
+    archive.writeInt32s(passedFrequency);
     archive.writeInt32(displayCurves);
     archive.writeInt32(audioAlert);
     StoreCurve(archive, curve[0]);
@@ -184,16 +179,11 @@ void SpecificationSettings::store(ArchiveWriter& archive) const
 void SpecificationSettings::load(ArchiveReader& archive, int version)
 {
     SpecificationSettings s = *this;
-    s.applyTimeTest[0] = archive.readInt32();
-    s.applyTimeTest[1] = archive.readInt32();
-    s.applyFrequencyTest[0] = archive.readInt32();
-    s.applyFrequencyTest[1] = archive.readInt32();
-    s.maximumExcursion[0] = archive.readDouble();
-    s.maximumExcursion[1] = archive.readDouble();
-    s.passedTime[0] = archive.readInt32();
-    s.passedTime[1] = archive.readInt32();
-    s.passedFrequency[0] = archive.readInt32();
-    s.passedFrequency[1] = archive.readInt32();
+    archive.readInt32s(s.applyTimeTest);
+    archive.readInt32s(s.applyFrequencyTest);
+    archive.readDoubles(s.maximumExcursion);
+    archive.readInt32s(s.passedTime);
+    archive.readInt32s(s.passedFrequency);
     s.displayCurves = archive.readInt32();
     s.audioAlert = version <= -8 ? archive.readInt32() : 0;
     s.curve[0] = LoadCurve(archive);
