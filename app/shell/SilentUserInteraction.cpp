@@ -23,16 +23,6 @@ int SilentUserInteraction::messageBox(const std::string& text, const std::string
     return (buttons == MB_YESNO_ || buttons == MB_YESNOCANCEL_) ? IDYES_ : IDOK_;
 }
 
-std::vector<std::filesystem::path> SilentUserInteraction::chooseFiles(const FileRequest&)
-{
-    return {};
-}
-
-std::filesystem::path SilentUserInteraction::chooseFolder(const std::string&, const std::filesystem::path&)
-{
-    return {};
-}
-
 void SilentUserInteraction::showProgress(const std::string& title, const std::string& line1,
                                          const std::string& line2, bool)
 {

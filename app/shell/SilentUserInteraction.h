@@ -8,21 +8,17 @@
 // UserInteraction of a silent run without any window: every message goes to
 // the log and to a text sink (stderr by default); message boxes answer OK,
 // questions Yes (the answer an unattended run needs to go on), choosers
-// cancel.
-class SilentUserInteraction : public UserInteraction
+// cancel (as for the core's quiet uses), progress is written as text.
+class SilentUserInteraction : public MessageOnlyInteraction
 {
 public:
     using Sink = std::function<void(const std::string& line)>;
     explicit SilentUserInteraction(Sink sink = {});
 
     int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
-    std::vector<std::filesystem::path> chooseFiles(const FileRequest& request) override;
-    std::filesystem::path chooseFolder(const std::string& title,
-                                       const std::filesystem::path& initialFolder) override;
     void showProgress(const std::string& title, const std::string& line1, const std::string& line2,
                       bool showBar) override;
     void setProgressText(const std::string& line1, const std::string& line2) override;
-    void closeProgress() override {}
 
 private:
     Sink sink_;
