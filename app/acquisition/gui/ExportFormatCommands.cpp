@@ -4,7 +4,7 @@
 #include "app/acquisition/ScanExportFormats.h"
 #include "app/base/UserInteraction.h"
 
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 namespace ExportFormatCommands {
 

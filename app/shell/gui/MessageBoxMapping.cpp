@@ -1,6 +1,6 @@
 #include "app/shell/gui/MessageBoxMapping.h"
 
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "app/base/EntryRules.h"
 #include "app/base/ConfigurationValues.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

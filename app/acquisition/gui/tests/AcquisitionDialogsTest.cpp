@@ -10,7 +10,7 @@
 #include "app/settings/gui/CDefaultsSensor.h"
 #include "app/base/ScriptedUserInteraction.h"
 #include "testsupport/QtTestApp.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

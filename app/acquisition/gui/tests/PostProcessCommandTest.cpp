@@ -2,7 +2,7 @@
 #include "app/acquisition/CCorvelDoc.h"
 #include "app/acquisition/tests/TestSignals.h"
 #include "app/base/ScriptedUserInteraction.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <gtest/gtest.h>
 

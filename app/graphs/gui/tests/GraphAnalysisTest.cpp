@@ -7,8 +7,8 @@
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/graphs/gui/tests/ChildFrameTestSupport.h"
 #include "testsupport/QtTestApp.h"
-#include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 #include "app/graphs/gui/ChartExportDialog.h"
 #include "app/graphs/gui/QcpChartControl.h"
 #include "testsupport/QtTestApp.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -12,8 +12,8 @@
 #include "app/graphs/gui/ScanPicture.h"
 #include "app/graphs/gui/tests/ChildFrameTestSupport.h"
 #include "testsupport/QtTestApp.h"
-#include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QAction>
 #include <QLabel>

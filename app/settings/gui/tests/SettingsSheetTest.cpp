@@ -9,7 +9,7 @@
 #include "app/base/ScriptedUserInteraction.h"
 #include "testsupport/QtTestApp.h"
 #include "app/specification/gui/CSpecificationPage.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

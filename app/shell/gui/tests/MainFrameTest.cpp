@@ -4,8 +4,8 @@
 #include "app/graphs/gui/QcpChartControl.h"
 #include "app/shell/gui/CMainFrame.h"
 #include "testsupport/QtTestApp.h"
-#include "common/platform/Hooks.h"
 #include "common/platform/KnownFolders.h"
+#include "common/platform/MessageBoxCodes.h"
 #include "common/platform/Registry.h"
 
 #include <QAction>

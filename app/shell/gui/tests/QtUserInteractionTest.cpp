@@ -2,7 +2,7 @@
 #include "app/shell/gui/CProgressDlg.h"
 #include "app/shell/gui/MessageBoxMapping.h"
 #include "testsupport/QtTestApp.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>

@@ -4,7 +4,7 @@
 #include "app/shell/gui/ProcessOutput.h"
 #include "testsupport/QtTestApp.h"
 #include "common/Logger.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 #include "testsupport/WaitFor.h"
 
 #include <QListWidget>

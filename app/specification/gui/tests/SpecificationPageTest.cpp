@@ -1,7 +1,7 @@
 #include "testsupport/QtTestApp.h"
 #include "app/specification/gui/CSpecificationPage.h"
 #include "app/specification/SpecificationRules.h"
-#include "common/platform/Hooks.h"
+#include "common/platform/MessageBoxCodes.h"
 
 #include <QCheckBox>
 #include <QLabel>
