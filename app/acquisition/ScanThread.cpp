@@ -366,19 +366,18 @@ ScanSetup programInstrument(ScanProperties& scan)
     return setup;
 }
 
-// RunScan for one acquisition; false (with the failure recorded) when the instrument refused it.
-bool startAcquisition(ScanProperties& scan, int points)
-{
-    if (RunScan(true, points) == 0) return true;
-    ThreadLocker hold(&ScanDataLock(), true);
-    if (scan.setupFailure.empty()) scan.setupFailure = DescribeDriverFailure("RunScan");
-    return false;
-}
-
 void recordSetupFailure(ScanProperties& scan, const std::string& failure)
 {
     ThreadLocker hold(&ScanDataLock(), true);
     if (scan.setupFailure.empty()) scan.setupFailure = failure;
+}
+
+// RunScan for one acquisition; false (with the failure recorded) when the instrument refused it.
+bool startAcquisition(ScanProperties& scan, int points)
+{
+    if (RunScan(true, points) == 0) return true;
+    recordSetupFailure(scan, DescribeDriverFailure("RunScan"));
+    return false;
 }
 
 // Adds what the driver counted as lost in the acquisition just read.
